@@ -1,0 +1,126 @@
+// The viewer control a page embeds: owns the viewer, the command queue and
+// its worker thread, and the timer that drives animation. It lives on its
+// window's thread; only the worker (commands) runs elsewhere.
+#pragma once
+
+#include "control/CommandQueue.h"
+#include "control/IViewer.h"
+#include "platform/Handshake.h"
+#include "platform/HostWindow.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace zov {
+
+class CDirTreeCtrl;
+class CVSearchDialog;
+struct StartupCommand;
+
+class CZOVuvazaRCtrl final : public WindowClient {
+public:
+    static constexpr unsigned kAnimationTimer = 1;
+    static constexpr int kDefaultSpeed = 10;
+    // The flip speeds the speed menu offers; the timer period is 400 / speed ms.
+    static constexpr int kSpeeds[] = {2, 5, 10, 20, 50};
+
+    using ViewerFactory = std::function<std::unique_ptr<IViewer>(CZOVuvazaRCtrl& control)>;
+
+    // Starts the worker and deletes a stale start-up argument file.
+    CZOVuvazaRCtrl();
+    ~CZOVuvazaRCtrl() override;
+    CZOVuvazaRCtrl(const CZOVuvazaRCtrl&) = delete;
+    CZOVuvazaRCtrl& operator=(const CZOVuvazaRCtrl&) = delete;
+
+    // The window the container gave the control (not owned); messages from it
+    // arrive through the WindowClient calls. Window thread.
+    void AttachWindow(HostWindow* window);
+    HostWindow* Window() const { return window; }
+
+    // Creates the viewer once, with `make`, and starts the timer. Window thread.
+    bool CreateViewer(const ViewerFactory& make);
+    IViewer* Viewer() const { return viewer.get(); }
+
+    // Stops the worker and a running search, then deletes the viewer. The
+    // control stays usable as a window; commands are no longer run.
+    void ClearMemory();
+
+    // One of kSpeeds; restarts the animation timer. Others are ignored.
+    void SetSpeed(int newSpeed);
+    int Speed() const { return speed; }
+    bool SetupDone() const { return setupDone; }
+
+    // Any thread. False when the queue was full and the command dropped.
+    bool PostCommand(std::int32_t code, const POINT* point = nullptr, std::int32_t value = 0,
+                     std::int16_t delta = 0);
+    std::size_t PendingCommands() const { return commands.PendingCount(); }
+    // Scroll-bar changes from the viewer on the worker; applied on the next tick.
+    bool PostScrollInfo(int bar, const SCROLLINFO& info);
+    bool PostEnableScrollBar(int bar, std::uint32_t arrows);
+
+    // Controls alive in this process (the server may unload at zero).
+    static int LiveCount();
+
+    // WindowClient
+    void OnTimer(unsigned id) override;
+    void OnPaint(const RECT& invalid) override;
+    void OnLButtonDown(std::uint32_t keyFlags, POINT point) override;
+    void OnLButtonUp(std::uint32_t keyFlags, POINT point) override;
+    void OnRButtonUp(std::uint32_t keyFlags, POINT point) override;
+    void OnMouseMove(std::uint32_t keyFlags, POINT point) override;
+    void OnMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) override;
+    void OnVScroll(int code) override;
+    void OnHScroll(int code) override;
+    void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) override;
+    bool OnSetCursor() override;
+
+private:
+    void WorkerLoop();
+    void RunCommand(IViewer& target, const CommandNode& command);
+    void StopWorker();
+    void CancelSearch();
+    void ConsumeStartupArgs();
+    void RunStartupCommand(const StartupCommand& command);
+    void DrainScrollRequests();
+    void Scroll(int bar, int code);
+    void RestartTimer();
+
+    // Owned; created by the first setup, deleted by ClearMemory. Replaced
+    // only with the command lock held, so the worker reads it under that lock.
+    std::unique_ptr<IViewer> viewer;
+    bool japanese = true;
+    WindowHandle toolbar = 0;
+    int toolbarMode = 0;  // 0 not synchronised, 1 desk, 2 a document zoomed
+    bool previousEnabled = false;
+    bool nextEnabled = false;
+    int speed = kDefaultSpeed;
+    CDirTreeCtrl* folderTree = nullptr;  // a child window, not owned
+    bool toolbarVisible = false;
+    // Last toolbar check states sent, so that unchanged ones are not resent.
+    int stitchState = -1;
+    int openModeState = -1;
+    int autoFlipState = -1;
+    // Set by the first tick that delivered a frame; from then on painting
+    // takes the desk lock.
+    bool paintingArmed = false;
+    bool folderRemembered = false;
+    std::wstring rememberedFolder;
+    std::wstring rememberedFolderForRelist;
+    bool setupDone = false;
+    CVSearchDialog* searchDialog = nullptr;  // a modeless window, not owned
+    // Worker handshake: the window thread writes stopRequested, the worker
+    // writes stopped.
+    Flag stopRequested{false};
+    Flag stopped{false};
+    CommandQueue commands;
+    ScrollRequestQueue scrollRequests;
+    std::unique_ptr<ImageList> toolbarImages;
+    std::unique_ptr<ImageList> toolbarDisabledImages;
+
+    HostWindow* window = nullptr;  // not owned
+    std::thread worker;
+};
+
+}  // namespace zov

@@ -1,0 +1,149 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Encoding.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace zov {
+
+namespace {
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+std::mutex& ShareRootLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
+std::wstring& ShareRootValue() {
+    static auto* root = new std::wstring(L"/mnt");
+    return *root;
+}
+
+std::wstring_view StripTrailingSeparators(std::wstring_view path) {
+    while (!path.empty() && IsSeparator(path.back()))
+        path.remove_suffix(1);
+    return path;
+}
+
+FileTime FromTimestamp(std::int64_t seconds, std::uint32_t nanoseconds) {
+    using namespace std::chrono;
+    return FileTime(duration_cast<FileTime::duration>(seconds * 1s + nanoseconds * 1ns));
+}
+
+}  // namespace
+
+std::wstring ShareMountRoot() {
+    std::lock_guard<std::mutex> guard(ShareRootLock());
+    return ShareRootValue();
+}
+
+void SetShareMountRoot(std::wstring_view root) {
+    std::lock_guard<std::mutex> guard(ShareRootLock());
+    ShareRootValue() = std::wstring(StripTrailingSeparators(root));
+}
+
+std::string NativePath(std::wstring_view path) {
+    std::wstring native;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        while (!path.empty() && IsSeparator(path.front()))
+            path.remove_prefix(1);
+        native = ShareMountRoot() + L"/";
+    }
+    native.reserve(native.size() + path.size());
+    for (wchar_t c : path)
+        native += c == L'\\' ? L'/' : c;
+    return ToUtf8(native);
+}
+
+bool PathExists(std::wstring_view path) {
+    struct stat st;
+    return stat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool IsFolder(std::wstring_view path) {
+    struct stat st;
+    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(std::wstring_view path) {
+    std::string native = NativePath(path);
+    struct stat st;
+    if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return unlink(native.c_str()) == 0;
+}
+
+bool CreateFolderTree(std::wstring_view path) {
+    std::wstring full(StripTrailingSeparators(path));
+    full += L'\\';
+    bool result = true;
+    for (size_t i = 0; i < full.size(); ++i) {
+        if (!IsSeparator(full[i]))
+            continue;
+        std::wstring_view prefix(full.data(), i);
+        // The root has nothing above it to create, like a bare drive.
+        if (StripTrailingSeparators(prefix).empty())
+            continue;
+        if (PathExists(prefix))
+            continue;
+        result = mkdir(NativePath(prefix).c_str(), 0777) == 0;
+    }
+    return result;
+}
+
+namespace {
+
+// Works on native names so that entries whose names are not valid UTF-8 are
+// deleted too.
+bool DeleteNativeTree(const std::string& native) {
+    std::error_code error;
+    fs::directory_iterator it(native, error);
+    if (error)
+        return false;
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        std::error_code statusError;
+        if (it->symlink_status(statusError).type() == fs::file_type::directory)
+            DeleteNativeTree(it->path().native());
+        else
+            unlink(it->path().c_str());
+    }
+    return rmdir(native.c_str()) == 0;
+}
+
+}  // namespace
+
+bool DeleteTree(std::wstring_view folder) {
+    folder = StripTrailingSeparators(folder);
+    if (folder.empty())
+        return false;
+    return DeleteNativeTree(NativePath(folder));
+}
+
+std::optional<FileTime> CreationTime(std::wstring_view path) {
+    struct statx stx;
+    if (statx(AT_FDCWD, NativePath(path).c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0)
+        return std::nullopt;
+    if (stx.stx_mask & STATX_BTIME)
+        return FromTimestamp(stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec);
+    return FromTimestamp(stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec);
+}
+
+std::optional<FileTime> ModificationTime(std::wstring_view path) {
+    struct stat st;
+    if (stat(NativePath(path).c_str(), &st) != 0)
+        return std::nullopt;
+    return FromTimestamp(st.st_mtim.tv_sec, static_cast<std::uint32_t>(st.st_mtim.tv_nsec));
+}
+
+}  // namespace zov

@@ -1,0 +1,45 @@
+// Files and folders. The viewer builds paths with '\' as separators; every
+// function here accepts '\' and '/' alike and turns the path into a native one
+// (NativePath) only when it touches the file system. URLs never come here.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zov {
+
+using FileTime = std::chrono::system_clock::time_point;
+
+// The native (UTF-8, '/'-separated) form of a viewer path. A network share
+// path (two leading separators: \\server\share\... or //server/share/...) is
+// reached below the share mount root, where shares are mounted.
+std::string NativePath(std::wstring_view path);
+
+// Root under which network shares are mounted; "/mnt" unless set.
+std::wstring ShareMountRoot();
+void SetShareMountRoot(std::wstring_view root);
+
+// True when a file or folder exists at `path`.
+bool PathExists(std::wstring_view path);
+bool IsFolder(std::wstring_view path);
+// Deletes one file (not a folder).
+bool RemoveFile(std::wstring_view path);
+
+// Creates `path` and every missing folder above it. True when nothing needed
+// creating; otherwise the result of the last creation tried, so a failure
+// high up is forgiven when the deeper folders could still be made.
+bool CreateFolderTree(std::wstring_view path);
+
+// Deletes `folder` with everything in it, as far as it can; the result is
+// whether the folder itself was removed at the end. Symbolic links are removed,
+// never followed, and a path that names the root is refused.
+bool DeleteTree(std::wstring_view folder);
+
+// When the file was made: its birth time where the file system records one,
+// else its last modification time.
+std::optional<FileTime> CreationTime(std::wstring_view path);
+std::optional<FileTime> ModificationTime(std::wstring_view path);
+
+}  // namespace zov

@@ -1,0 +1,35 @@
+// Flags that two threads use to hand work or a stop request to each other.
+// The design polls plain words with short sleeps; here they are atomics (a
+// plain shared field would be a data race) and the polling stays as it was.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace zov {
+
+using Flag = std::atomic<bool>;
+
+// Sleeps in steps of `interval` until `done()` holds. The step length is part
+// of the protocol: it bounds how long a stop request takes to be seen.
+template <typename Predicate>
+void PollUntil(Predicate done, std::chrono::milliseconds interval) {
+    while (!done())
+        std::this_thread::sleep_for(interval);
+}
+
+// Sets `flag` when it goes out of scope, however the scope is left: a thread
+// that reports "stopped" this way cannot leave its owner waiting for ever.
+class SetOnExit {
+public:
+    explicit SetOnExit(Flag& flag) : flag_(flag) {}
+    ~SetOnExit() { flag_.store(true); }
+    SetOnExit(const SetOnExit&) = delete;
+    SetOnExit& operator=(const SetOnExit&) = delete;
+
+private:
+    Flag& flag_;
+};
+
+}  // namespace zov

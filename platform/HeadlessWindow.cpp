@@ -1,0 +1,401 @@
+#include "platform/HeadlessWindow.h"
+
+#include <future>
+
+namespace zov {
+
+HeadlessWindow::HeadlessWindow() : HeadlessWindow(Options{}) {}
+
+HeadlessWindow::HeadlessWindow(Options options) : options_(options), clientSize_(options.clientSize) {
+    thread_ = std::thread([this] { Loop(); });
+}
+
+HeadlessWindow::~HeadlessWindow() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void HeadlessWindow::Loop() {
+    while (PumpOnce(nullptr)) {
+    }
+}
+
+bool HeadlessWindow::PumpOnce(const std::function<bool()>& stop) {
+    std::function<void()> work;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (quit_ || (stop && stop()))
+                return false;
+            if (!queue_.empty()) {
+                work = std::move(queue_.front());
+                queue_.pop_front();
+                break;
+            }
+            // Like the window system: paints and timers only when no other
+            // message waits, paints first, and a late timer fires once.
+            if (invalid_) {
+                invalid_ = false;
+                work = [this] { DeliverPaint(); };
+                break;
+            }
+            auto now = Clock::now();
+            std::optional<Clock::time_point> nextDue;
+            if (options_.runTimers) {
+                for (auto& [id, timer] : timers_) {
+                    if (timer.next <= now) {
+                        timer.next = now + timer.period;
+                        unsigned timerId = id;
+                        work = [this, timerId] {
+                            if (WindowClient* client = Client())
+                                client->OnTimer(timerId);
+                        };
+                        break;
+                    }
+                    if (!nextDue || timer.next < *nextDue)
+                        nextDue = timer.next;
+                }
+                if (work)
+                    break;
+            }
+            if (nextDue)
+                wake_.wait_until(lock, *nextDue);
+            else
+                wake_.wait(lock);
+        }
+    }
+    try {
+        work();
+    } catch (...) {
+        // A message handler that throws must not end the window.
+    }
+    return true;
+}
+
+void HeadlessWindow::DeliverPaint() {
+    SIZE size;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++paintCount_;
+        size = clientSize_;
+    }
+    if (WindowClient* client = Client())
+        client->OnPaint(RECT{0, 0, size.cx, size.cy});
+}
+
+bool HeadlessWindow::OnWindowThread() const {
+    return std::this_thread::get_id() == thread_.get_id();
+}
+
+void HeadlessWindow::Attach(WindowClient* client) {
+    Send([this, client] { client_ = client; });
+}
+
+void HeadlessWindow::Send(std::function<void()> work) {
+    if (OnWindowThread()) {
+        work();
+        return;
+    }
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    Post([work = std::move(work), done] {
+        try {
+            work();
+        } catch (...) {
+        }
+        done->set_value();
+    });
+    // A window closed before it got to the work drops it: the promise breaks.
+    finished.wait();
+}
+
+void HeadlessWindow::SendTimer(unsigned id) {
+    Send([this, id] {
+        if (WindowClient* client = Client())
+            client->OnTimer(id);
+    });
+}
+
+void HeadlessWindow::SendSize(std::int32_t width, std::int32_t height, std::uint32_t sizeType) {
+    Send([=, this] {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            clientSize_ = SIZE{width, height};
+        }
+        if (WindowClient* client = Client())
+            client->OnSize(sizeType, width, height);
+    });
+}
+
+void HeadlessWindow::SendLButtonDown(std::uint32_t keyFlags, POINT point) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnLButtonDown(keyFlags, point);
+    });
+}
+
+void HeadlessWindow::SendLButtonUp(std::uint32_t keyFlags, POINT point) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnLButtonUp(keyFlags, point);
+    });
+}
+
+void HeadlessWindow::SendMouseMove(std::uint32_t keyFlags, POINT point) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnMouseMove(keyFlags, point);
+    });
+}
+
+void HeadlessWindow::SendMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnMouseWheel(keyFlags, delta, screenPoint);
+    });
+}
+
+void HeadlessWindow::SendVScroll(int code) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnVScroll(code);
+    });
+}
+
+void HeadlessWindow::SendHScroll(int code) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnHScroll(code);
+    });
+}
+
+bool HeadlessWindow::SendSetCursor() {
+    bool handled = false;
+    Send([&handled, this] {
+        if (WindowClient* client = Client())
+            handled = client->OnSetCursor();
+    });
+    return handled;
+}
+
+void HeadlessWindow::SetTrackPosition(int bar, std::int32_t position) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    bars_[bar == SB_VERT].info.nTrackPos = position;
+}
+
+void HeadlessWindow::AnswerMessageBox(int answer) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        answers_.push_back(answer);
+    }
+    wake_.notify_all();
+}
+
+int HeadlessWindow::PresentCount() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return presentCount_;
+}
+
+std::optional<HeadlessWindow::Presented> HeadlessWindow::LastPresent() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return lastPresent_;
+}
+
+int HeadlessWindow::InvalidateCount() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return invalidateCount_;
+}
+
+int HeadlessWindow::UpdateCount() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return updateCount_;
+}
+
+int HeadlessWindow::PaintCount() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return paintCount_;
+}
+
+std::optional<unsigned> HeadlessWindow::TimerPeriod(unsigned id) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = timers_.find(id);
+    if (it == timers_.end())
+        return std::nullopt;
+    return static_cast<unsigned>(it->second.period.count());
+}
+
+SCROLLINFO HeadlessWindow::ScrollInfo(int bar) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bars_[bar == SB_VERT].info;
+}
+
+std::uint32_t HeadlessWindow::ScrollArrows(int bar) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bars_[bar == SB_VERT].arrows;
+}
+
+int HeadlessWindow::ScrollInfoSetCount(int bar) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bars_[bar == SB_VERT].setCount;
+}
+
+int HeadlessWindow::Cursor() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return cursor_;
+}
+
+std::vector<MessageBoxRequest> HeadlessWindow::MessageBoxes() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return boxes_;
+}
+
+SIZE HeadlessWindow::ClientSize() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return clientSize_;
+}
+
+POINT HeadlessWindow::ClientToScreen(POINT point) const {
+    return POINT{point.x + options_.screenOrigin.x, point.y + options_.screenOrigin.y};
+}
+
+POINT HeadlessWindow::ScreenToClient(POINT point) const {
+    return POINT{point.x - options_.screenOrigin.x, point.y - options_.screenOrigin.y};
+}
+
+void HeadlessWindow::SetTimer(unsigned id, unsigned periodMs) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        auto period = std::chrono::milliseconds(periodMs);
+        timers_[id] = Timer{period, Clock::now() + period};
+    }
+    wake_.notify_all();
+}
+
+void HeadlessWindow::KillTimer(unsigned id) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    timers_.erase(id);
+}
+
+void HeadlessWindow::Invalidate(bool) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++invalidateCount_;
+        invalid_ = true;
+    }
+    wake_.notify_all();
+}
+
+void HeadlessWindow::Update() {
+    if (!OnWindowThread()) {
+        Send([this] { Update(); });
+        return;
+    }
+    bool paint;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++updateCount_;
+        paint = invalid_;
+        invalid_ = false;
+    }
+    if (paint)
+        DeliverPaint();
+}
+
+void HeadlessWindow::Present(const FrameView& frame, const RECT* part) {
+    Presented shown;
+    shown.width = frame.width;
+    shown.height = frame.height;
+    if (part)
+        shown.part = *part;
+    if (frame.pixels && frame.width > 0 && frame.height > 0)
+        shown.pixels.assign(frame.pixels, frame.pixels + static_cast<size_t>(frame.width) * frame.height);
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++presentCount_;
+    lastPresent_ = std::move(shown);
+}
+
+bool HeadlessWindow::GetScrollInfo(int bar, SCROLLINFO& info) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const SCROLLINFO& held = bars_[bar == SB_VERT].info;
+    if (info.fMask & SIF_RANGE) {
+        info.nMin = held.nMin;
+        info.nMax = held.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        info.nPage = held.nPage;
+    if (info.fMask & SIF_POS)
+        info.nPos = held.nPos;
+    if (info.fMask & SIF_TRACKPOS)
+        info.nTrackPos = held.nTrackPos;
+    return true;
+}
+
+void HeadlessWindow::SetScrollInfo(int bar, const SCROLLINFO& info, bool) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Bar& held = bars_[bar == SB_VERT];
+    if (info.fMask & SIF_RANGE) {
+        held.info.nMin = info.nMin;
+        held.info.nMax = info.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        held.info.nPage = info.nPage;
+    if (info.fMask & SIF_POS)
+        held.info.nPos = info.nPos;
+    // The page never exceeds the range, and the position stays where the
+    // thumb can be.
+    std::int64_t range = static_cast<std::int64_t>(held.info.nMax) - held.info.nMin + 1;
+    if (range < 0)
+        range = 0;
+    if (held.info.nPage > range)
+        held.info.nPage = static_cast<std::uint32_t>(range);
+    ClampScrollPosition(held.info);
+    ++held.setCount;
+}
+
+void HeadlessWindow::EnableScrollBar(int bar, std::uint32_t arrows) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    bars_[bar == SB_VERT].arrows = arrows;
+}
+
+void HeadlessWindow::SetCursor(int cursorId) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    cursor_ = cursorId;
+}
+
+void HeadlessWindow::Post(std::function<void()> work) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (quit_)
+            return;
+        queue_.push_back(std::move(work));
+    }
+    wake_.notify_all();
+}
+
+int HeadlessWindow::MessageBox(const MessageBoxRequest& request) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        boxes_.push_back(request);
+    }
+    auto answered = [this] { return !answers_.empty(); };
+    if (OnWindowThread()) {
+        // The nested loop of a modal box: messages keep flowing meanwhile.
+        while (PumpOnce(answered)) {
+        }
+    } else {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return quit_ || answered(); });
+    }
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (answers_.empty())
+        return IDCANCEL;
+    int answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+}  // namespace zov

@@ -1,0 +1,131 @@
+// A window with a real thread and message loop but no screen: tests drive it
+// and read back what the control asked of it. Message boxes are answered from
+// a script of answers; without one the box waits, handling messages, until
+// the test answers it.
+#pragma once
+
+#include "platform/HostWindow.h"
+
+#include <condition_variable>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace zov {
+
+class HeadlessWindow final : public HostWindow {
+public:
+    struct Options {
+        SIZE clientSize{800, 600};
+        POINT screenOrigin{0, 0};
+        // When false, timers are only recorded; tests deliver ticks with SendTimer.
+        bool runTimers = true;
+    };
+
+    // What a Present call showed.
+    struct Presented {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::optional<RECT> part;
+        std::vector<std::uint32_t> pixels;
+    };
+
+    HeadlessWindow();
+    explicit HeadlessWindow(Options options);
+    ~HeadlessWindow() override;
+    HeadlessWindow(const HeadlessWindow&) = delete;
+    HeadlessWindow& operator=(const HeadlessWindow&) = delete;
+
+    // Driving the window. Each of these runs on the window thread and returns
+    // once it has run (at once when called on the window thread itself).
+    void Attach(WindowClient* client);
+    void Send(std::function<void()> work);
+    void SendTimer(unsigned id);
+    void SendSize(std::int32_t width, std::int32_t height, std::uint32_t sizeType = SIZE_RESTORED);
+    void SendLButtonDown(std::uint32_t keyFlags, POINT point);
+    void SendLButtonUp(std::uint32_t keyFlags, POINT point);
+    void SendMouseMove(std::uint32_t keyFlags, POINT point);
+    void SendMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint);
+    void SendVScroll(int code);
+    void SendHScroll(int code);
+    bool SendSetCursor();
+    // Where a thumb drag has got to, as the bar reports it during SB_THUMBTRACK.
+    void SetTrackPosition(int bar, std::int32_t position);
+    // Queues the answer for the next message box.
+    void AnswerMessageBox(int answer);
+    bool OnWindowThread() const;
+
+    // What was asked of the window.
+    int PresentCount() const;
+    std::optional<Presented> LastPresent() const;
+    int InvalidateCount() const;
+    int UpdateCount() const;
+    int PaintCount() const;
+    std::optional<unsigned> TimerPeriod(unsigned id) const;
+    SCROLLINFO ScrollInfo(int bar) const;
+    std::uint32_t ScrollArrows(int bar) const;
+    int ScrollInfoSetCount(int bar) const;
+    int Cursor() const;
+    std::vector<MessageBoxRequest> MessageBoxes() const;
+
+    // HostWindow
+    SIZE ClientSize() const override;
+    POINT ClientToScreen(POINT point) const override;
+    POINT ScreenToClient(POINT point) const override;
+    void SetTimer(unsigned id, unsigned periodMs) override;
+    void KillTimer(unsigned id) override;
+    void Invalidate(bool erase) override;
+    void Update() override;
+    void Present(const FrameView& frame, const RECT* part) override;
+    bool GetScrollInfo(int bar, SCROLLINFO& info) const override;
+    void SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw) override;
+    void EnableScrollBar(int bar, std::uint32_t arrows) override;
+    void SetCursor(int cursorId) override;
+    void Post(std::function<void()> work) override;
+    int MessageBox(const MessageBoxRequest& request) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Timer {
+        std::chrono::milliseconds period;
+        Clock::time_point next;
+    };
+    struct Bar {
+        SCROLLINFO info;
+        std::uint32_t arrows = ESB_ENABLE_BOTH;
+        int setCount = 0;
+    };
+
+    void Loop();
+    // Runs one message, waiting for one if none is ready. False when the
+    // window is closing or `stop` (checked under the lock) holds.
+    bool PumpOnce(const std::function<bool()>& stop);
+    void DeliverPaint();
+    WindowClient* Client() const { return client_; }
+
+    const Options options_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+    std::map<unsigned, Timer> timers_;
+    bool quit_ = false;
+    bool invalid_ = false;
+    SIZE clientSize_;
+    Bar bars_[2];
+    int cursor_ = IDC_ARROW;
+    int presentCount_ = 0;
+    std::optional<Presented> lastPresent_;
+    int invalidateCount_ = 0;
+    int updateCount_ = 0;
+    int paintCount_ = 0;
+    std::deque<int> answers_;
+    std::vector<MessageBoxRequest> boxes_;
+
+    WindowClient* client_ = nullptr;  // window thread only; not owned
+    std::thread thread_;
+};
+
+}  // namespace zov

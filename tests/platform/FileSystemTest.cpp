@@ -1,0 +1,126 @@
+#include "platform/DataFolder.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TempDataHome.h"
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace zov {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FileSystem : public test::TempDataHome {
+protected:
+    // The viewer's own form of a path below the root: '\' separators.
+    std::wstring Viewer(const std::string& relative) const {
+        std::wstring path = WideRoot() + L"\\" + FromUtf8(relative);
+        for (auto& c : path)
+            if (c == L'/')
+                c = L'\\';
+        return path;
+    }
+    std::string Native(const std::string& relative) const { return Root() + "/" + relative; }
+};
+
+TEST(NativePath, TurnsBackslashesIntoSlashesAndReachesSharesBelowTheMountRoot) {
+    EXPECT_EQ(NativePath(L"/home/u\\.local\\share\\ZOVuvazaR\\x.txt"), "/home/u/.local/share/ZOVuvazaR/x.txt");
+    EXPECT_EQ(NativePath(L"/tmp/\u4ed8\u7b8b.pdf"), "/tmp/\xE4\xBB\x98\xE7\xAE\x8B.pdf");
+    EXPECT_EQ(NativePath(L"\\\\server\\share\\dir\\a.ppt"), "/mnt/server/share/dir/a.ppt");
+    EXPECT_EQ(NativePath(L"//server/share/a.ppt"), "/mnt/server/share/a.ppt");
+
+    SetShareMountRoot(L"/srv/shares/");
+    EXPECT_EQ(NativePath(L"\\\\server\\share\\a.ppt"), "/srv/shares/server/share/a.ppt");
+    SetShareMountRoot(L"/mnt");
+}
+
+TEST_F(FileSystem, UserDataFolderFollowsTheEnvironment) {
+    EXPECT_EQ(LocalAppDataFolder(), WideRoot());
+    EXPECT_EQ(UserDataFolder(), WideRoot() + L"\\ZOVuvazaR\\");
+
+    unsetenv("ZOV_DATA_HOME");
+    setenv("XDG_DATA_HOME", "/xdg/data", 1);
+    EXPECT_EQ(LocalAppDataFolder(), L"/xdg/data");
+    // A relative XDG_DATA_HOME is invalid and falls back to the home folder.
+    setenv("XDG_DATA_HOME", "relative/data", 1);
+    std::string previousHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(LocalAppDataFolder(), L"/home/someone/.local/share");
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", previousHome.c_str(), 1);
+}
+
+TEST_F(FileSystem, CreateFolderTreeMakesEveryMissingLevel) {
+    EXPECT_TRUE(CreateFolderTree(Viewer("a/b/c\\")));
+    EXPECT_TRUE(fs::is_directory(Native("a/b/c")));
+    // Nothing to do is success too, whatever the trailing separators.
+    EXPECT_TRUE(CreateFolderTree(Viewer("a/b/c")));
+    EXPECT_TRUE(CreateFolderTree(Viewer("a\\b\\\\")));
+    EXPECT_TRUE(CreateFolderTree(Viewer("a/b/c/d/e")));
+    EXPECT_TRUE(fs::is_directory(Native("a/b/c/d/e")));
+}
+
+TEST_F(FileSystem, CreateFolderTreeFailsWhenAFileIsInTheWay) {
+    WriteBytes("blocker", "x");
+    EXPECT_FALSE(CreateFolderTree(Viewer("blocker/below")));
+    EXPECT_FALSE(fs::exists(Native("blocker/below")));
+}
+
+TEST_F(FileSystem, DeleteTreeRemovesEverythingButNeverFollowsLinks) {
+    WriteBytes("tree/one.txt", "1");
+    WriteBytes("tree/sub/two.txt", "2");
+    WriteBytes("tree/sub/deeper/three.txt", "3");
+    WriteBytes("tree/bad-\xFF-name.txt", "not UTF-8");
+    WriteBytes("outside/keep.txt", "keep");
+    fs::create_directory_symlink(Native("outside"), Native("tree/sub/link"));
+
+    EXPECT_TRUE(DeleteTree(Viewer("tree\\")));
+    EXPECT_FALSE(fs::exists(Native("tree")));
+    EXPECT_TRUE(fs::exists(Native("outside/keep.txt")));
+
+    EXPECT_FALSE(DeleteTree(Viewer("tree")));  // nothing there any more
+    EXPECT_FALSE(DeleteTree(L"\\"));           // the root is never a cache
+    EXPECT_FALSE(DeleteTree(L"//"));
+}
+
+TEST_F(FileSystem, ExistenceAndRemoval) {
+    WriteBytes("f.txt", "x");
+    EXPECT_TRUE(PathExists(Viewer("f.txt")));
+    EXPECT_FALSE(IsFolder(Viewer("f.txt")));
+    EXPECT_TRUE(IsFolder(WideRoot()));
+    EXPECT_FALSE(RemoveFile(WideRoot()));  // folders are not files
+    EXPECT_TRUE(RemoveFile(Viewer("f.txt")));
+    EXPECT_FALSE(PathExists(Viewer("f.txt")));
+    EXPECT_FALSE(RemoveFile(Viewer("f.txt")));
+}
+
+TEST_F(FileSystem, CreationTimeSurvivesRewritesInPlace) {
+    WriteBytes("cached.txt", "first");
+    auto created = CreationTime(Viewer("cached.txt"));
+    auto modified = ModificationTime(Viewer("cached.txt"));
+    ASSERT_TRUE(created && modified);
+    EXPECT_LE(*created, *modified + 1ms);
+    auto now = std::chrono::system_clock::now();
+    EXPECT_LT(now - *created, 60s);
+
+    // Overwriting in place keeps the birth time where the file system has one;
+    // either way the modification time moves on.
+    std::this_thread::sleep_for(20ms);
+    std::ofstream(Native("cached.txt"), std::ios::binary | std::ios::trunc) << "second";
+    auto rewritten = ModificationTime(Viewer("cached.txt"));
+    ASSERT_TRUE(rewritten);
+    EXPECT_GT(*rewritten, *modified);
+    auto createdAgain = CreationTime(Viewer("cached.txt"));
+    ASSERT_TRUE(createdAgain);
+    EXPECT_TRUE(*createdAgain == *created || *createdAgain == *rewritten);
+
+    EXPECT_EQ(CreationTime(Viewer("missing.txt")), std::nullopt);
+    EXPECT_EQ(ModificationTime(Viewer("missing.txt")), std::nullopt);
+}
+
+}  // namespace
+}  // namespace zov
