@@ -27,7 +27,7 @@ void WriteMarker(benchmark::State& state) {
     std::wstring path = TempPath();
     for (auto _ : state)
         benchmark::DoNotOptimize(WriteTextFile(path, text));
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+    state.SetItemsProcessed(state.iterations() * state.range(0));  // lines
     std::filesystem::remove(path);
 }
 BENCHMARK(WriteMarker)->Arg(10)->Arg(1000);
@@ -44,7 +44,7 @@ void ReadMarkerLines(benchmark::State& state) {
             ++lines;
         benchmark::DoNotOptimize(lines);
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+    state.SetItemsProcessed(state.iterations() * state.range(0));  // lines
     std::filesystem::remove(path);
 }
 BENCHMARK(ReadMarkerLines)->Arg(10)->Arg(1000);

@@ -112,7 +112,7 @@ TEST(HeadlessWindow, PaintsWhenIdleOrOnUpdate) {
         window.Invalidate(false);
         window.Invalidate(false);
     });
-    for (int i = 0; i < 200 && window.PaintCount() < 2; ++i)
+    for (int i = 0; i < 200 && window.PresentCount() < 2; ++i)
         std::this_thread::sleep_for(5ms);
     EXPECT_EQ(window.PaintCount(), 2);
     EXPECT_EQ(window.InvalidateCount(), 3);
