@@ -23,6 +23,12 @@ if(ZOV_SANITIZE)
   endif()
 endif()
 
+if(ZOV_FUZZ)
+  # Every library gets the fuzzer's coverage instrumentation; only the fuzz
+  # targets link its driver.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Adds a subsystem library: one folder, one static library, headers reached
 # from the repository root ("platform/Locks.h").
 function(zov_library name)

@@ -43,4 +43,19 @@ ProcessLock& DeskLock() {
     return lock;
 }
 
+ProcessLock& PoolLock() {
+    static ProcessLock& lock = NamedLock("pool");
+    return lock;
+}
+
+ProcessLock& PageImagePoolLock() {
+    static ProcessLock& lock = NamedLock("page image pool");
+    return lock;
+}
+
+ProcessLock& DecodeLock() {
+    static ProcessLock& lock = NamedLock("decode");
+    return lock;
+}
+
 }  // namespace zov

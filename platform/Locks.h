@@ -4,8 +4,11 @@
 //
 // Order, where two are held at once (take the left one first):
 //   command lock -> buffer lock -> desk lock -> step lock
-//   queue lock and scroll queue lock are leaves: nothing is taken under them.
 //   scroll drain lock -> scroll queue lock
+//   decode lock -> page image pool lock -> pool lock
+// The queue, scroll queue and pool locks are leaves: nothing is taken under
+// them. The documents' locks (decode, page image pool) are never held while a
+// lock of another subsystem is taken.
 #pragma once
 
 #include <mutex>
@@ -27,6 +30,12 @@ ProcessLock& ScrollQueueLock();
 ProcessLock& ScrollDrainLock();
 // Viewer: held while a frame is composed or presented.
 ProcessLock& DeskLock();
+// Pixels: the recycled pixel blocks and the text scratch buffer.
+ProcessLock& PoolLock();
+// Documents: the pools of decoded page pictures, and the decoding of embedded
+// pictures with its scratch buffer.
+ProcessLock& PageImagePoolLock();
+ProcessLock& DecodeLock();
 
 using LockGuard = std::lock_guard<ProcessLock>;
 

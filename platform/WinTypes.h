@@ -47,6 +47,22 @@ using HRESULT = std::int32_t;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
 
+// A colour as the window system takes it: 0x00BBGGRR (red in the lowest
+// byte), the other way round from a pixel word.
+using COLORREF = std::uint32_t;
+constexpr COLORREF RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return COLORREF{r} | COLORREF{g} << 8 | COLORREF{b} << 16;
+}
+
+// Text formats of DrawText.
+inline constexpr std::uint32_t DT_LEFT = 0x0000;
+inline constexpr std::uint32_t DT_TOP = 0x0000;
+inline constexpr std::uint32_t DT_CENTER = 0x0001;
+inline constexpr std::uint32_t DT_RIGHT = 0x0002;
+inline constexpr std::uint32_t DT_VCENTER = 0x0004;
+inline constexpr std::uint32_t DT_SINGLELINE = 0x0020;
+inline constexpr std::uint32_t DT_WORD_ELLIPSIS = 0x00040000;
+
 // Scroll bars.
 inline constexpr int SB_HORZ = 0;
 inline constexpr int SB_VERT = 1;

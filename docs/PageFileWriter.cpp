@@ -1,0 +1,88 @@
+#include "docs/PageFileWriter.h"
+
+#include "docs/PageFile.h"
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+namespace zov {
+
+namespace {
+
+void PutInt32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void PutBytes(std::vector<std::uint8_t>& out, const void* bytes, std::size_t count) {
+    auto* p = static_cast<const std::uint8_t*>(bytes);
+    out.insert(out.end(), p, p + count);
+}
+
+void PutImage(std::vector<std::uint8_t>& out, const PageFileImage& image, std::uint32_t mask) {
+    PutInt32(out, static_cast<std::uint32_t>(image.width) ^ mask);
+    PutInt32(out, static_cast<std::uint32_t>(image.height) ^ mask);
+    std::int64_t block = image.pixelBlockSize ? image.pixelBlockSize : std::int64_t{image.width} * image.height * 4;
+    PutInt32(out, static_cast<std::uint32_t>(block));
+    PutInt32(out, static_cast<std::uint32_t>(image.data.size()));
+    PutBytes(out, image.data.data(), image.data.size());
+}
+
+}  // namespace
+
+std::uint32_t PageFileHeader(std::int32_t version, std::int32_t imageType, bool extended) {
+    return (extended ? kExtendedHeaderBit : 0) | (static_cast<std::uint32_t>(version) & 0x7F) << 24 |
+           (static_cast<std::uint32_t>(imageType) & 0x0F);
+}
+
+std::vector<std::uint8_t> SerializePageFile(const PageFileContent& content) {
+    std::vector<std::uint8_t> out;
+    PutInt32(out, PageFileHeader(content.version, content.imageType, content.extendedHeader));
+    if (content.extendedHeader)
+        out.resize(out.size() + kExtendedBlockSize, 0);
+    PutImage(out, content.image1, content.extendedHeader ? kExtendedHeaderMask : 0);
+    out.push_back(content.image2 ? 1 : 0);
+    if (content.image2)
+        PutImage(out, *content.image2, 0);
+    out.resize(out.size() + kReservedBytes, 0);
+    if (content.version >= 2) {
+        std::string line = content.text;
+        if (line.empty() || line.back() != '\n')
+            line += '\n';
+        PutInt32(out, static_cast<std::uint32_t>(line.size()));
+        PutBytes(out, line.data(), line.size());
+    }
+    if (content.version >= 3) {
+        PutInt32(out, static_cast<std::uint32_t>(content.versionThreeBlock.size()));
+        PutBytes(out, content.versionThreeBlock.data(), content.versionThreeBlock.size());
+    }
+    if (content.pageList) {
+        PutInt32(out, static_cast<std::uint32_t>(content.pageList->size()));
+        for (std::int32_t page : *content.pageList)
+            PutInt32(out, static_cast<std::uint32_t>(page));
+    }
+    return out;
+}
+
+bool WritePageFile(std::wstring_view path, const PageFileContent& content) {
+    std::vector<std::uint8_t> bytes = SerializePageFile(content);
+    std::string target = NativePath(path);
+    // Unique per writer, so that parallel writers of one process never share
+    // a temporary file.
+    static std::atomic<unsigned> serial{0};
+    std::string temporary = target + ".part" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    written = std::fclose(file) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zov

@@ -1,0 +1,49 @@
+// One front for every picture format the viewer meets inside page files and as
+// plain image files: PNG, JPEG, GIF, TIFF, JPEG 2000 and BMP, told apart by
+// their first bytes. Pictures come out as 0x00RRGGBB words, top row first.
+//
+// Alpha: pictures are shown as pages on paper, so a pixel with alpha a is
+// composited onto white (c' = (c * a + 255 * (255 - a)) / 255, rounded) and the
+// top byte is always 0. Showing the colour under a transparent pixel as it is
+// would turn the transparent parts of most pictures black.
+//
+// Everything here treats its input as untrusted: sizes are checked against
+// kMaxDecodedPixels before any pixel memory is allocated, and a damaged or
+// truncated picture gives nothing rather than a crash.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zov {
+
+enum class ImageFormat { Unknown, Png, Jpeg, Gif, Tiff, Jpeg2000, Bmp };
+
+struct DecodedImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;  // width * height words, 0x00RRGGBB
+};
+
+// Pictures with more pixels than this are refused (512 MiB of pixels).
+inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 27;
+
+ImageFormat SniffImageFormat(std::span<const std::uint8_t> data);
+
+// The first picture (frame, page) in `data`; nothing when the format is not
+// one of the above, the data is damaged, or the picture is too large.
+std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data);
+std::optional<DecodedImage> DecodeImageFile(std::wstring_view path);
+
+// Encoders, for the converter, the inspection tool and tests. `pixels` holds
+// width * height words 0x00RRGGBB. Empty on failure.
+std::vector<std::uint8_t> EncodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height);
+std::vector<std::uint8_t> EncodeJpeg(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                     int quality);
+bool WritePngFile(std::wstring_view path, const std::uint32_t* pixels, std::int32_t width, std::int32_t height);
+
+}  // namespace zov
