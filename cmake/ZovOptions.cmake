@@ -27,6 +27,7 @@ if(ZOV_FUZZ)
   # Every library gets the fuzzer's coverage instrumentation; only the fuzz
   # targets link its driver.
   add_compile_options(-fsanitize=fuzzer-no-link)
+  add_compile_definitions(ZOV_FUZZING)
 endif()
 
 # Adds a subsystem library: one folder, one static library, headers reached

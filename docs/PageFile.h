@@ -38,7 +38,11 @@ inline constexpr std::int64_t kReservedBytes = 1 + 16;
 // The largest page picture a page file may describe (64 Mi pixels, 256 MiB of
 // pixels): above a poster at 300 dpi, and a bound on what one file can make
 // the viewer allocate.
+#ifdef ZOV_FUZZING
+inline constexpr std::int64_t kMaxPagePixels = std::int64_t{1} << 20;  // see kMaxDecodedPixels
+#else
 inline constexpr std::int64_t kMaxPagePixels = std::int64_t{1} << 26;
+#endif
 
 constexpr std::int32_t HeaderVersion(std::uint32_t header) {
     return static_cast<std::int32_t>(header >> 24 & 0x7F);

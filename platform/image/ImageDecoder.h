@@ -29,8 +29,14 @@ struct DecodedImage {
     std::vector<std::uint32_t> pixels;  // width * height words, 0x00RRGGBB
 };
 
-// Pictures with more pixels than this are refused (512 MiB of pixels).
+// Pictures with more pixels than this are refused (512 MiB of pixels). Fuzzing
+// builds use a small limit so that each run stays quick; the code paths are
+// the same.
+#ifdef ZOV_FUZZING
+inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 20;
+#else
 inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 27;
+#endif
 
 ImageFormat SniffImageFormat(std::span<const std::uint8_t> data);
 

@@ -1,0 +1,78 @@
+#include "docs/PageFileWriter.h"
+#include "platform/Encoding.h"
+#include "platform/image/ImageDecoder.h"
+#include "tests/support/TempDataHome.h"
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace zov {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string output;
+};
+
+Outcome RunInspect(const std::string& arguments) {
+    Outcome run;
+    std::string command = std::string(ZOV_INSPECT) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class Inspect : public test::TempDataHome {};
+
+TEST_F(Inspect, PrintsAPageFileAndWritesItsPictures) {
+    std::vector<std::uint32_t> pixels(12 * 8);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<std::uint32_t>(i * 0x020406);
+    PageFileContent content;
+    content.extendedHeader = true;
+    content.image1 = PageFileImage{12, 8, 0, EncodePng(pixels.data(), 12, 8)};
+    content.image2 = PageFileImage{12, 8, 0, EncodePng(pixels.data(), 12, 8)};
+    content.text = "\xE6\xA6\x82\xE8\xA6\x81 summary";
+    content.pageList = std::vector<std::int32_t>{1, 1, 1};
+    std::string file = Root() + "/doc.pdf_00000001.txt";
+    ASSERT_TRUE(WritePageFile(FromUtf8(file), content));
+
+    Outcome run = RunInspect("pagefile '" + file + "' --png '" + Root() + "/out'");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("extended header: yes"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("version: 3"), std::string::npos);
+    EXPECT_NE(run.output.find("image 1: 12 x 8"), std::string::npos);
+    EXPECT_NE(run.output.find("\xE6\xA6\x82\xE8\xA6\x81 summary"), std::string::npos);
+    EXPECT_NE(run.output.find("page list: 3 entries: 1 1 1"), std::string::npos);
+
+    for (const char* name : {"/out-1.png", "/out-2.png"}) {
+        std::optional<DecodedImage> written = DecodeImageFile(FromUtf8(Root() + name));
+        ASSERT_TRUE(written) << name;
+        EXPECT_EQ(written->pixels, pixels) << name;
+    }
+}
+
+TEST_F(Inspect, SaysWhatIsWrong) {
+    WriteBytes("notes.txt", "plain text, not a page file");
+    Outcome notPageFile = RunInspect("pagefile '" + Root() + "/notes.txt'");
+    EXPECT_EQ(notPageFile.status, 1);
+    EXPECT_NE(notPageFile.output.find("not a page file version"), std::string::npos) << notPageFile.output;
+
+    Outcome missing = RunInspect("pagefile '" + Root() + "/missing.txt'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("cannot open"), std::string::npos);
+
+    EXPECT_EQ(RunInspect("").status, 2);
+    EXPECT_EQ(RunInspect("pagefile").status, 2);
+    EXPECT_EQ(RunInspect("pagefile a b").status, 2);
+}
+
+}  // namespace
+}  // namespace zov
