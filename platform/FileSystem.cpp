@@ -2,6 +2,7 @@
 
 #include "platform/Encoding.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
@@ -24,7 +25,10 @@ std::mutex& ShareRootLock() {
 }
 
 std::wstring& ShareRootValue() {
-    static auto* root = new std::wstring(L"/mnt");
+    static auto* root = [] {
+        const char* configured = std::getenv("ZOV_SHARE_ROOT");
+        return new std::wstring(configured && *configured ? FromUtf8(configured) : L"/mnt");
+    }();
     return *root;
 }
 

@@ -17,7 +17,8 @@ using FileTime = std::chrono::system_clock::time_point;
 // reached below the share mount root, where shares are mounted.
 std::string NativePath(std::wstring_view path);
 
-// Root under which network shares are mounted; "/mnt" unless set.
+// Root under which network shares are mounted: $ZOV_SHARE_ROOT, else "/mnt",
+// unless set.
 std::wstring ShareMountRoot();
 void SetShareMountRoot(std::wstring_view root);
 

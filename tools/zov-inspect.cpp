@@ -1,11 +1,19 @@
 // zov-inspect: looks inside the files a preview server holds.
 //
 //   zov-inspect pagefile FILE [--png OUT-PREFIX]
+//   zov-inspect preview --root ROOT [--mode Flat|Folder|SamePlace|eValueNS] PATH
+//   zov-inspect list URL-or-FOLDER
+//   zov-inspect classify PATH
 //
-// Exit status: 0 when the file was read, 1 when it is no page file or cannot
-// be read, 2 for a usage error.
+// Exit status: 0 when what was asked for was found, 1 when it was not (no
+// page file, no preview, no listing), 2 for a usage error.
+#include "docs/FileTypes.h"
+#include "docs/FolderListing.h"
 #include "docs/PageFile.h"
+#include "docs/PreviewPaths.h"
+#include "docs/PreviewSource.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 #include "platform/image/ImageDecoder.h"
 
@@ -21,8 +29,90 @@ namespace {
 using namespace zov;
 
 int Usage() {
-    std::fprintf(stderr, "usage: zov-inspect pagefile FILE [--png OUT-PREFIX]\n");
+    std::fprintf(stderr,
+                 "usage: zov-inspect pagefile FILE [--png OUT-PREFIX]\n"
+                 "       zov-inspect preview --root ROOT [--mode Flat|Folder|SamePlace|eValueNS] PATH\n"
+                 "       zov-inspect list URL-or-FOLDER\n"
+                 "       zov-inspect classify PATH\n");
     return 2;
+}
+
+const char* StatusName(std::int32_t status) {
+    switch (status) {
+    case kPreviewSuccess: return "Success";
+    case kPreviewCreatingNow: return "CreatingNow";
+    case kPreviewFailed: return "Failed";
+    case kPreviewWaiting: return "Waiting";
+    default: return "none (no status file, or not recognised)";
+    }
+}
+
+int InspectPreview(const std::string& root, const std::string& mode, const std::string& path) {
+    static const char* const kModes[] = {"Flat", "Folder", "SamePlace", "eValueNS"};
+    if (std::find(std::begin(kModes), std::end(kModes), mode) == std::end(kModes))
+        return Usage();
+    PreviewSettings settings;
+    settings.previewRoot = FromUtf8(root);
+    settings.folderMode = FromUtf8(mode);
+    settings.eValueNSMode = mode == "eValueNS";
+    SetPreviewSettings(settings);
+    const std::wstring document = FromUtf8(path);
+    PreviewSource source(document, settings);
+    const std::wstring folder = PreviewFolder(document, settings);
+    std::printf("preview folder: %s\n", folder.empty() ? "(none: the path does not map)" : ToUtf8(folder).c_str());
+    std::int32_t status = source.Status();
+    std::printf("status: %d %s\n", status, StatusName(status));
+    std::optional<std::vector<std::int32_t>> pages = source.PageList();
+    if (pages)
+        std::printf("page list: %zu entries\n", pages->size());
+    else
+        std::printf("page list: none\n");
+    std::printf("format version: %d\n", source.FormatVersion());
+    std::printf("search text: %s\n", source.HasSearchText() ? "yes" : "no");
+    if (pages) {
+        for (std::size_t n = 1; n <= pages->size(); ++n) {
+            std::wstring text;
+            if (source.PageText(static_cast<std::int32_t>(n), false, text))
+                std::printf("page %zu: %s\n", n, ToUtf8(TrimTrailingSpace(text)).c_str());
+            else
+                std::printf("page %zu: (cannot be read)\n", n);
+        }
+    }
+    return pages ? 0 : 1;
+}
+
+int InspectList(const std::string& where) {
+    std::wstring location = FromUtf8(where);
+    std::vector<std::wstring> names;
+    if (IsHttp(location)) {
+        std::optional<std::vector<std::wstring>> listed = GetFolderFiles(L"", L"", location);
+        if (!listed) {
+            std::fprintf(stderr, "zov-inspect: %s gave no listing\n", where.c_str());
+            return 1;
+        }
+        names = std::move(*listed);
+    } else {
+        if (!IsFolder(location)) {
+            std::fprintf(stderr, "zov-inspect: %s is not a folder\n", where.c_str());
+            return 1;
+        }
+        names = ListLocalFolder(location);
+    }
+    for (const std::wstring& name : names)
+        std::printf("%s\n", ToUtf8(name).c_str());
+    return 0;
+}
+
+int InspectClassify(const std::string& path) {
+    std::wstring wide = FromUtf8(path);
+    std::int32_t type = Classify(wide, false);
+    std::printf("%d extension \"%s\"%s\n", type, ToUtf8(Extension(wide)).c_str(),
+                type == kFileUnknown     ? " (not recognised)"
+                : IsFolderType(type)     ? " (folder)"
+                : IsPlainImage(type)     ? " (picture, shown directly)"
+                : type == kFileBook      ? " (book file, no preview pages)"
+                                         : " (document with a preview folder)");
+    return type == kFileUnknown ? 1 : 0;
 }
 
 void PrintImage(const char* name, const EmbeddedImage& image) {
@@ -117,5 +207,25 @@ int main(int argc, char** argv) {
             return Usage();
         return InspectPageFile(args[1], pngPrefix);
     }
+    if (!args.empty() && args[0] == "preview") {
+        std::string root, mode = "Flat", path;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--root" && i + 1 < args.size())
+                root = args[++i];
+            else if (args[i] == "--mode" && i + 1 < args.size())
+                mode = args[++i];
+            else if (path.empty())
+                path = args[i];
+            else
+                return Usage();
+        }
+        if (root.empty() || path.empty())
+            return Usage();
+        return InspectPreview(root, mode, path);
+    }
+    if (args.size() == 2 && args[0] == "list")
+        return InspectList(args[1]);
+    if (args.size() == 2 && args[0] == "classify")
+        return InspectClassify(args[1]);
     return Usage();
 }

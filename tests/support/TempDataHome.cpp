@@ -14,6 +14,10 @@ void TempDataHome::SetUp() {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     setenv("ZOV_DATA_HOME", root_.c_str(), 1);
+    // Tests talk to servers on loopback; a proxy of the machine must not
+    // stand in between.
+    setenv("no_proxy", "127.0.0.1,localhost", 1);
+    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
 }
 
 void TempDataHome::TearDown() {

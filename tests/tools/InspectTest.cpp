@@ -1,4 +1,7 @@
 #include "docs/PageFileWriter.h"
+#include "docs/PreviewPaths.h"
+#include "platform/FileSystem.h"
+#include "tests/support/NginxServer.h"
 #include "platform/Encoding.h"
 #include "platform/image/ImageDecoder.h"
 #include "tests/support/TempDataHome.h"
@@ -72,6 +75,46 @@ TEST_F(Inspect, SaysWhatIsWrong) {
     EXPECT_EQ(RunInspect("").status, 2);
     EXPECT_EQ(RunInspect("pagefile").status, 2);
     EXPECT_EQ(RunInspect("pagefile a b").status, 2);
+}
+
+TEST_F(Inspect, ShowsAPreviewAListingAndAFileType) {
+    PreviewSettings settings;
+    settings.previewRoot = WideRoot() + L"\\previews";
+    settings.folderMode = L"Folder";
+    const std::wstring document = L"\\\\srv\\share\\plan.pdf";
+    std::vector<std::uint32_t> pixels(4 * 4, 0xFFFFFF);
+    PageFileContent content;
+    content.image1 = PageFileImage{4, 4, 0, EncodePng(pixels.data(), 4, 4)};
+    content.text = "ground floor";
+    content.pageList = std::vector<std::int32_t>{1, 1};
+    std::wstring first = PageFilePath(document, 1, settings);
+    ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
+    ASSERT_TRUE(WritePageFile(first, content));
+    content.text = "first floor";
+    content.pageList.reset();
+    ASSERT_TRUE(WritePageFile(PageFilePath(document, 2, settings), content));
+
+    Outcome preview = RunInspect("preview --root '" + Root() + "/previews' --mode Folder '\\\\srv\\share\\plan.pdf'");
+    EXPECT_EQ(preview.status, 0) << preview.output;
+    EXPECT_NE(preview.output.find("status: 0 Success"), std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("page list: 2 entries"), std::string::npos);
+    EXPECT_NE(preview.output.find("format version: 3"), std::string::npos);
+    EXPECT_NE(preview.output.find("page 2: first floor"), std::string::npos);
+    EXPECT_EQ(RunInspect("preview --root /nowhere --mode Sideways x.pdf").status, 2);
+
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Running());
+    nginx.WriteFile("dir/b.pdf", "b");
+    nginx.WriteFile("dir/a.ppt", "a");
+    Outcome listed = RunInspect("list " + nginx.Url("/dir/"));
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.output, "a.ppt\nb.pdf\n");
+    EXPECT_EQ(RunInspect("list " + nginx.Url("/nothing/")).status, 1);
+
+    Outcome type = RunInspect("classify photo.JPG");
+    EXPECT_EQ(type.status, 0);
+    EXPECT_EQ(type.output.rfind("8 ", 0), 0u) << type.output;
+    EXPECT_EQ(RunInspect("classify archive.jpeg").status, 1);
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+// The names in a folder: an HTTP folder asked by WebDAV and, when that gives
+// nothing, read from its index page; a local or mounted folder enumerated.
+// Preview files lying in the folder are never listed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zov {
+
+class HostWindow;
+
+// A name ending in '_' + 8 upper-case hexadecimal digits + ".txt".
+bool IsPreviewFileName(std::wstring_view name);
+
+// Names relative to the folder (subfolders end in '/'), sorted by code unit;
+// nothing when neither way gave a name. Failures that are not the server's
+// answer are shown in a message box on `window` when one is given.
+std::optional<std::vector<std::wstring>> GetFolderFiles(std::wstring_view user, std::wstring_view password,
+                                                        std::wstring_view folderUrl, HostWindow* window = nullptr);
+// The two ways on their own. A WebDAV transport error is reported through
+// `transportFailed`: then no index page is to be tried.
+std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std::wstring_view password,
+                                                    std::wstring_view folderUrl, bool* transportFailed);
+std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderUrl, HostWindow* window = nullptr);
+
+// Subfolders and readable files of a local folder, in enumeration order.
+std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* window = nullptr);
+
+}  // namespace zov

@@ -1,0 +1,369 @@
+#include "docs/PreviewSource.h"
+
+#include "docs/Download.h"
+#include "docs/FileTypes.h"
+#include "docs/FolderListing.h"
+#include "docs/PageFile.h"
+#include "docs/PreviewPaths.h"
+#include "platform/BinaryFile.h"
+#include "platform/FileSystem.h"
+#include "platform/Locks.h"
+#include "platform/TextFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <list>
+#include <mutex>
+
+namespace zov {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A cached status file older than this is fetched again.
+constexpr auto kStatusFreshness = 2s;
+// Only the start of a status file is read.
+constexpr std::size_t kStatusBytes = 128;
+// Search text starts this far into a search text file.
+constexpr std::uint64_t kSearchTextOffset = 10;
+// A page text line longer than this is cut.
+constexpr std::size_t kMaxTextChars = 1000000;
+
+ProcessLock& FolderListingLock() {
+    static ProcessLock& lock = NamedLock("folder listing");
+    return lock;
+}
+
+// Each entry: the folder's address, then the addresses of its files.
+std::list<std::vector<std::wstring>>& FolderListingCache() {
+    static auto* cache = new std::list<std::vector<std::wstring>>;
+    return *cache;
+}
+
+std::vector<std::wstring> FolderListing(const std::wstring& folder) {
+    LockGuard guard(FolderListingLock());
+    auto& cache = FolderListingCache();
+    for (const auto& entry : cache) {
+        if (entry.front() == folder)
+            return entry;
+    }
+    if (cache.size() > kFolderListingCacheSize)
+        cache.clear();
+    std::vector<std::wstring> entry{folder};
+    // A folder that cannot be listed is remembered too, so that it is not
+    // asked again and again.
+    if (std::optional<std::vector<std::wstring>> names = GetFolderFiles(L"", L"", folder)) {
+        for (const std::wstring& name : *names)
+            entry.push_back(folder + name);
+    }
+    cache.push_front(entry);
+    return entry;
+}
+
+bool IsFresh(const std::wstring& local, std::int32_t n) {
+    std::optional<FileTime> created = CreationTime(local);
+    if (!created)
+        return false;
+    auto age = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now() - *created);
+    if (age < kStatusFreshness || (n != 1 && n != kStatusFile))
+        return true;
+    BinaryFile file;
+    return file.Open(local) && ReadPageList(file).has_value();
+}
+
+// A search text file is usable when its first 4 bytes are the value 0.
+bool UsableSearchText(const std::wstring& local) {
+    BinaryFile file;
+    std::int32_t first;
+    return !local.empty() && file.Open(local) && file.ReadInt32(first) && first == 0;
+}
+
+std::wstring ToUrl(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'\\')
+            c = L'/';
+    return path;
+}
+
+}  // namespace
+
+std::int32_t StatusFromText(std::string_view firstBytes) {
+    struct Prefix {
+        std::string_view text;
+        std::int32_t status;
+    };
+    static constexpr Prefix kPrefixes[] = {
+        {"**ZAZPreviewStatus:Success", kPreviewSuccess},
+        {"**ZAZPreviewStatus:CreatingNow", kPreviewCreatingNow},
+        {"**ZAZPreviewStatus:Failed", kPreviewFailed},
+        {"**ZAZPreviewStatus:Waiting", kPreviewWaiting},
+    };
+    for (const Prefix& prefix : kPrefixes) {
+        if (firstBytes.substr(0, prefix.text.size()) == prefix.text)
+            return prefix.status;
+    }
+    return kPreviewNone;
+}
+
+bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local) {
+    local = LocalCachePath(path, n, settings);
+    if (local.empty())
+        return false;
+    if (IsFresh(local, n))
+        return true;
+    if (Download(ToUrl(PageFilePath(path, n, settings)), local))
+        return true;
+    local.clear();
+    return false;
+}
+
+std::wstring LocalFileCopy(std::wstring_view path, const std::atomic<bool>* cancel, const PreviewSettings& settings) {
+    std::wstring target = LocalFileCopyPath(path, settings);
+    if (target.empty())
+        return {};
+    if (PathExists(target))
+        return target;
+    return Download(path, target, cancel) ? target : std::wstring();
+}
+
+void ClearCache(const PreviewSettings& settings) {
+    DeleteTree(CacheFolder(settings));
+}
+
+void ClearFolderListingCache() {
+    LockGuard guard(FolderListingLock());
+    FolderListingCache().clear();
+}
+
+PreviewSource::PreviewSource(std::wstring path) : PreviewSource(std::move(path), GetPreviewSettings()) {}
+
+PreviewSource::PreviewSource(std::wstring path, PreviewSettings settings)
+    : path_(std::move(path)), settings_(std::move(settings)), fileType_(Classify(path_, settings_.eValueNSMode)) {}
+
+bool PreviewSource::IsHttpFolder() const {
+    return IsFolderType(fileType_) && IsHttp(path_);
+}
+
+bool PreviewSource::ResolvePageFile(std::int32_t n, std::wstring& local) const {
+    try {
+        if (IsHttp(settings_.previewRoot)) {
+            FetchCached(path_, n, settings_, local);
+            return true;
+        }
+        local = PageFilePath(path_, n, settings_);
+        return true;
+    } catch (...) {
+        local.clear();
+        return false;
+    }
+}
+
+bool PreviewSource::Exists(int kind) const {
+    try {
+        if (IsHttpFolder()) {
+            std::optional<std::wstring> first = FolderFile(0);
+            if (!first)
+                return false;
+            // A plain image shows itself; it has no preview of its own.
+            if (IsPlainImage(Classify(*first, settings_.eValueNSMode)))
+                return kind == 1 || kind == 2;
+            return PreviewSource(*first, settings_).Exists(kind);
+        }
+        if (kind == 2)
+            return PageList().has_value();
+        if (kind != 1)
+            return false;
+        for (std::int32_t n : {1, 0}) {
+            std::wstring local;
+            BinaryFile file;
+            if (ResolvePageFile(n, local) && !local.empty() && file.Open(local))
+                return true;
+        }
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<std::vector<std::int32_t>> PreviewSource::PageList() const {
+    try {
+        if (IsHttpFolder()) {
+            std::int32_t count = FolderFileCount();
+            if (count > 0)
+                return std::vector<std::int32_t>(static_cast<std::size_t>(count), 1);
+        }
+        std::wstring local;
+        BinaryFile file;
+        if (!ResolvePageFile(1, local) || local.empty() || !file.Open(local))
+            return std::nullopt;
+        return ReadPageList(file);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::int32_t PreviewSource::FormatVersion() const {
+    try {
+        if (fileType_ == kFileBook)
+            return -1;
+        std::wstring local;
+        BinaryFile file;
+        if (!ResolvePageFile(1, local) || local.empty() || !file.Open(local))
+            return -1;
+        return ReadVersion(file);
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::int32_t PreviewSource::Status() const {
+    try {
+        std::int32_t status = kPreviewNone;
+        std::wstring local;
+        BinaryFile file;
+        if (ResolvePageFile(kStatusFile, local) && !local.empty() && file.Open(local)) {
+            char bytes[kStatusBytes];
+            std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(file.Size(), kStatusBytes));
+            if (file.Read(bytes, count))
+                status = StatusFromText(std::string_view(bytes, count));
+        }
+        if (settings_.eValueNSMode)
+            return status;
+        // A folder with pages and no status file counts as finished.
+        if (status == kPreviewNone) {
+            std::optional<std::vector<std::int32_t>> pages = PageList();
+            if (pages && !pages->empty())
+                return kPreviewSuccess;
+        }
+        return status;
+    } catch (...) {
+        return kPreviewNone;
+    }
+}
+
+std::unique_ptr<PixelBuffer> PreviewSource::LoadPage(std::int32_t n) const {
+    try {
+        if (IsHttpFolder())
+            return LoadFolderPage(n, false);
+        return LoadFromPageFile(n, false);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<PixelBuffer> PreviewSource::LoadPageDetail(std::int32_t n) const {
+    try {
+        if (IsHttpFolder())
+            return LoadFolderPage(n, true);
+        return LoadFromPageFile(n, true);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<PixelBuffer> PreviewSource::LoadFolderPage(std::int32_t n, bool detail) const {
+    std::optional<std::wstring> file = FolderFile(n);
+    if (!file)
+        return nullptr;
+    if (IsPlainImage(Classify(*file, settings_.eValueNSMode))) {
+        std::wstring copy = LocalFileCopy(*file, nullptr, settings_);
+        return copy.empty() ? nullptr : LoadImageFile(copy);
+    }
+    PreviewSource document(*file, settings_);
+    return detail ? document.LoadPageDetail(1) : document.LoadPage(1);
+}
+
+std::unique_ptr<PixelBuffer> PreviewSource::LoadFromPageFile(std::int32_t n, bool detail) const {
+    if (fileType_ == kFileBook)
+        return nullptr;
+    std::wstring local;
+    BinaryFile file;
+    if (!ResolvePageFile(n, local) || local.empty() || !file.Open(local))
+        return nullptr;
+    return detail ? ReadPreferredImage(file) : ReadImage(file);
+}
+
+std::wstring PreviewSource::SearchTextPath(std::int32_t n) const {
+    std::wstring local = SearchTextName(LocalCachePath(path_, n, settings_));
+    if (local.empty())
+        return {};
+    if (UsableSearchText(local))
+        return local;
+    std::wstring url = ToUrl(SearchTextName(PageFilePath(path_, n, settings_)));
+    // What came back must be a search text file too: an error page saved in
+    // its place would otherwise be searched.
+    return Download(url, local) && UsableSearchText(local) ? local : std::wstring();
+}
+
+bool PreviewSource::PageText(std::int32_t n, bool fromSearchText, std::wstring& text) const {
+    text.clear();
+    try {
+        std::optional<std::wstring> line;
+        if (fromSearchText) {
+            if (!IsHttp(settings_.previewRoot))
+                return false;
+            std::wstring local = SearchTextPath(n);
+            if (local.empty())
+                return false;
+            line = ReadUtf8Line(local, kSearchTextOffset, kMaxTextChars);
+        } else {
+            if (fileType_ == kFileBook)
+                return true;
+            std::wstring local;
+            BinaryFile file;
+            if (!ResolvePageFile(n, local) || local.empty() || !file.Open(local))
+                return false;
+            std::optional<PageFileLayout> layout = WalkPageFile(file);
+            // A version 1 page file has no text: the page has none, rather
+            // than the file's first bytes read as text.
+            if (!layout || HeaderVersion(layout->header) < 2)
+                return true;
+            if (!layout->textOffset)
+                return false;
+            // The line ends at the end of the text block at the latest.
+            std::size_t limit = static_cast<std::size_t>(std::max(layout->textLength, 0));
+            line = ReadUtf8Line(local, static_cast<std::uint64_t>(*layout->textOffset), std::min(limit, kMaxTextChars));
+        }
+        if (line)
+            text = *line;
+        return true;
+    } catch (...) {
+        text.clear();
+        return false;
+    }
+}
+
+bool PreviewSource::HasSearchText() const {
+    try {
+        return IsHttp(settings_.previewRoot) && UsableSearchText(SearchTextPath(1));
+    } catch (...) {
+        return false;
+    }
+}
+
+std::int32_t PreviewSource::FolderFileCount() const {
+    try {
+        if (!IsHttpFolder())
+            return 0;
+        return static_cast<std::int32_t>(FolderListing(path_).size()) - 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::optional<std::wstring> PreviewSource::FolderFile(std::int32_t i) const {
+    try {
+        if (!IsHttpFolder())
+            return std::nullopt;
+        std::vector<std::wstring> entry = FolderListing(path_);
+        std::size_t index = i <= 0 ? 1 : static_cast<std::size_t>(i);
+        if (index >= entry.size())
+            return std::nullopt;
+        return entry[index];
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace zov

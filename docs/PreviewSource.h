@@ -1,0 +1,82 @@
+// A document's previews: its status, page list, page pictures and texts, read
+// from the preview folder directly or, for an HTTP preview root, through the
+// local cache. A PreviewSource is made for one or a few questions and thrown
+// away; it takes the settings as they are when it is made.
+#pragma once
+
+#include "docs/PreviewSettings.h"
+#include "render/PixelBuffer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zov {
+
+enum PreviewStatus : std::int32_t {
+    kPreviewSuccess = 0,
+    kPreviewNone = 1,  // no status file, unreadable, or unrecognised
+    kPreviewCreatingNow = 2,
+    kPreviewFailed = 3,
+    kPreviewMarked = 4,  // set by the desk, never read from a file
+    kPreviewWaiting = 5,
+};
+
+// The status a status file's first bytes say.
+std::int32_t StatusFromText(std::string_view firstBytes);
+
+class PreviewSource {
+public:
+    explicit PreviewSource(std::wstring path);
+    PreviewSource(std::wstring path, PreviewSettings settings);
+
+    const std::wstring& Path() const { return path_; }
+
+    // Where page file n (n = -1: the status file) can be read; empty when an
+    // HTTP fetch failed. False only when something threw.
+    bool ResolvePageFile(std::int32_t n, std::wstring& local) const;
+    // Kind 1: page file 1 (or 0) can be opened; kind 2: there is a page list.
+    bool Exists(int kind) const;
+    std::optional<std::vector<std::int32_t>> PageList() const;
+    // The page file format version of page file 1; -1 when unknown.
+    std::int32_t FormatVersion() const;
+    std::int32_t Status() const;
+    // Page n's ordinary picture, or its preferred (detailed) one.
+    std::unique_ptr<PixelBuffer> LoadPage(std::int32_t n) const;
+    std::unique_ptr<PixelBuffer> LoadPageDetail(std::int32_t n) const;
+    // Page n's text from its page file, or from its search text file.
+    bool PageText(std::int32_t n, bool fromSearchText, std::wstring& text) const;
+    bool HasSearchText() const;
+    // An HTTP folder document: how many files its listing holds, and the
+    // address of file i (1-based; 0 gives the first).
+    std::int32_t FolderFileCount() const;
+    std::optional<std::wstring> FolderFile(std::int32_t i) const;
+
+private:
+    bool IsHttpFolder() const;
+    std::unique_ptr<PixelBuffer> LoadFolderPage(std::int32_t n, bool detail) const;
+    std::unique_ptr<PixelBuffer> LoadFromPageFile(std::int32_t n, bool detail) const;
+    std::wstring SearchTextPath(std::int32_t n) const;
+
+    std::wstring path_;
+    PreviewSettings settings_;
+    std::int32_t fileType_;
+};
+
+// The local cache: fetching files into it and clearing it.
+// Page file n of `path`, from the cache when fresh, else downloaded.
+bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local);
+// A local copy of a plain image that lives at an address; empty on failure.
+std::wstring LocalFileCopy(std::wstring_view path, const std::atomic<bool>* cancel, const PreviewSettings& settings);
+// Deletes the cache folder of the preview root.
+void ClearCache(const PreviewSettings& settings);
+
+// The folder listing cache keeps at most this many folders; it is emptied
+// when it would hold more.
+inline constexpr std::size_t kFolderListingCacheSize = 100;
+void ClearFolderListingCache();
+
+}  // namespace zov

@@ -1,0 +1,140 @@
+#include "docs/FolderListing.h"
+#include "docs/UrlText.h"
+#include "platform/Encoding.h"
+#include "platform/HeadlessWindow.h"
+#include "platform/net/HttpClient.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/TempDataHome.h"
+#include "tests/support/TestHttpServer.h"
+
+namespace zov {
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+TEST(UrlText, EncodingKeepsOnlyTheSafeBytes) {
+    EXPECT_EQ(EncodeUrl(L"http://h:80/a b/(x)*'-._~%"), "http://h:80/a%20b/(x)*'-._%7E%25");
+    EXPECT_EQ(EncodeUrl(L"/\u8cc7\u6599/"), "/%E8%B3%87%E6%96%99/");
+    EXPECT_EQ(RequestUrl(L"http://h/a b/\u8cc7?x=%41&y"), "http://h/a%20b/%E8%B3%87?x=%41&y");
+    EXPECT_EQ(DecodeText("My%20File.pdf", true), L"My File.pdf");
+    EXPECT_EQ(DecodeText("%E8%B3%87%E6%96%99", true), L"\u8cc7\u6599");
+    EXPECT_EQ(DecodeText("\x8e\x91\x97\xbf", false), L"\u8cc7\u6599");  // code page 932
+    EXPECT_EQ(DecodeText("100%", true), L"100%");
+}
+
+TEST(FolderListing, PreviewFileNamesNeedUpperCaseHexAndLowerCaseTxt) {
+    EXPECT_TRUE(IsPreviewFileName(L"a.ppt_0000001F.txt"));
+    EXPECT_TRUE(IsPreviewFileName(L"/dir/a.ppt_FFFFFFFF.txt"));
+    EXPECT_FALSE(IsPreviewFileName(L"a.ppt_0000001f.txt"));
+    EXPECT_FALSE(IsPreviewFileName(L"a.ppt_0000001F.TXT"));
+    EXPECT_FALSE(IsPreviewFileName(L"a.ppt_0000001F_s.txt"));
+    EXPECT_FALSE(IsPreviewFileName(L"notes.txt"));
+}
+
+class Listing : public test::TempDataHome {
+protected:
+    void TearDown() override {
+        SetHttpSettings(HttpSettings{});
+        TempDataHome::TearDown();
+    }
+};
+
+TEST_F(Listing, WebDavListsFilesAndSubfoldersButNotPreviews) {
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Running());
+    nginx.WriteFile("dir/a.ppt", "a");
+    nginx.WriteFile("dir/a.ppt_00000001.txt", "preview");
+    nginx.WriteFile("dir/Zeta.pdf", "z");
+    nginx.WriteFile("dir/My File.pdf", "m");
+    nginx.WriteFile("dir/sub/inner.doc", "i");
+
+    auto names = GetFolderFiles(L"", L"", FromUtf8(nginx.Url("/dir")));
+    ASSERT_TRUE(names);
+    // Sorted by code unit: upper case before lower case.
+    EXPECT_EQ(*names, (Names{L"My File.pdf", L"Zeta.pdf", L"a.ppt", L"sub/"}));
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(nginx.Url("/dir/sub/"))), (Names{L"inner.doc"}));
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(nginx.Url("/empty/"))), std::nullopt);
+}
+
+TEST_F(Listing, WithoutWebDavTheIndexPageIsRead) {
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Running());
+    nginx.WriteFile("dir/b.pdf", "b");
+    nginx.WriteFile("dir/a.ppt", "a");
+    nginx.WriteFile("dir/My File.pdf", "m");
+    nginx.WriteFile("dir/a.ppt_00000001.txt", "preview");
+    nginx.WriteFile("dir/sub/x.doc", "x");
+    bool transportFailed = true;
+    EXPECT_EQ(WebDavList(L"", L"", FromUtf8(nginx.Url("/plain/dir/")), &transportFailed), std::nullopt);
+    EXPECT_FALSE(transportFailed);  // a 405, not a failure: the index page is next
+
+    auto names = GetFolderFiles(L"", L"", FromUtf8(nginx.Url("/plain/dir/")));
+    ASSERT_TRUE(names);
+    // The parent link is kept as the index page writes it.
+    EXPECT_EQ(*names, (Names{L"../", L"My File.pdf", L"a.ppt", L"b.pdf", L"sub/"}));
+}
+
+TEST_F(Listing, IndexLinksRelativeAbsoluteAndSortLinks) {
+    test::TestHttpServer server;
+    server.Answer("/dir/sub/", 200,
+                  "<html><body><A HREF=\"?C=N;O=D\">Name</A> <a href=\"/dir/\">Parent</a>\n"
+                  "<a href=\"b.pdf\">b</a> <a href=\"a.ppt\">a</a> <a href=\"/dir/sub/c.doc\">c</a>\n"
+                  "<a href=\"/other/elsewhere.pdf\">x</a> <a href=\"a.ppt_00000002.txt\">p</a>\n"
+                  "<a href=\"a%20long%20name%20with%20spaces.pdf\">long</a> <a href=noquotes>n</a>\n");
+    auto names = GetFolderFiles(L"", L"", FromUtf8(server.Url("/dir/sub/")));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(*names, (Names{L"a long name with spaces.pdf", L"a.ppt", L"b.pdf", L"c.doc"}));
+    // PROPFIND was asked first and refused.
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "PROPFIND");
+    EXPECT_EQ(requests[0].Header("Depth"), "1");
+    EXPECT_EQ(requests[0].body, "<?xml version='1.0'?><propfind xmlns=\"DAV:\"><propname/></propfind>");
+}
+
+TEST_F(Listing, AnIndexPageIsReadUpToItsLimit) {
+    test::TestHttpServer server;
+    std::string page = "<a href=\"first.pdf\">f</a>" + std::string(1000000, ' ') + "<a href=\"late.pdf\">l</a>";
+    server.Answer("/big/", 200, page);
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(server.Url("/big/"))), (Names{L"first.pdf"}));
+}
+
+TEST_F(Listing, FailuresGiveNothingAndTheIndexFailureIsShown) {
+    HeadlessWindow::Options options;
+    options.runTimers = false;
+    HeadlessWindow window(options);
+    // Nothing listens there: the WebDAV request fails, and that ends it.
+    EXPECT_EQ(GetFolderFiles(L"", L"", L"http://127.0.0.1:1/dir/", &window), std::nullopt);
+    EXPECT_TRUE(window.MessageBoxes().empty());
+
+    // WebDAV refused, then the index page stalls.
+    HttpSettings quick;
+    quick.stallTimeout = std::chrono::milliseconds(300);
+    SetHttpSettings(quick);
+    test::TestHttpServer server;
+    server.Route("/slow/", [](const test::TestRequest& request) {
+        test::TestResponse response;
+        if (request.method == "PROPFIND")
+            response.status = 405;
+        else
+            response.stall = true;
+        return response;
+    });
+    window.AnswerMessageBox(IDOK);
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(server.Url("/slow/")), &window), std::nullopt);
+    auto boxes = window.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind(L"GetHttpFolderFiles Exception :: ", 0), 0u);
+}
+
+TEST_F(Listing, LocalFoldersListSubfoldersAndReadableFiles) {
+    WriteBytes("folder/a.pdf", "a");
+    WriteBytes("folder/sub/b.pdf", "b");
+    Names names = ListLocalFolder(WideRoot() + L"\\folder");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{L"a.pdf", L"sub"}));
+    EXPECT_TRUE(ListLocalFolder(WideRoot() + L"\\none").empty());
+}
+
+}  // namespace
+}  // namespace zov

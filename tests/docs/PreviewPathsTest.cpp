@@ -1,0 +1,88 @@
+#include "docs/PreviewPaths.h"
+#include "docs/PreviewSource.h"
+#include "platform/DataFolder.h"
+#include "tests/support/TempDataHome.h"
+
+namespace zov {
+namespace {
+
+PreviewSettings Mode(std::wstring root, std::wstring mode) {
+    PreviewSettings s;
+    s.previewRoot = std::move(root);
+    s.folderMode = std::move(mode);
+    s.eValueNSMode = s.folderMode == L"eValueNS";
+    return s;
+}
+
+TEST(PreviewPaths, PageFilesAreNamedInUpperCaseHex) {
+    EXPECT_EQ(PageFileName(10), L"_0000000A.txt");
+    EXPECT_EQ(PageFileName(kStatusFile), L"_FFFFFFFF.txt");
+    EXPECT_EQ(PageFileName(1), L"_00000001.txt");
+    EXPECT_EQ(SearchTextName(L"x\\a.ppt_0000000A.txt"), L"x\\a.ppt_0000000A_s.txt");
+}
+
+TEST(PreviewPaths, EachFolderModeMapsItsOwnWay) {
+    const std::wstring url = L"http://h/x/y/report.ppt";
+    EXPECT_EQ(PreviewFolder(url, Mode(L"http://srv/prev", L"Flat")), L"http://srv/prev\\report.ppt");
+    EXPECT_EQ(PreviewFolder(url, Mode(L"http://srv/prev", L"SamePlace")), L"http://srv/prev\\report.ppt");
+    EXPECT_EQ(PreviewFolder(url, Mode(L"/previews", L"Folder")), L"/previews\\Folder\\http\\h\\x\\y\\report.ppt");
+
+    // Local and share paths below "Folder".
+    EXPECT_EQ(PreviewFolder(L"C:\\docs\\a.ppt", Mode(L"/previews", L"Flat")), L"/previews\\Folder\\C\\docs\\a.ppt");
+    EXPECT_EQ(PreviewFolder(L"\\\\srv\\share\\a.ppt", Mode(L"/previews", L"Folder")),
+              L"/previews\\Folder\\srv\\share\\a.ppt");
+    // An HTTP root in Flat mode keeps a local path whole.
+    EXPECT_EQ(PreviewFolder(L"docs\\a.ppt", Mode(L"http://srv/prev", L"Flat")), L"http://srv/prev\\docs\\a.ppt");
+
+    // eValueNS keys: six one-letter folders, then the key.
+    EXPECT_EQ(PreviewFolder(L"abcdef123", Mode(L"http://srv/p", L"eValueNS")),
+              L"http://srv/p\\.preview\\a\\b\\c\\d\\e\\f\\abcdef123");
+    EXPECT_EQ(PreviewFolder(L"abcde", Mode(L"http://srv/p", L"eValueNS")), L"");
+    EXPECT_EQ(PageFilePath(L"abcde", 1, Mode(L"http://srv/p", L"eValueNS")), L"");
+}
+
+TEST(PreviewPaths, HostsAndSchemes) {
+    EXPECT_EQ(HostPart(L"http://srv:8080/prev"), L"srv:8080");
+    EXPECT_EQ(HostPart(L"https://srv"), L"srv");
+    EXPECT_EQ(HostPart(L"/local/root"), L"");
+    EXPECT_EQ(SchemeAndHost(L"https://svc.example:8443/eValue/get"), L"https://svc.example:8443");
+    EXPECT_EQ(SchemeAndHost(L"no scheme"), L"");
+    EXPECT_TRUE(IsHttp(L"https://x"));
+    EXPECT_FALSE(IsHttp(L"HTTP://x"));
+}
+
+class CachePaths : public test::TempDataHome {};
+
+TEST_F(CachePaths, FlatKeepsTheFileNameEValueNSTheWholePath) {
+    const std::wstring data = UserDataFolder();
+    EXPECT_EQ(LocalCachePath(L"http://h/x/y/report.ppt", 3, Mode(L"http://srv:8080/prev", L"Flat")),
+              data + L"srv.8080\\report.ppt_00000003.txt");
+    EXPECT_EQ(LocalCachePath(L"abcdef123", 1, Mode(L"http://srv/p", L"eValueNS")),
+              data + L"srv\\.preview\\a\\b\\c\\d\\e\\f\\abcdef123_00000001.txt");
+    EXPECT_EQ(LocalFileCopyPath(L"http://h/img/photo.png", Mode(L"http://srv/prev", L"Flat")), data + L"srv\\photo.png");
+    EXPECT_EQ(CacheFolder(Mode(L"http://srv:81/p", L"Flat")), data + L"srv.81");
+    EXPECT_EQ(CacheFolder(Mode(L"/local", L"Flat")), data + L".preview");
+}
+
+TEST_F(CachePaths, NamesThatWouldLeaveTheDataFolderAreRefused) {
+    // A key that climbs out of the cache.
+    EXPECT_EQ(LocalCachePath(L"abcdef\\..\\..\\..\\..\\..\\..\\..\\etc\\x", 1, Mode(L"http://srv/p", L"eValueNS")), L"");
+    EXPECT_EQ(LocalCachePath(L"../../x/evil", 1, Mode(L"http://srv/p", L"eValueNS")), L"");
+    // A root whose host is "..".
+    EXPECT_EQ(LocalCachePath(L"http://h/a.ppt", 1, Mode(L"http://../p", L"Flat")), L"");
+    EXPECT_TRUE(StaysInUserDataFolder(UserDataFolder() + L"srv\\a..b_00000001.txt"));
+    EXPECT_FALSE(StaysInUserDataFolder(L"/tmp/elsewhere"));
+}
+
+TEST(PreviewStatus, PrefixesMatchOnlyWhenWhole) {
+    EXPECT_EQ(StatusFromText("**ZAZPreviewStatus:Success\r\n"), kPreviewSuccess);
+    EXPECT_EQ(StatusFromText("**ZAZPreviewStatus:CreatingNow"), kPreviewCreatingNow);
+    EXPECT_EQ(StatusFromText("**ZAZPreviewStatus:CreatingNo"), kPreviewNone);  // 29 bytes
+    EXPECT_EQ(StatusFromText("**ZAZPreviewStatus:Failed"), kPreviewFailed);
+    EXPECT_EQ(StatusFromText("**ZAZPreviewStatus:Waiting and more"), kPreviewWaiting);
+    EXPECT_EQ(StatusFromText(""), kPreviewNone);
+    EXPECT_EQ(StatusFromText("<html>404</html>"), kPreviewNone);
+}
+
+}  // namespace
+}  // namespace zov
