@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cwctype>
+#include <string>
 
 namespace zov {
 
@@ -59,18 +60,7 @@ bool WriteEvent(std::wstring_view urlTemplate, std::uint32_t instanceId, std::ws
             return false;
         // Written aside and renamed, so that the relay never reads half an
         // address.
-        std::string target = NativePath(EventFolder() + EventFileName(instanceId));
-        std::string temporary = target.substr(0, target.size() - 4) + ".part";
-        std::FILE* file = std::fopen(temporary.c_str(), "wb");
-        if (!file)
-            return false;
-        bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        written = std::fclose(file) == 0 && written;
-        if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-        return true;
+        return WriteFileAtomically(EventFolder() + EventFileName(instanceId), bytes);
     } catch (...) {
         return false;
     }

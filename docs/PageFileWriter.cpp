@@ -3,10 +3,6 @@
 #include "docs/PageFile.h"
 #include "platform/FileSystem.h"
 
-#include <atomic>
-#include <cstdio>
-#include <unistd.h>
-
 namespace zov {
 
 namespace {
@@ -68,21 +64,7 @@ std::vector<std::uint8_t> SerializePageFile(const PageFileContent& content) {
 
 bool WritePageFile(std::wstring_view path, const PageFileContent& content) {
     std::vector<std::uint8_t> bytes = SerializePageFile(content);
-    std::string target = NativePath(path);
-    // Unique per writer, so that parallel writers of one process never share
-    // a temporary file.
-    static std::atomic<unsigned> serial{0};
-    std::string temporary = target + ".part" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace zov

@@ -2,6 +2,8 @@
 
 #include "platform/Encoding.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -84,6 +86,23 @@ bool RemoveFile(std::wstring_view path) {
     if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     return unlink(native.c_str()) == 0;
+}
+
+bool WriteFileAtomically(std::wstring_view path, std::string_view bytes) {
+    const std::string target = NativePath(path);
+    // Unique per writer, so that parallel writers never share a temporary.
+    static std::atomic<unsigned> serial{0};
+    const std::string temporary = target + ".part" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    written = std::fclose(file) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool CreateFolderTree(std::wstring_view path) {

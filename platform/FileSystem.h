@@ -28,6 +28,11 @@ bool IsFolder(std::wstring_view path);
 // Deletes one file (not a folder).
 bool RemoveFile(std::wstring_view path);
 
+// Writes `bytes` to `path` under a temporary name in the same folder and
+// renames it into place, so that a reader sees the old file or the whole new
+// one, never half of it. False (and nothing left behind) on any failure.
+bool WriteFileAtomically(std::wstring_view path, std::string_view bytes);
+
 // Creates `path` and every missing folder above it. True when nothing needed
 // creating; otherwise the result of the last creation tried, so a failure
 // high up is forgiven when the deeper folders could still be made.

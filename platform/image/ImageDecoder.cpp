@@ -129,19 +129,9 @@ std::optional<DecodedImage> DecodeImageFile(std::wstring_view path) {
 
 bool WritePngFile(std::wstring_view path, const std::uint32_t* pixels, std::int32_t width, std::int32_t height) {
     std::vector<std::uint8_t> png = EncodePng(pixels, width, height);
-    if (png.empty())
-        return false;
-    std::string native = NativePath(path);
-    std::FILE* file = std::fopen(native.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    if (std::fclose(file) != 0)
-        written = false;
-    // A half-written picture would later read as damaged; leave none behind.
-    if (!written)
-        std::remove(native.c_str());
-    return written;
+    // A half-written picture would later read as damaged; none is left behind.
+    return !png.empty() &&
+           WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
 }
 
 }  // namespace zov
