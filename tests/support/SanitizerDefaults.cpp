@@ -1,5 +1,6 @@
-// Linked into every test executable: what the sanitizers must not report
-// (the system libraries' own doings), and how they report the rest.
+// Linked into every test executable (and the tools, in sanitizer builds):
+// what the sanitizers must not report (the system libraries' own doings),
+// and how they report the rest.
 
 extern "C" {
 
@@ -7,6 +8,10 @@ extern "C" {
 // through pointers LeakSanitizer cannot follow; they are made once per process.
 const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
+}
+
+const char* __lsan_default_options() {
+    return "print_suppressions=0";
 }
 
 // Pango sets fontconfig up on a thread of its own and hands the result over

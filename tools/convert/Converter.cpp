@@ -1,0 +1,286 @@
+#include "tools/convert/Converter.h"
+
+#include "docs/FileTypes.h"
+#include "docs/PageFileWriter.h"
+#include "docs/PreviewPaths.h"
+#include "docs/PreviewSource.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/image/ImageDecoder.h"
+#include "tools/convert/OfficeToPdf.h"
+#include "tools/convert/PdfPages.h"
+#include "tools/convert/Progress.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace zov {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kStatusPrefix = "**ZAZPreviewStatus:";
+
+std::wstring StatusPath(const ConvertJob& job) {
+    return job.base + PageFileName(kStatusFile);
+}
+
+bool WriteStatus(const ConvertJob& job, std::string_view state) {
+    std::string line = std::string(kStatusPrefix) + std::string(state) + "\r\n";
+    return WriteFileAtomically(StatusPath(job), line);
+}
+
+std::string ReadStart(const std::wstring& path, std::size_t count) {
+    std::ifstream in(NativePath(path), std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+bool Unchanged(const ConvertJob& job) {
+    std::wstring status = StatusPath(job);
+    if (StatusFromText(ReadStart(status, 128)) != kPreviewSuccess)
+        return false;
+    auto previewTime = ModificationTime(status);
+    auto documentTime = ModificationTime(FromUtf8(job.file));
+    return previewTime && documentTime && *previewTime >= *documentTime;
+}
+
+std::vector<std::uint8_t> Jpeg(const RenderedPage& page, int quality) {
+    return EncodeJpeg(page.pixels.data(), page.width, page.height, quality);
+}
+
+// One page into its page file and search text file. False with `reason` set
+// when it could not be done.
+bool ConvertPage(const PdfFile& pdf, int index, int pageCount, const ConvertJob& job, std::string& reason) {
+    const double points = pdf.LongSidePoints(index);
+    const int largeSide = std::clamp(static_cast<int>(std::lround(points * kLargeDpi / 72.0)), 1, kLargeLongSideMax);
+    std::optional<RenderedPage> large = pdf.Render(index, largeSide);
+    std::optional<RenderedPage> small = pdf.Render(index, kSmallLongSide);
+    if (!large || !small) {
+        reason = "page " + std::to_string(index + 1) + " cannot be rendered";
+        return false;
+    }
+    PageFileContent content;
+    content.version = 3;
+    content.imageType = 5;
+    content.image1 = PageFileImage{small->width, small->height, 0, Jpeg(*small, kSmallQuality)};
+    content.image2 = PageFileImage{large->width, large->height, 0, Jpeg(*large, kLargeQuality)};
+    if (content.image1.data.empty() || content.image2->data.empty()) {
+        reason = "page " + std::to_string(index + 1) + " cannot be encoded";
+        return false;
+    }
+    content.text = pdf.Text(index);
+    if (index == 0)
+        content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pageCount), 1);
+    const std::wstring pageFile = job.base + PageFileName(index + 1);
+    // The search text: four zero bytes, six more reserved, then the line.
+    std::string search(10, '\0');
+    search += content.text + "\n";
+    if (!WritePageFile(pageFile, content) || !WriteFileAtomically(SearchTextName(pageFile), search)) {
+        reason = "cannot write " + ToUtf8(pageFile);
+        return false;
+    }
+    return true;
+}
+
+// Pages left from an earlier, longer version of the document.
+void RemoveStalePages(const ConvertJob& job, int pageCount) {
+    for (int n = pageCount + 1;; ++n) {
+        std::wstring pageFile = job.base + PageFileName(n);
+        if (!PathExists(pageFile))
+            break;
+        RemoveFile(pageFile);
+        RemoveFile(SearchTextName(pageFile));
+    }
+}
+
+bool RenderPages(const std::string& pdfPath, int pageCount, const ConvertJob& job, int threads, Progress& progress,
+                 std::string& reason) {
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex reasonLock;
+    auto work = [&] {
+        PdfFile pdf;
+        std::string why;
+        if (!pdf.Open(pdfPath, why)) {
+            std::lock_guard<std::mutex> guard(reasonLock);
+            reason = why;
+            failed = true;
+            return;
+        }
+        for (int index = next++; index < pageCount && !failed; index = next++) {
+            if (!ConvertPage(pdf, index, pageCount, job, why)) {
+                std::lock_guard<std::mutex> guard(reasonLock);
+                reason = why;
+                failed = true;
+                return;
+            }
+            progress.PageDone();
+        }
+    };
+    std::vector<std::thread> workers;
+    const int count = std::max(1, std::min(threads, pageCount));
+    for (int i = 1; i < count; ++i)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    return !failed;
+}
+
+// True when every page was written.
+bool ConvertDocument(const ConvertJob& job, int threads, Progress& progress, int& pages, std::string& reason) {
+    const std::int32_t type = Classify(FromUtf8(job.file), false);
+    PdfConversion converted;
+    std::string pdfPath = job.file;
+    if (type == kFileXps || type == kFilePresentation || type == kFileText || type == kFileSpreadsheet) {
+        converted = type == kFileXps ? XpsToPdf(job.file) : OfficeToPdf(job.file);
+        if (!converted.ok) {
+            reason = converted.reason;
+            if (!converted.folder.empty())
+                fs::remove_all(converted.folder);
+            return false;
+        }
+        pdfPath = converted.pdf;
+    }
+    bool done = false;
+    PdfFile pdf;
+    if (pdf.Open(pdfPath, reason)) {
+        pages = pdf.PageCount();
+        progress.AddPages(pages);
+        if (RenderPages(pdfPath, pages, job, threads, progress, reason)) {
+            RemoveStalePages(job, pages);
+            done = true;
+        }
+    }
+    if (!converted.folder.empty())
+        fs::remove_all(converted.folder);
+    return done;
+}
+
+bool Convertible(std::int32_t type) {
+    return type == kFilePdf || type == kFileXps || type == kFilePresentation || type == kFileText ||
+           type == kFileSpreadsheet;
+}
+
+}  // namespace
+
+std::optional<ConvertJob> MakeJob(const std::string& file, const ConvertSettings& settings, std::string& reason) {
+    ConvertJob job;
+    job.file = file;
+    std::error_code error;
+    fs::path absolute = fs::absolute(file, error);
+    if (!settings.urlBase.empty()) {
+        std::wstring base = settings.urlBase;
+        if (base.back() != L'/')
+            base += L'/';
+        job.viewerPath = base + FromUtf8(fs::path(file).filename().string());
+    } else {
+        job.viewerPath = FromUtf8((error ? fs::path(file) : absolute).string());
+    }
+    std::wstring folder = PreviewFolder(job.viewerPath, settings.preview);
+    if (folder.empty()) {
+        reason = "its path gives no preview folder in this mode";
+        return std::nullopt;
+    }
+    const std::wstring& root = settings.preview.previewRoot;
+    if (IsHttp(root)) {
+        if (settings.rootFolder.empty()) {
+            reason = "the preview root is an address: give --root-dir, the folder it is served from";
+            return std::nullopt;
+        }
+        folder = settings.rootFolder + folder.substr(root.size());
+    }
+    job.base = folder;
+    return job;
+}
+
+ConvertJob JobWithBase(const std::string& file, const std::wstring& base) {
+    ConvertJob job;
+    job.file = file;
+    job.viewerPath = FromUtf8(file);
+    job.base = base;
+    return job;
+}
+
+ConvertSummary ConvertAll(const std::vector<ConvertJob>& jobs, const ConvertSettings& settings) {
+    const auto start = std::chrono::steady_clock::now();
+    ConvertSummary summary;
+    const int threads = settings.threads > 0 ? settings.threads
+                                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    Progress progress(settings.progress, static_cast<int>(jobs.size()));
+
+    // Every document is marked Waiting before the first is converted, so
+    // that the viewer can tell queued ones from missing ones.
+    enum class Plan { Skip, Unchanged, Failed, Queued };
+    std::vector<Plan> plans;
+    for (const ConvertJob& job : jobs) {
+        const std::int32_t type = Classify(FromUtf8(job.file), false);
+        if (!Convertible(type)) {
+            // Pictures need no preview: the viewer shows them as they are.
+            if (!IsPlainImage(type))
+                progress.Say("zov-convert: skipped " + job.file + ": not a document type it converts");
+            plans.push_back(Plan::Skip);
+            continue;
+        }
+        if (std::FILE* readable = std::fopen(job.file.c_str(), "rb")) {
+            std::fclose(readable);
+        } else {
+            progress.Say("zov-convert: failed " + job.file + ": cannot read it: " + std::strerror(errno));
+            plans.push_back(Plan::Failed);
+            continue;
+        }
+        if (settings.ifChanged && Unchanged(job)) {
+            plans.push_back(Plan::Unchanged);
+            continue;
+        }
+        std::wstring folder = job.base.substr(0, job.base.find_last_of(L"\\/"));
+        if (!CreateFolderTree(folder) || !WriteStatus(job, "Waiting")) {
+            progress.Say("zov-convert: failed " + job.file + ": cannot write its preview folder " + ToUtf8(folder));
+            plans.push_back(Plan::Failed);
+            continue;
+        }
+        plans.push_back(Plan::Queued);
+    }
+
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const ConvertJob& job = jobs[i];
+        switch (plans[i]) {
+        case Plan::Skip: ++summary.skipped; break;
+        case Plan::Unchanged: ++summary.unchanged; break;
+        case Plan::Failed: ++summary.failed; break;
+        case Plan::Queued: {
+            WriteStatus(job, "CreatingNow");
+            int pages = 0;
+            std::string reason;
+            if (ConvertDocument(job, threads, progress, pages, reason) && WriteStatus(job, "Success")) {
+                ++summary.converted;
+                summary.pages += pages;
+            } else {
+                WriteStatus(job, "Failed");
+                progress.Say("zov-convert: failed " + job.file + ": " +
+                             (reason.empty() ? std::string("cannot write its status file") : reason));
+                ++summary.failed;
+            }
+            break;
+        }
+        }
+        progress.DocumentDone();
+    }
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary;
+}
+
+}  // namespace zov
