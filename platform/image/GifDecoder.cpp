@@ -12,12 +12,6 @@ namespace zov::image {
 
 namespace {
 
-struct MemorySource {
-    const std::uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
 int ReadFromMemory(GifFileType* gif, GifByteType* out, int count) {
     auto* source = static_cast<MemorySource*>(gif->UserData);
     size_t n = std::min(static_cast<size_t>(std::max(count, 0)), source->size - source->pos);

@@ -12,6 +12,13 @@
 
 namespace zov::image {
 
+// The encoded bytes, as the codecs' read callbacks walk through them.
+struct MemorySource {
+    const std::uint8_t* data;
+    std::uint64_t size;
+    std::uint64_t pos;
+};
+
 // Both sides positive and at most kMaxDecodedPixels pixels in all.
 bool AcceptableSize(std::int64_t width, std::int64_t height);
 

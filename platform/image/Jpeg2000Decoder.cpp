@@ -14,12 +14,6 @@ namespace zov::image {
 
 namespace {
 
-struct MemorySource {
-    const std::uint8_t* data;
-    std::uint64_t size;
-    std::uint64_t pos;
-};
-
 OPJ_SIZE_T ReadFromMemory(void* out, OPJ_SIZE_T count, void* user) {
     auto* source = static_cast<MemorySource*>(user);
     if (source->pos >= source->size)

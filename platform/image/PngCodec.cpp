@@ -15,12 +15,6 @@ namespace image {
 
 namespace {
 
-struct MemorySource {
-    const std::uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
 void ReadFromMemory(png_structp png, png_bytep out, size_t count) {
     auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
     if (count > source->size - source->pos)

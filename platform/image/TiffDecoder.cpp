@@ -13,12 +13,6 @@ namespace zov::image {
 
 namespace {
 
-struct MemorySource {
-    const std::uint8_t* data;
-    std::uint64_t size;
-    std::uint64_t pos;
-};
-
 MemorySource& SourceOf(thandle_t handle) {
     return *static_cast<MemorySource*>(handle);
 }

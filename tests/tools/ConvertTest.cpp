@@ -2,6 +2,7 @@
 #include "docs/PreviewSource.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/TempDataHome.h"
 
 #include <csignal>
@@ -15,26 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
-Outcome RunTool(const std::string& tool, const std::string& arguments) {
-    Outcome run;
-    std::string command = tool + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using test::RunTool;
+using Outcome = test::ToolRun;
 
 // The demo corpus, made once for the whole suite: drawing it takes a while.
 class Convert : public test::TempDataHome {

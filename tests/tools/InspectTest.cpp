@@ -4,32 +4,17 @@
 #include "tests/support/NginxServer.h"
 #include "platform/Encoding.h"
 #include "platform/image/ImageDecoder.h"
+#include "tests/support/RunTool.h"
 #include "tests/support/TempDataHome.h"
 
-#include <cstdio>
-#include <sys/wait.h>
 
 namespace zov {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
+using Outcome = test::ToolRun;
 
 Outcome RunInspect(const std::string& arguments) {
-    Outcome run;
-    std::string command = std::string(ZOV_INSPECT) + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return test::RunTool(ZOV_INSPECT, arguments);
 }
 
 class Inspect : public test::TempDataHome {};
