@@ -43,6 +43,11 @@ ProcessLock& DeskLock() {
     return lock;
 }
 
+ProcessLock& DocumentLock() {
+    static ProcessLock& lock = NamedLock("document");
+    return lock;
+}
+
 ProcessLock& PoolLock() {
     static ProcessLock& lock = NamedLock("pool");
     return lock;

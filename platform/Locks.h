@@ -3,7 +3,7 @@
 // take or release it safely.
 //
 // Order, where two are held at once (take the left one first):
-//   command lock -> buffer lock -> desk lock -> step lock
+//   command lock -> buffer lock -> desk lock -> step lock -> document lock
 //   scroll drain lock -> scroll queue lock
 //   decode lock -> page image pool lock -> pool lock
 // The queue, scroll queue and pool locks are leaves: nothing is taken under
@@ -30,6 +30,8 @@ ProcessLock& ScrollQueueLock();
 ProcessLock& ScrollDrainLock();
 // Viewer: held while a frame is composed or presented.
 ProcessLock& DeskLock();
+// Books: the drawing of documents, their page lists, pictures and notes.
+ProcessLock& DocumentLock();
 // Pixels: the recycled pixel blocks and the text scratch buffer.
 ProcessLock& PoolLock();
 // Documents: the pools of decoded page pictures, and the decoding of embedded

@@ -94,6 +94,12 @@ void PixelBuffer::ShareFrom(const PixelBuffer& source) {
     shared_ = true;
 }
 
+void PixelBuffer::ShowResident(const PixelBuffer& source) {
+    ShareFrom(source);
+    shared_ = false;
+    resident_ = true;
+}
+
 void PixelBuffer::ReleasePixels() {
     if (pixels_ && !shared_ && !resident_) {
         if (pool_)

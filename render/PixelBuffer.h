@@ -41,6 +41,11 @@ public:
     void MakeResident() { resident_ = true; }
     // Shows `source`'s pixels without owning them; `source` must outlive this.
     void ShareFrom(const PixelBuffer& source);
+    // The same for a resident picture (a placeholder), which, unlike the
+    // white page, counts as the holder's own picture: it is not marked shared.
+    void ShowResident(const PixelBuffer& source);
+    // Pixels of its own: present and not the shared white page.
+    bool HoldsOwnPixels() const { return pixels_ && !shared_; }
     void ReleasePixels();
 
     // Copies the pixels of a buffer of the same size; otherwise does nothing.

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 namespace zov {
@@ -132,6 +133,17 @@ bool RenderPages(const std::string& pdfPath, int pageCount, const ConvertJob& jo
     };
     std::vector<std::thread> workers;
     const int count = std::max(1, std::min(threads, pageCount));
+    if (count > 1) {
+        // Poppler sets up its colour profiles lazily in process-wide state;
+        // one small render before the threads start does it on one thread.
+        static std::once_flag warmed;
+        std::call_once(warmed, [&pdfPath] {
+            PdfFile pdf;
+            std::string ignored;
+            if (pdf.Open(pdfPath, ignored))
+                pdf.Render(0, 8);
+        });
+    }
     for (int i = 1; i < count; ++i)
         workers.emplace_back(work);
     work();

@@ -1,0 +1,364 @@
+#include "render/ZAZObject.h"
+
+#include "docs/FileTypes.h"
+#include "docs/PreviewSettings.h"
+#include "platform/Locks.h"
+#include "render/PageCache.h"
+#include "render/PageList.h"
+#include "render/Placeholders.h"
+
+#include <algorithm>
+
+namespace zov {
+
+namespace {
+
+bool AtRestState(ZAZObjectFlipAction state) {
+    return state == kAutoNext || state == kAutoPrevious || state == kFlipNext || state == kFlipPrevious;
+}
+
+}  // namespace
+
+ZAZObject::ZAZObject(std::wstring pathValue, std::wstring captionValue, ZAZLayout* layoutValue,
+                     std::wstring documentIdValue, bool flagValue)
+    : path(std::move(pathValue)), layout(layoutValue), fileType(Classify(path)), caption(std::move(captionValue)),
+      documentId(std::move(documentIdValue)), flag(flagValue) {
+    // The first document starts making the placeholder pictures, so that
+    // they are ready when a preview turns out to be missing.
+    StartPlaceholderLoader(GetPreviewSettings().eValueNSMode);
+}
+
+ZAZObject::~ZAZObject() {
+    try {
+        LockGuard guard(DocumentLock());
+        if (pages) {
+            for (std::unique_ptr<ZAZImage>& page : *pages)
+                if (page)
+                    ReleasePictures(*page);
+        }
+    } catch (...) {
+    }
+}
+
+std::int32_t ZAZObject::PageCount() const {
+    return pages ? static_cast<std::int32_t>(pages->size()) : 0;
+}
+
+ZAZImage* ZAZObject::Page(std::int32_t index) {
+    if (index < 0)
+        index = 0;
+    if (pages && index < PageCount()) {
+        std::unique_ptr<ZAZImage>& entry = (*pages)[static_cast<std::size_t>(index)];
+        if (!entry)
+            entry = std::make_unique<ZAZImage>(path, caption, index + 1);
+        return entry.get();
+    }
+    return IconPage(*this);
+}
+
+LayoutPoints ZAZObject::PointsFor(std::int32_t a, std::int32_t b) const {
+    const ZAZLayout& l = *layout;
+    std::int32_t c, d;
+    if (a == 0 || b == 0) {
+        c = l.pageWidth;
+        d = l.pageHeight;
+    } else if (a < b) {
+        d = l.pageHeight;
+        c = a * d / b;
+    } else {
+        c = l.pageWidth;
+        d = b * c / a;
+    }
+    const std::int32_t xs = static_cast<std::int32_t>(panX + x);
+    const std::int32_t yTop = static_cast<std::int32_t>(panY + y + scale * (l.pageHeight - d));
+    const std::int32_t yb = static_cast<std::int32_t>(panY + y + l.pageHeight * scale);
+    const std::int32_t xRight = static_cast<std::int32_t>(panX + x + scale * c);
+    LayoutPoints p;
+    p.S = POINT{xs, yTop};
+    p.B = POINT{xs, yb};
+    if (l.singlePage) {
+        const std::int32_t hw = (xRight - xs) / 2;
+        p.L = POINT{xs - hw, yTop};
+        p.T = POINT{xs + hw, yTop};
+        return p;
+    }
+    p.T = POINT{xRight, yTop};
+    const auto leftX = static_cast<std::int32_t>(x - c * l.openFactor);
+    p.L = POINT{static_cast<std::int32_t>(panX + x + scale * (leftX - x)),
+                static_cast<std::int32_t>(panY + y + scale * (l.pageHeight - d * l.leafLift / l.pageHeight - d))};
+    if (l.rightStitch) {
+        const POINT oldL = p.L;
+        p.L = POINT{2 * xs - xRight, yTop};
+        p.T = POINT{2 * xs - oldL.x, oldL.y};
+    }
+    return p;
+}
+
+void ZAZObject::LayOut(std::int32_t widthRatio, std::int32_t heightRatio) {
+    LayoutPoints p = PointsFor(widthRatio, heightRatio);
+    S = p.S;
+    B = p.B;
+    L = p.L;
+    T = p.T;
+}
+
+void ZAZObject::Relayout() {
+    boundsValid_ = false;
+    AspectRatios ratios = Page(0)->Aspect();
+    LayOut(ratios.width, ratios.height);
+}
+
+RECT ZAZObject::Bounds() {
+    if (boundsValid_)
+        return bounds_;
+    if (layout->singlePage || !pages || PageCount() > 1) {
+        bounds_ = RECT{L.x, std::min(L.y, T.y), T.x, B.y};
+    } else if (layout->rightStitch) {
+        bounds_ = RECT{L.x, std::min(L.y, S.y), S.x, B.y};
+    } else {
+        bounds_ = RECT{S.x, std::min(S.y, T.y), T.x, B.y};
+    }
+    boundsValid_ = true;
+    return bounds_;
+}
+
+VisiblePages ZAZObject::Visible() {
+    return layout->singlePage ? VisibleSinglePage() : VisibleTwoPages();
+}
+
+VisiblePages ZAZObject::VisibleTwoPages() {
+    VisiblePages v;
+    const std::int32_t n = PageCount();
+    const std::int32_t p = pagePosition;
+    const double f = flipProgress;
+    if (!pages || flipState == kClosed || n == 1) {
+        v.restingRight = Page(0);
+        return v;
+    }
+    auto page = [this](std::int32_t index) { return Page(index); };
+    if (AtRestState(flipState) && ((p % 2 != 0 && f == 1.0) || (p % 2 == 0 && f == 0.0))) {
+        if (p % 2 != 0) {
+            if (p > 0)
+                v.restingLeft = page(p);
+            if (p + 1 < n)
+                v.restingRight = page(p + 1);
+            v.first = p;
+            v.last = p + 1;
+        } else {
+            if (p > 0)
+                v.restingLeft = page(p - 1);
+            if (p < n)
+                v.restingRight = page(p);
+            v.first = p - 1;
+            v.last = p;
+        }
+        v.leftProgress = 1;
+        v.rightProgress = 0;
+        return v;
+    }
+    if (p % 2 != 0) {
+        if (p > 1)
+            v.restingLeft = page(p - 2);
+        if (p + 1 < n)
+            v.restingRight = page(p + 1);
+        v.turningLeft = page(p);
+        v.first = p - 2;
+        v.last = p + 1;
+    } else {
+        if (p > 0)
+            v.restingLeft = page(p - 1);
+        if (p + 2 < n)
+            v.restingRight = page(p + 2);
+        if (p < n)
+            v.turningRight = page(p);
+        v.first = p - 1;
+        v.last = p + 2;
+    }
+    v.leftProgress = f;
+    v.rightProgress = f;
+    if (f == 0.0 && v.turningRight && (p == 0 || halfTurns > 0)) {
+        v.restingRight = v.turningRight;
+        v.turningRight = nullptr;
+    }
+    return v;
+}
+
+VisiblePages ZAZObject::VisibleSinglePage() {
+    VisiblePages v;
+    const std::int32_t n = PageCount();
+    const std::int32_t p = pagePosition;
+    const double f = flipProgress;
+    const std::int32_t g = (p + 1) / 2;
+    if (!pages || flipState == kClosed || n == 1) {
+        v.restingLeft = v.restingRight = Page(0);
+        v.leftProgress = 1;
+        return v;
+    }
+    if (AtRestState(flipState) && ((p % 2 != 0 && f == 1.0) || (p % 2 == 0 && f == 0.0))) {
+        v.first = v.last = g;
+        if (g < n) {
+            v.restingLeft = v.restingRight = Page(g);
+            v.leftProgress = 1;
+            v.rightProgress = 0;
+        }
+    } else if (p % 2 != 0) {
+        if (g < n) {
+            v.restingRight = v.turningLeft = Page(g);
+            v.last = g;
+        }
+        if (g > 0) {
+            v.restingLeft = Page(g - 1);
+            v.first = g - 1;
+        } else {
+            v.restingLeft = Page(0);
+            v.first = 0;
+        }
+        v.leftProgress = v.rightProgress = f;
+    } else {
+        if (g < n) {
+            v.restingLeft = v.turningRight = Page(g);
+            v.first = g;
+        }
+        if (g + 1 < n) {
+            v.restingRight = Page(g + 1);
+            v.last = g + 1;
+        } else {
+            v.restingRight = Page(n - 1);
+            v.last = n - 1;
+        }
+        v.leftProgress = v.rightProgress = f;
+        if (f == 0.0 && v.turningRight && (p == 0 || halfTurns > 0)) {
+            v.restingRight = v.turningRight;
+            v.turningRight = nullptr;
+        }
+    }
+    if (v.first >= n || v.last >= n) {
+        v = VisiblePages{};
+        v.first = v.last = n - 1;
+        v.restingLeft = v.restingRight = Page(n - 1);
+        v.leftProgress = 1;
+    }
+    return v;
+}
+
+void ZAZObject::DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
+                           double opacity) {
+    // Pages of their own shape are placed from that shape.
+    LayoutPoints points{S, B, L, T};
+    if (!uniformShape) {
+        AspectRatios ratios = page.Aspect();
+        points = PointsFor(ratios.width, ratios.height);
+    }
+    PageQuad quad = left ? LeftSideGeometry(points, progress, layout->singlePage != 0)
+                         : RightSideGeometry(points, progress, layout->singlePage != 0);
+    DrawPage(target, draftDrawn != 0, page, quad, quality, curve, opacity);
+}
+
+void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool quality) {
+    // The tabs of stacked pages and the notes of open pages come with the
+    // sticky notes; their place in the drawing order is here.
+    if (!target)
+        return;
+    if (v.restingLeft)
+        DrawPageAt(*target, *v.restingLeft, true, 1.0, S.y != L.y ? kArcOne : kStraightTop, quality, 1.0);
+    if (v.restingRight)
+        DrawPageAt(*target, *v.restingRight, false, 0.0, S.y != T.y ? kArcOne : kStraightTop, quality, 1.0);
+}
+
+void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v, bool shading) {
+    if (!target)
+        return;
+    const bool right = layout->rightStitch != 0;
+    const bool forward = flipState == kAutoNext || flipState == kFlipNext;
+    const bool settled = flipState == kClosed || flipState > kFlipPrevious;
+    int curveLeft = kArcOne;
+    if (S.y == L.y)
+        curveLeft = settled ? kArcOne : forward ? (right ? kArcOne : kArcTwo) : (right ? kArcTwo : kArcOne);
+    int curveRight = kArcOne;
+    if (S.y == T.y)
+        curveRight = settled ? kArcOne : forward ? (right ? kArcTwo : kArcOne) : (right ? kArcOne : kArcTwo);
+    const double opacity = shading ? 1.0 : 0.5;
+    if (v.turningLeft)
+        DrawPageAt(*target, *v.turningLeft, true, v.leftProgress, curveLeft, false, opacity);
+    if (v.turningRight)
+        DrawPageAt(*target, *v.turningRight, false, v.rightProgress, curveRight, false, opacity);
+}
+
+void ZAZObject::Draw(PixelBuffer* target, bool draft, int part, bool shading) {
+    draftDrawn = draft ? 1 : 0;
+    if (target && (target->Height() + 100 < panY + y || B.y < -100))
+        return;
+    LockGuard guard(DocumentLock());
+    VisiblePages v = Visible();
+    if (layout->rightStitch) {
+        std::swap(v.restingLeft, v.restingRight);
+        std::swap(v.turningLeft, v.turningRight);
+        const double left = v.leftProgress;
+        v.leftProgress = 1 - v.rightProgress;
+        v.rightProgress = 1 - left;
+    }
+    if (draft) {
+        KeepSmallPictures(*this, v.restingLeft, v.restingRight, v.turningLeft, v.turningRight);
+    } else {
+        int direction = kNoDirection;
+        if (flipState == kAutoNext || flipState == kFlipNext || flipState == kFlipNext10)
+            direction = kForward;
+        else if (flipState == kAutoPrevious || flipState == kFlipPrevious || flipState == kFlipPrevious10)
+            direction = kBackward;
+        Preload(*this, v.first, v.last, direction);
+    }
+    if (part != kDrawTurning)
+        DrawResting(target, v, !shading);
+    if (part != kDrawResting)
+        DrawTurning(target, v, shading);
+}
+
+int ZAZObject::SideHit(POINT point) {
+    RECT box = Bounds();
+    if (point.x < box.left || point.x >= box.right || point.y < box.top || point.y >= box.bottom)
+        return 2;
+    VisiblePages v = Visible();
+    double f = v.leftProgress;
+    if (layout->rightStitch) {
+        std::swap(v.restingLeft, v.restingRight);
+        std::swap(v.turningLeft, v.turningRight);
+        f = 1 - v.rightProgress;
+    }
+    const std::int32_t px = point.x;
+    const std::int32_t py = point.y;
+    bool onLeft = false;
+    if (v.restingLeft)
+        onLeft = L.x < px && px < S.x;
+    else if (v.turningLeft)
+        onLeft = px > (S.x - L.x) * (1 - f) + L.x && px < S.x;
+    if (onLeft && L.y < py && py < B.y)
+        return 0;
+    bool onRight = false;
+    if (v.restingRight)
+        onRight = S.x < px && px < T.x;
+    else if (v.turningRight)
+        onRight = S.x < px && px < T.x - f * (T.x - S.x);
+    else
+        return 2;
+    return onRight && T.y < py && py < B.y ? 1 : 2;
+}
+
+std::optional<PagePoint> ZAZObject::PointOnPage(POINT point) {
+    VisiblePages v = Visible();
+    if (layout->rightStitch)
+        std::swap(v.restingLeft, v.restingRight);
+    const std::int32_t px = point.x;
+    const std::int32_t py = point.y;
+    if (layout->singlePage) {
+        if (L.x < px && px < T.x && L.y < py && py < B.y && T.x > L.x && B.y > L.y)
+            return PagePoint{v.restingLeft, (px - L.x) * 1000 / (T.x - L.x), (py - L.y) * 1000 / (B.y - L.y)};
+        return std::nullopt;
+    }
+    if (L.x < px && px < S.x && L.y < py && py < B.y)
+        return PagePoint{v.restingLeft, (px - L.x) * 1000 / (S.x - L.x), (py - L.y) * 1000 / (B.y - L.y)};
+    if (S.x < px && px < T.x && S.y < py && py < B.y)
+        return PagePoint{v.restingRight, (px - S.x) * 1000 / (T.x - S.x), (py - S.y) * 1000 / (B.y - S.y)};
+    return std::nullopt;
+}
+
+}  // namespace zov
