@@ -145,6 +145,12 @@ bool CZOVuvazaRCtrl::PostEnableScrollBar(int bar, std::uint32_t arrows) {
     return scrollRequests.PostEnable(bar, arrows);
 }
 
+void CZOVuvazaRCtrl::RefreshWindowState() {
+    // The toolbar follows on the next timer tick; the window is repainted.
+    if (window)
+        window->Invalidate(false);
+}
+
 void CZOVuvazaRCtrl::WorkerLoop() {
     SetOnExit reportStopped(stopped);
     while (!stopRequested) {
@@ -291,9 +297,14 @@ void CZOVuvazaRCtrl::OnPaint(const RECT& invalid) {
             return;
         SIZE size = window->ClientSize();
         RECT client{0, 0, size.cx, size.cy};
-        std::unique_lock<ProcessLock> lock(DeskLock(), std::defer_lock);
-        if (paintingArmed)
-            lock.lock();
+        // Once frames arrive, a paint waits for the update step in progress:
+        // buffer lock, then desk lock, the order every other user keeps.
+        std::unique_lock<ProcessLock> buffer(BufferLock(), std::defer_lock);
+        std::unique_lock<ProcessLock> desk(DeskLock(), std::defer_lock);
+        if (paintingArmed) {
+            buffer.lock();
+            desk.lock();
+        }
         viewer->Paint(client, invalid);
     } catch (...) {
     }

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "control/CommandQueue.h"
-#include "control/IViewer.h"
+#include "viewer/IViewer.h"
+#include "viewer/ViewerHost.h"
 #include "platform/Handshake.h"
 #include "platform/HostWindow.h"
 
@@ -19,7 +20,7 @@ class CDirTreeCtrl;
 class CVSearchDialog;
 struct StartupCommand;
 
-class CZOVuvazaRCtrl final : public WindowClient {
+class CZOVuvazaRCtrl final : public WindowClient, public ViewerHost {
 public:
     static constexpr unsigned kAnimationTimer = 1;
     static constexpr int kDefaultSpeed = 10;
@@ -37,7 +38,7 @@ public:
     // The window the container gave the control (not owned); messages from it
     // arrive through the WindowClient calls. Window thread.
     void AttachWindow(HostWindow* window);
-    HostWindow* Window() const { return window; }
+    HostWindow* Window() const override { return window; }
 
     // Creates the viewer once, with `make`, and starts the timer. Window thread.
     bool CreateViewer(const ViewerFactory& make);
@@ -57,8 +58,9 @@ public:
                      std::int16_t delta = 0);
     std::size_t PendingCommands() const { return commands.PendingCount(); }
     // Scroll-bar changes from the viewer on the worker; applied on the next tick.
-    bool PostScrollInfo(int bar, const SCROLLINFO& info);
-    bool PostEnableScrollBar(int bar, std::uint32_t arrows);
+    bool PostScrollInfo(int bar, const SCROLLINFO& info) override;
+    bool PostEnableScrollBar(int bar, std::uint32_t arrows) override;
+    void RefreshWindowState() override;
 
     // Controls alive in this process (the server may unload at zero).
     static int LiveCount();

@@ -38,6 +38,16 @@ ProcessLock& ScrollDrainLock() {
     return lock;
 }
 
+ProcessLock& BufferLock() {
+    static ProcessLock& lock = NamedLock("buffer");
+    return lock;
+}
+
+ProcessLock& StepLock() {
+    static ProcessLock& lock = NamedLock("step");
+    return lock;
+}
+
 ProcessLock& DeskLock() {
     static ProcessLock& lock = NamedLock("desk");
     return lock;

@@ -28,8 +28,11 @@ ProcessLock& QueueLock();
 ProcessLock& CommandLock();
 ProcessLock& ScrollQueueLock();
 ProcessLock& ScrollDrainLock();
-// Viewer: held while a frame is composed or presented.
+// Viewer: the back buffer; the desk and its books (held while a frame is
+// composed or presented); one update step and the clicked-flip queue.
+ProcessLock& BufferLock();
 ProcessLock& DeskLock();
+ProcessLock& StepLock();
 // Books: the drawing of documents, their page lists, pictures and notes.
 ProcessLock& DocumentLock();
 // Pixels: the recycled pixel blocks and the text scratch buffer.

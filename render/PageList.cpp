@@ -18,6 +18,13 @@ namespace zov {
 
 namespace {
 
+// A book's fields are guarded by the desk lock, its pages' pictures by the
+// document lock; changes to a book's page list take both, in that order.
+struct BookLock {
+    LockGuard desk{DeskLock()};
+    LockGuard document{DocumentLock()};
+};
+
 // Pages whose shapes differ by no more than this (in 1/1024) count as alike.
 constexpr std::int32_t kShapeTolerance = 4;
 
@@ -65,8 +72,9 @@ void ReplacePages(ZAZObject& document, ZAZObject::PageList pages) {
 
 // The page list from the preview: the first pages with their small pictures,
 // the rest as empty entries. Nothing when the preview has no page list.
-std::optional<ZAZObject::PageList> BuildPageList(ZAZObject& document, const PreviewSource& source,
-                                                 std::int32_t limit, const std::atomic<bool>* cancel) {
+std::optional<ZAZObject::PageList> BuildPageList(const ZAZObject& document, const PreviewSource& source,
+                                                 std::int32_t limit, const std::atomic<bool>* cancel,
+                                                 std::int32_t& eagerCount) {
     std::optional<std::vector<std::int32_t>> preview = source.PageList();
     if (!preview)
         return std::nullopt;
@@ -82,7 +90,7 @@ std::optional<ZAZObject::PageList> BuildPageList(ZAZObject& document, const Prev
         if (limit >= 0 && number == std::max(limit, 1))
             break;
     }
-    document.loadedPageCount = static_cast<std::int32_t>(pages.size());
+    eagerCount = static_cast<std::int32_t>(pages.size());
     while (pages.size() < count && !cancelled())
         pages.push_back(nullptr);
     return pages;
@@ -92,6 +100,7 @@ std::optional<ZAZObject::PageList> BuildPageList(ZAZObject& document, const Prev
 // final as it is (eValue mode); false when the preview is to be asked again.
 bool ShowPlaceholder(ZAZObject& document, std::int32_t status) {
     const bool eValueMode = GetPreviewSettings().eValueNSMode;
+    // The path never changes after a book is made; no lock is needed to read it.
     int slot;
     if (eValueMode) {
         slot = !document.path.empty() && document.path.front() == L'1' ? kPlaceholderCannotView
@@ -103,7 +112,8 @@ bool ShowPlaceholder(ZAZObject& document, std::int32_t status) {
         slot = status >= kPlaceholderNoImage && status <= kPlaceholderWaiting ? status : kPlaceholderNoImage;
     }
     ZAZObject::PageList pages;
-    pages.push_back(PlaceholderPage(slot));
+    pages.push_back(PlaceholderPage(slot));  // may wait for the loader: no lock held
+    BookLock lock;
     ReplacePages(document, std::move(pages));
     document.Relayout();
     document.uniformShape = ComputeUniformShape(document);
@@ -172,25 +182,40 @@ bool ComputeUniformShape(ZAZObject& document) {
 
 bool RefreshPageList(ZAZObject& document, std::int32_t limit, const std::atomic<bool>* cancel) {
     try {
-        if (document.pages && document.loadState == 4 && document.listStage > 2) {
-            const ZAZObject::PageList& pages = *document.pages;
-            if (pages.empty() || SmallIsWhitePage(pages.back().get()))
-                return true;
-            if (limit >= 1 && static_cast<std::size_t>(limit) <= pages.size()) {
-                const ZAZImage* atLimit = pages[static_cast<std::size_t>(limit - 1)].get();
-                if (atLimit && !SmallIsWhitePage(atLimit))
+        bool hasPages;
+        std::int32_t shown;
+        std::int32_t state;
+        bool atLimitOwn = false;
+        {
+            BookLock lock;
+            if (document.pages && document.loadState == 4 && document.listStage > 2) {
+                const ZAZObject::PageList& pages = *document.pages;
+                if (pages.empty() || SmallIsWhitePage(pages.back().get()))
                     return true;
+                if (limit >= 1 && static_cast<std::size_t>(limit) <= pages.size()) {
+                    const ZAZImage* atLimit = pages[static_cast<std::size_t>(limit - 1)].get();
+                    if (atLimit && !SmallIsWhitePage(atLimit))
+                        return true;
+                }
+            }
+            hasPages = document.pages.has_value();
+            shown = document.notDisplayable;
+            state = document.loadState;
+            if (hasPages && limit >= 1 && static_cast<std::size_t>(limit) <= document.pages->size()) {
+                const ZAZImage* atLimit = (*document.pages)[static_cast<std::size_t>(limit - 1)].get();
+                atLimitOwn = atLimit && atLimit->small.HoldsOwnPixels();
             }
         }
+        // The preview is read without any lock: it may be slow.
         PreviewSource source(document.path);
         const std::int32_t status = source.Status();
         bool placeholder = false;
-        if (document.pages) {
+        if (hasPages) {
             if (status == kPreviewCreatingNow) {
-                if (status == document.notDisplayable)
+                if (status == shown)
                     return false;
                 placeholder = true;
-            } else if (status != kPreviewSuccess && status == document.notDisplayable) {
+            } else if (status != kPreviewSuccess && status == shown) {
                 return false;
             }
         } else {
@@ -203,18 +228,20 @@ bool RefreshPageList(ZAZObject& document, std::int32_t limit, const std::atomic<
 
         if (!source.PageList())
             return false;
-        document.notDisplayable = 0;
-        if (document.loadState == 4 && document.pages && limit >= 1 &&
-            static_cast<std::size_t>(limit) <= document.pages->size()) {
-            const ZAZImage* atLimit = (*document.pages)[static_cast<std::size_t>(limit - 1)].get();
-            if (atLimit && atLimit->small.HoldsOwnPixels()) {
+        {
+            BookLock lock;
+            document.notDisplayable = 0;
+            if (state == 4 && atLimitOwn) {
                 document.listStage = 3;
                 return true;
             }
         }
-        if (std::optional<ZAZObject::PageList> built = BuildPageList(document, source, limit, cancel)) {
-            LockGuard guard(DocumentLock());
+        std::int32_t eager = 0;
+        std::optional<ZAZObject::PageList> built = BuildPageList(document, source, limit, cancel, eager);
+        BookLock lock;
+        if (built) {
             ReplacePages(document, std::move(*built));
+            document.loadedPageCount = eager;
             document.uniformShape = ComputeUniformShape(document);
             document.loadState = 3;
             document.Relayout();

@@ -4,7 +4,7 @@
 // still read it after the control has deleted its viewer.
 #pragma once
 
-#include "control/IViewer.h"
+#include "viewer/IViewer.h"
 #include "platform/Locks.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 // What the control asks of its viewer. The viewer engine implements it; the
 // control holds it through this interface so that the control host can be
-// built and tested on its own. Control host only.
+// built and tested on its own.
 #pragma once
 
 #include "platform/WinTypes.h"

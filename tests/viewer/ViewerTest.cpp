@@ -1,0 +1,317 @@
+#include "control/ViewerSetup.h"
+#include "control/ZOVuvazaRCtrl.h"
+#include "docs/PageFileWriter.h"
+#include "docs/PreviewPaths.h"
+#include "docs/PreviewSettings.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/HeadlessWindow.h"
+#include "platform/Locks.h"
+#include "platform/image/ImageDecoder.h"
+#include "render/Draw.h"
+#include "tests/support/TempDataHome.h"
+#include "viewer/ZAZViewer.h"
+
+#include <cstdlib>
+#include <thread>
+
+namespace zov {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A viewer in a control in a headless window, reading previews that the
+// tests write into a local preview root.
+class Viewer : public test::TempDataHome {
+protected:
+    void SetUp() override {
+        TempDataHome::SetUp();
+        PreviewSettings settings;
+        settings.previewRoot = WideRoot() + L"\\previews";
+        settings.folderMode = L"Folder";
+        SetPreviewSettings(settings);
+        SetDeskColour(0xC0, 0xC0, 0xC0);
+        HeadlessWindow::Options options;
+        options.runTimers = false;
+        options.clientSize = SIZE{640, 480};
+        window_ = std::make_unique<HeadlessWindow>(options);
+        window_->Send([this] {
+            control_ = std::make_unique<CZOVuvazaRCtrl>();
+            control_->AttachWindow(window_.get());
+            viewer_ = SetUpViewer(*control_);
+        });
+        window_->Attach(control_.get());
+        ASSERT_NE(viewer_, nullptr);
+        viewer_->Resize();
+    }
+
+    void TearDown() override {
+        window_->Attach(nullptr);
+        window_->Send([this] { control_.reset(); });
+        window_.reset();
+        SetPreviewSettings(PreviewSettings{});
+        TempDataHome::TearDown();
+    }
+
+    std::wstring Document(const std::string& name) const { return WideRoot() + L"\\docs\\" + FromUtf8(name); }
+
+    // A finished preview of `pages` pages of w x h pictures.
+    void WritePreview(const std::wstring& document, int pages, int w = 60, int h = 84) {
+        PreviewSettings settings = GetPreviewSettings();
+        std::wstring first = PageFilePath(document, 1, settings);
+        ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
+        for (int n = 1; n <= pages; ++n) {
+            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, 0xFFFFFF - 0x101010u * n);
+            PageFileContent content;
+            content.imageType = 3;
+            content.image1 = PageFileImage{w, h, 0, EncodePng(pixels.data(), w, h)};
+            if (n == 1)
+                content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pages), 1);
+            ASSERT_TRUE(WritePageFile(PageFilePath(document, n, settings), content));
+        }
+        ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
+    }
+
+    DisplayFileList Files(const std::vector<std::wstring>& paths) {
+        DisplayFileList list;
+        for (const std::wstring& path : paths) {
+            DisplayFile file;
+            file.path = path;
+            file.openPage = 1;
+            list.push_back(file);
+        }
+        return list;
+    }
+
+    void Load(DisplayFileList list) {
+        viewer_->LoadFileList(std::move(list));
+        ASSERT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
+        viewer_->Relayout();
+    }
+
+    template <typename Predicate>
+    static bool Eventually(Predicate done) {
+        for (int i = 0; i < 1500 && !done(); ++i)
+            std::this_thread::sleep_for(5ms);
+        return done();
+    }
+
+    // One update step as the update thread runs it.
+    bool Step() {
+        ViewLock lock;
+        return viewer_->UpdateStep();
+    }
+
+    // Applies the scroll-bar changes the viewer posted, as a timer tick does.
+    void Tick() { window_->SendTimer(1); }
+
+    std::unique_ptr<HeadlessWindow> window_;
+    std::unique_ptr<CZOVuvazaRCtrl> control_;
+    ZAZViewer* viewer_ = nullptr;
+};
+
+TEST_F(Viewer, AnEmptyListLaysOutNothingAndMakesNoFrames) {
+    Load({});
+    Tick();
+    EXPECT_EQ(window_->ScrollArrows(SB_VERT), ESB_DISABLE_BOTH);
+    Step();  // the desk cleared of the old list, once
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(Step());
+    EXPECT_TRUE(viewer_->Objects().empty());
+}
+
+TEST_F(Viewer, ADeskTallerThanTheWindowScrollsAndComesBackWhenItShrinks) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 30; ++i)
+        paths.push_back(Document("missing-" + std::to_string(i) + ".pdf"));
+    Load(Files(paths));
+    viewer_->Relayout();
+    Tick();
+    SCROLLINFO bar = window_->ScrollInfo(SB_VERT);
+    EXPECT_EQ(window_->ScrollArrows(SB_VERT), ESB_ENABLE_BOTH);
+    EXPECT_EQ(bar.nPage, 480u);
+    EXPECT_GT(bar.nMax, 480);
+    const std::int32_t deskHeight = bar.nMax;
+
+    // Scrolled to the bottom, then most books go away.
+    window_->SetTrackPosition(SB_VERT, deskHeight);
+    window_->SendVScroll(SB_BOTTOM);
+    ASSERT_TRUE(Eventually([this] {
+        ViewLock lock;
+        return viewer_->scrollY > 0;
+    }));
+    std::vector<ZAZObject*> books = viewer_->Objects();
+    for (std::size_t i = 0; i + 10 < books.size(); ++i)
+        viewer_->RemoveObject(books[i]);
+    {
+        ViewLock lock;
+        EXPECT_GE(viewer_->scrollY, 0);
+        const std::int32_t lastBottom = viewer_->visibleObjects.back()->Bounds().bottom;
+        if (viewer_->scrollY > 0)
+            EXPECT_EQ(lastBottom + 42, 480);
+        else
+            EXPECT_LE(lastBottom + 42, 480);
+    }
+}
+
+TEST_F(Viewer, TheFirstBookOfARowNeverWrapsAndRightStitchWrapsEarlier) {
+    Load(Files({Document("a.pdf"), Document("b.pdf"), Document("c.pdf")}));
+    auto rows = [this](std::int32_t width) {
+        window_->SendSize(width, 480);
+        viewer_->Resize();
+        ViewLock lock;
+        std::vector<std::int32_t> ys;
+        for (ZAZObject* book : viewer_->visibleObjects)
+            ys.push_back(book->y);
+        return ys;
+    };
+    // Far too narrow for any book: one per row, each at the row start.
+    std::vector<std::int32_t> narrow = rows(60);
+    ASSERT_EQ(narrow.size(), 3u);
+    EXPECT_LT(narrow[0], narrow[1]);
+    EXPECT_LT(narrow[1], narrow[2]);
+
+    // A width where two books fit side by side when bound left.
+    viewer_->StitchLeft();
+    std::int32_t width = 200;
+    while (width < 1000 && rows(width)[1] != rows(width)[0])
+        ++width;
+    ASSERT_LT(width, 1000);
+    std::vector<std::int32_t> left = rows(width);
+    EXPECT_EQ(left[0], left[1]);
+    // Bound right, the same width wraps after the first book.
+    viewer_->StitchRight();
+    std::vector<std::int32_t> right = rows(width);
+    EXPECT_LT(right[0], right[1]);
+}
+
+TEST_F(Viewer, AZeroHeightResizeKeepsTheBuffer) {
+    const PixelBuffer* before = viewer_->BackBuffer();
+    ASSERT_NE(before, nullptr);
+    window_->SendSize(640, 0);
+    viewer_->Resize();
+    EXPECT_EQ(viewer_->BackBuffer(), before);
+    EXPECT_EQ(viewer_->BackBuffer()->Height(), 480);
+}
+
+TEST_F(Viewer, CaptionsOffTheBufferAreSkippedOrClipped) {
+    WritePreview(Document("low.pdf"), 1);
+    DisplayFileList list = Files({Document("low.pdf")});
+    list[0].caption = L"At the bottom edge";
+    Load(std::move(list));
+    ASSERT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+    ViewLock lock;
+    ZAZObject* book = viewer_->visibleObjects.front();
+    // Put the book so that its caption strip straddles the bottom edge.
+    book->y = 480 - 150 - 10;
+    book->Relayout();
+    ASSERT_GT(book->Bounds().bottom + 23, 480);
+    viewer_->Render(kRenderFull);
+    const PixelBuffer& frame = *viewer_->BackBuffer();
+    const std::int32_t top = book->Bounds().bottom + 1;
+    ASSERT_LT(top, 480);
+    bool strip = false;
+    for (std::int32_t x = book->Bounds().left; x < book->Bounds().right; ++x)
+        strip = strip || frame.At(x, 479) != 0xC0C0C0;
+    EXPECT_TRUE(strip);
+    // Entirely below the buffer: nothing drawn at all.
+    book->y = 1000;
+    book->Relayout();
+    viewer_->Render(kRenderFull);
+    EXPECT_TRUE(std::all_of(frame.Pixels(), frame.Pixels() + frame.PixelCount(),
+                            [](std::uint32_t p) { return p == 0xC0C0C0u; }));
+}
+
+TEST_F(Viewer, AStepWithNothingToDoMakesNoFrame) {
+    WritePreview(Document("one.pdf"), 2);
+    WritePreview(Document("two.pdf"), 3);
+    Load(Files({Document("one.pdf"), Document("two.pdf")}));
+    ASSERT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+    // Progressive drawing brings every book to full quality, then rests.
+    int frames = 0;
+    while (Step() && frames < 50)
+        ++frames;
+    EXPECT_LT(frames, 50);
+    EXPECT_FALSE(Step());
+    EXPECT_FALSE(viewer_->RequestUpdate(1));
+}
+
+TEST_F(Viewer, ANewListReplacesOneStillLoading) {
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back(Document("first-" + std::to_string(i) + ".pdf"));
+    viewer_->LoadFileList(Files(many));
+    WritePreview(Document("new.pdf"), 1);
+    Load(Files({Document("new.pdf"), Document("other.pdf")}));
+    std::vector<ZAZObject*> books = viewer_->Objects();
+    ASSERT_EQ(books.size(), 2u);
+    EXPECT_EQ(books[0]->path, Document("new.pdf"));
+    EXPECT_EQ(books[1]->path, Document("other.pdf"));
+}
+
+TEST_F(Viewer, ABookOpenedAtPageFiveTurnsOntoItOnceLoaded) {
+    WritePreview(Document("ten.pdf"), 10);
+    DisplayFileList list = Files({Document("ten.pdf")});
+    list[0].openPage = 5;
+    viewer_->LoadFileList(std::move(list));
+    ASSERT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
+    ZAZObject* book = viewer_->Objects().front();
+    {
+        ViewLock lock;
+        EXPECT_EQ(book->pagePosition, 3);
+        EXPECT_EQ(book->flipState, kFlipNext);
+    }
+    ASSERT_TRUE(Eventually([&] {
+        ViewLock lock;
+        return book->loadState >= 3;
+    }));
+    for (int i = 0; i < 40; ++i)
+        Step();
+    ViewLock lock;
+    EXPECT_FALSE(book->animating);
+    // Resting on the next spread: position 5 at the end of its leaf, or the
+    // same view counted as position 6 at its start.
+    EXPECT_TRUE((book->pagePosition == 6 && book->flipProgress == 0.0) ||
+                (book->pagePosition == 5 && book->flipProgress == 1.0))
+        << book->pagePosition << " " << book->flipProgress;
+}
+
+TEST_F(Viewer, TheLoaderWaitsWhileABookIsZoomed) {
+    WritePreview(Document("zoom.pdf"), 2);
+    std::vector<std::wstring> paths{Document("zoom.pdf")};
+    for (int i = 0; i < 5; ++i) {
+        paths.push_back(Document("later-" + std::to_string(i) + ".pdf"));
+        WritePreview(paths.back(), 1);
+    }
+    Load(Files(paths));
+    ZAZObject* first = viewer_->Objects().front();
+    ASSERT_TRUE(Eventually([&] {
+        ViewLock lock;
+        return first->loadState == 4;
+    }));
+    {
+        ViewLock lock;
+        viewer_->currentObject = first;
+        ASSERT_TRUE(viewer_->ZoomIn());
+    }
+    auto states = [this] {
+        ViewLock lock;
+        std::vector<std::int32_t> s;
+        for (ZAZObject* book : viewer_->visibleObjects)
+            s.push_back(book->loadState);
+        return s;
+    };
+    // The step under way when the zoom began may still finish; then nothing.
+    std::this_thread::sleep_for(400ms);
+    std::vector<std::int32_t> during = states();
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(states(), during);
+    viewer_->ZoomDown();
+    EXPECT_TRUE(Eventually([&] {
+        std::vector<std::int32_t> s = states();
+        return std::all_of(s.begin(), s.end(), [](std::int32_t state) { return state == 4; });
+    }));
+}
+
+}  // namespace
+}  // namespace zov

@@ -1,0 +1,230 @@
+// The desk: books in rows from the top left, wrapping at the window's right
+// edge, scrolling vertically; and the scroll bars that follow it.
+#include "viewer/ZAZViewer.h"
+
+#include "platform/Locks.h"
+#include "render/Draw.h"
+
+#include <algorithm>
+
+namespace zov {
+
+namespace {
+
+// Room kept below the last row of books.
+constexpr std::int32_t kDeskBottomRoom = 42;
+// Room kept at the right edge before a book wraps to the next row.
+constexpr std::int32_t kDeskRightRoom = 25;
+constexpr std::int32_t kToolbarRoom = 45;
+constexpr std::int32_t kTreeRoom = 40;
+
+}  // namespace
+
+std::int32_t ZAZViewer::DeskStartX() const {
+    return static_cast<std::int32_t>(deskLayout.leftMargin * deskScale) + (treeRoom ? kTreeRoom : 0);
+}
+
+std::int32_t ZAZViewer::DeskStartY() const {
+    return static_cast<std::int32_t>(deskLayout.topMargin * deskScale) + (toolbarRoom ? kToolbarRoom : 0);
+}
+
+void ZAZViewer::UseLayout(ZAZObject& book, ZAZLayout* layout) {
+    book.layout = layout;
+    book.Relayout();
+}
+
+void ZAZViewer::PlaceObjects() {
+    const std::int32_t width = backBuffer->Width();
+    const std::int32_t startX = DeskStartX();
+    std::int32_t x = startX;
+    std::int32_t y = DeskStartY() - scrollY;
+    bool first = true;
+    for (ZAZObject* book : visibleObjects) {
+        // The zoomed book takes its desk place but stays where it is on screen.
+        const bool zoomed = book == zoomedObject;
+        const POINT oldPlace{book->x + book->panX, book->y + book->panY};
+        const double zoomScale = book->scale;
+        if (zoomed) {
+            book->scale = deskScale;
+            book->panX = book->panY = 0;
+            UseLayout(*book, &deskLayout);
+        }
+        book->x = x;
+        book->y = y;
+        book->Relayout();
+        std::int32_t right = book->Bounds().right;
+        if (deskLayout.rightStitch)
+            right += static_cast<std::int32_t>(deskLayout.openWidth * deskScale);
+        if (!first && right > width - kDeskRightRoom) {
+            y += static_cast<std::int32_t>(deskScale * (deskLayout.leafLift + deskLayout.pageHeight) + deskLayout.rowGap);
+            x = startX;
+            book->x = x;
+            book->y = y;
+            book->Relayout();
+        }
+        x += static_cast<std::int32_t>((deskLayout.openWidth + deskLayout.pageWidth) * deskScale + deskLayout.columnGap);
+        first = false;
+        if (zoomed) {
+            book->panX = oldPlace.x - book->x;
+            book->panY = oldPlace.y - book->y;
+            book->scale = zoomScale;
+            UseLayout(*book, &zoomLayout);
+        }
+    }
+}
+
+bool ZAZViewer::LayoutObjects() {
+    // Rebuilt from the books there are now: a removed book must not linger.
+    visibleObjects.clear();
+    if (!backBuffer || objects.empty()) {
+        layoutPending_ = true;
+        return false;
+    }
+    for (const std::shared_ptr<ZAZObject>& book : objects) {
+        if (book.get() != zoomedObject) {
+            book->scale = deskScale;
+            book->Relayout();
+        }
+        visibleObjects.push_back(book.get());
+    }
+    PlaceObjects();
+    // After books went away the desk may end above the window's bottom: pull
+    // it down, never past its top.
+    const std::int32_t bottom = visibleObjects.back()->Bounds().bottom;
+    if (scrollY > 0 && bottom + kDeskBottomRoom < backBuffer->Height()) {
+        scrollY = std::max(0, bottom + scrollY - backBuffer->Height() + kDeskBottomRoom);
+        PlaceObjects();
+    }
+    layoutDirty = true;
+    return true;
+}
+
+void ZAZViewer::Relayout() {
+    try {
+        ViewLock lock;
+        LayoutObjects();
+        // Also with nothing placed: an empty desk has no scroll bar.
+        UpdateScrollBars();
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::UpdateScrollBars() {
+    ViewLock lock;
+    HostWindow* window = control ? control->Window() : nullptr;
+    if (!backBuffer || !control || !window)
+        return;
+    const std::int32_t width = backBuffer->Width();
+    const std::int32_t height = backBuffer->Height();
+    auto show = [this](int bar, std::int32_t range, std::int32_t page, std::int32_t position) {
+        SCROLLINFO info;
+        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        info.nMin = 0;
+        info.nMax = range;
+        info.nPage = static_cast<std::uint32_t>(std::max(page, 0));
+        info.nPos = position;
+        control->PostScrollInfo(bar, info);
+        control->PostEnableScrollBar(bar, ESB_ENABLE_BOTH);
+    };
+    if (zoomedObject) {
+        RECT box = zoomedObject->Bounds();
+        if (box.Width() < width) {
+            control->PostEnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
+            horizontalBarShown = false;
+        } else {
+            show(SB_HORZ, box.Width(), width / 2, std::min(box.Width(), std::max(0, width / 4 - box.left)));
+            horizontalBarShown = true;
+        }
+        if (box.Height() < height) {
+            control->PostEnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
+            verticalBarShown = false;
+        } else {
+            show(SB_VERT, box.Height(), height / 2, std::min(box.Height(), std::max(0, height / 4 - box.top)));
+            verticalBarShown = true;
+        }
+        return;
+    }
+    control->PostEnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
+    horizontalBarShown = false;
+    bool shown = false;
+    if (!visibleObjects.empty()) {
+        const std::int32_t deskHeight =
+            visibleObjects.back()->Bounds().bottom + DeskStartY() - visibleObjects.front()->y + kDeskBottomRoom;
+        if (deskHeight >= height) {
+            scrollY = std::min(scrollY, deskHeight - height);
+            SCROLLINFO current;
+            current.fMask = SIF_ALL;
+            window->GetScrollInfo(SB_VERT, current);
+            if (!verticalBarShown || current.nMax != deskHeight || current.nPos != scrollY ||
+                current.nPage != static_cast<std::uint32_t>(height))
+                show(SB_VERT, deskHeight, height, scrollY);
+            shown = true;
+        }
+    }
+    if (!shown)
+        control->PostEnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
+    verticalBarShown = shown;
+    if (!shown && scrollY != 0) {
+        scrollY = 0;
+        if (LayoutObjects())
+            UpdateScrollBars();
+    }
+}
+
+void ZAZViewer::Resize() {
+    try {
+        ViewLock lock;
+        HostWindow* window = control ? control->Window() : nullptr;
+        if (!window)
+            return;
+        SIZE size = window->ClientSize();
+        if (size.cx <= 0 || size.cy <= 0)
+            return;
+        backBuffer.reset();
+        backBuffer = PixelBuffer::Create(size.cx, size.cy);
+        if (backBuffer->Empty()) {
+            backBuffer.reset();
+            return;
+        }
+        FillDeskColour(*backBuffer);
+        Relayout();
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::ApplyScroll() {
+    try {
+        ViewLock lock;
+        HostWindow* window = control ? control->Window() : nullptr;
+        if (!backBuffer || !window)
+            return;
+        scrolling = true;
+        if (zoomedObject) {
+            RECT box = zoomedObject->Bounds();
+            SCROLLINFO info;
+            info.fMask = SIF_ALL;
+            if (horizontalBarShown && window->GetScrollInfo(SB_HORZ, info))
+                zoomedObject->panX += backBuffer->Width() / 4 - info.nPos - box.left;
+            info.fMask = SIF_ALL;
+            if (verticalBarShown && window->GetScrollInfo(SB_VERT, info))
+                zoomedObject->panY += backBuffer->Height() / 4 - info.nPos - box.top;
+            zoomedObject->Relayout();
+            Render(kRenderFull);
+            progressiveDone = false;
+        } else {
+            SCROLLINFO info;
+            info.fMask = SIF_ALL;
+            window->GetScrollInfo(SB_VERT, info);
+            std::int32_t highest = std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage));
+            scrollY = std::clamp(info.nPos, 0, highest);
+            Relayout();
+            layoutDirty = false;
+            Render(kRenderFull);
+        }
+        scrolling = false;
+    } catch (...) {
+        scrolling = false;
+    }
+}
+
+}  // namespace zov

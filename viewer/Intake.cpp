@@ -1,0 +1,331 @@
+// File lists coming in: the desk is replaced by one book per item, and the
+// preview loader fills the books pass after pass, a little at a time, so the
+// desk shows quickly and grows richer.
+#include "viewer/ZAZViewer.h"
+
+#include "docs/Download.h"
+#include "docs/FileTypes.h"
+#include "docs/PreviewSource.h"
+#include "platform/Locks.h"
+#include "render/PageList.h"
+
+#include <chrono>
+#include <thread>
+
+namespace zov {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kLoaderPoll = 50ms;
+constexpr auto kZoomedPause = 200ms;
+constexpr auto kLaterPassPause = 50ms;
+constexpr auto kPassPause = 500ms;
+constexpr auto kListPoll = 100ms;
+// Pages a load step builds at most when a book is zoomed (all of them).
+constexpr std::int32_t kAllPages = 9999;
+
+std::wstring WithoutFilePrefix(const std::wstring& path) {
+    if (path.size() >= 6 && path.compare(0, 5, L"file:") == 0)
+        return path.substr(5);
+    return path;
+}
+
+}  // namespace
+
+void ZAZViewer::LoadFileList(DisplayFileList list) {
+    try {
+        // Lists are replaced under the command lock, taken before any other:
+        // no queued command runs on a desk half replaced.
+        LockGuard command(CommandLock());
+        searchDataUnchecked = true;
+        if (!loaderStarted) {
+            loaderStarted = true;
+            loaderStop = false;
+            loaderStopped = false;
+            loaderThread_ = std::thread([this] { LoaderThread(); });
+        }
+        {
+            // A list handed over but not taken yet is superseded; the abort
+            // reaches a load that is running.
+            LockGuard desk(DeskLock());
+            if (pendingTarget.exchange(nullptr))
+                pendingFiles.clear();
+            loaderAbort = true;
+        }
+        PollUntil([this] { return loaderIdle.load(); }, kLoaderPoll);
+        {
+            ViewLock lock;
+            pendingRepaint = kRepaintNone;
+            pendingRepaintObject = nullptr;
+            ZoomOut();
+            RemoveAllObjects();
+            scrollY = 0;
+            RenderNoPresent(true);
+            listLoaded = false;
+        }
+        if (control)
+            control->RefreshWindowState();
+        LockGuard desk(DeskLock());
+        pendingFiles = std::move(list);
+        pendingTarget = &objects;
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::LoaderThread() {
+    SetOnExit reportStopped(loaderStopped);
+    while (!loaderStop) {
+        DisplayFileList files;
+        {
+            LockGuard desk(DeskLock());
+            if (pendingTarget.exchange(nullptr)) {
+                files = std::move(pendingFiles);
+                pendingFiles.clear();
+                loaderAbort = false;
+                loaderIdle = false;
+            }
+        }
+        if (loaderIdle) {
+            std::this_thread::sleep_for(kLoaderPoll);
+            continue;
+        }
+        try {
+            RunLoad(std::move(files));
+        } catch (...) {
+            // A failed load ends; the loader waits for the next list.
+        }
+        loaderIdle = true;
+    }
+}
+
+void ZAZViewer::RunLoad(DisplayFileList files) {
+    previewPassDone = false;
+    previewsStarted = false;
+    {
+        LockGuard desk(DeskLock());
+        for (const DisplayFile& file : files) {
+            auto book = std::make_shared<ZAZObject>(WithoutFilePrefix(file.path), file.caption, &deskLayout,
+                                                    file.documentId, file.flag);
+            book->scale = 0;
+            if (file.openPage > 1) {
+                // Placed just before its page, it turns onto it when it first shows.
+                book->pagePosition = std::max(file.openPage - 2, 0);
+                book->flipProgress = book->pagePosition % 2 ? 1.0 : 0.0;
+                book->flipState = kFlipNext;
+                book->animating = true;
+            }
+            objects.push_back(std::move(book));
+        }
+        listLoaded = true;
+        pendingRepaint = kRepaintDesk;
+    }
+    bool work = true;
+    for (int pass = 0; work && !loaderAbort; ++pass) {
+        work = false;
+        std::vector<std::shared_ptr<ZAZObject>> books;
+        {
+            LockGuard desk(DeskLock());
+            books.assign(objects.begin(), objects.end());
+        }
+        for (const std::shared_ptr<ZAZObject>& book : books) {
+            // Zoom animations and page turns come first.
+            while (!loaderAbort && ZoomedObject())
+                std::this_thread::sleep_for(kZoomedPause);
+            if (loaderAbort)
+                break;
+            std::int32_t state;
+            {
+                LockGuard desk(DeskLock());
+                state = book->loadState;
+            }
+            if (state != 0 && state != 3)
+                continue;
+            LoadStep(*book);
+            previewsStarted = true;
+            if (pass >= 2)
+                std::this_thread::sleep_for(kLaterPassPause);
+            work = true;
+        }
+        previewPassDone = true;
+        for (int i = 0; i < 10 && !loaderAbort && !loaderStop; ++i)
+            std::this_thread::sleep_for(kPassPause / 10);
+    }
+}
+
+bool ZAZViewer::LoadStep(ZAZObject& book) {
+    if (loaderAbort)
+        return false;
+    ZAZObject* zoomed = nullptr;
+    {
+        LockGuard desk(DeskLock());
+        zoomed = zoomedObject;
+        if ((zoomed ? zoomed : &book)->loadState == 4)
+            return false;
+    }
+    if (zoomed) {
+        const bool changed = LoadPages(*zoomed, true);
+        LockGuard desk(DeskLock());
+        if (changed)
+            pendingRepaint = kRepaintDesk;
+        return zoomed->loadState == 4;
+    }
+    const bool changed = PreparePreview(book);
+    LockGuard desk(DeskLock());
+    if (changed) {
+        book.Relayout();
+        if (pendingRepaint == kRepaintObject && pendingRepaintObject != &book) {
+            pendingRepaint = kRepaintDesk;
+            pendingRepaintObject = nullptr;
+        } else if (pendingRepaint != kRepaintDesk) {
+            pendingRepaint = kRepaintObject;
+            pendingRepaintObject = &book;
+        }
+    }
+    return book.loadState == 4;
+}
+
+bool ZAZViewer::PreparePreview(ZAZObject& book) {
+    std::int32_t before;
+    {
+        LockGuard desk(DeskLock());
+        if (book.scale <= 0) {
+            if ((book.fileType == kFileUnknown || book.fileType == kFileFolder) && PreviewSource(book.path).Exists(1))
+                book.fileType = kFileFolderToo;
+            book.scale = deskScale;
+            book.Relayout();
+        }
+        before = book.loadState;
+    }
+    const bool changed = LoadPages(book, false);
+    if (changed && before == 0) {
+        LockGuard desk(DeskLock());
+        // A turn set up for the list's open page can play now.
+        if (book.flipState != kClosed)
+            book.animating = true;
+    }
+    return changed;
+}
+
+bool ZAZViewer::LoadPages(ZAZObject& book, bool all) {
+    std::int32_t type, state, count, shown;
+    {
+        LockGuard desk(DeskLock());
+        if (book.path.empty())
+            return false;
+        type = book.fileType;
+        state = book.loadState;
+        count = book.PageCount();
+        shown = book.notDisplayable;
+    }
+    if (!((type >= 1 && type <= 23) || type == kFileDocumentKey)) {
+        LockGuard desk(DeskLock());
+        book.loadState = 4;
+        return false;
+    }
+    if (state == 4)
+        return true;
+    const std::int32_t limit = all ? kAllPages : count == 0 ? 1 : count + 2;
+    const bool complete = RefreshPageList(book, limit, &loaderAbort);
+    LockGuard desk(DeskLock());
+    if (complete) {
+        book.loadState = 4;
+        return true;
+    }
+    return book.loadState == 3 && (book.PageCount() != count || book.notDisplayable != shown);
+}
+
+void ZAZViewer::ReloadCurrentList(bool keepPositions) {
+    DisplayFileList list;
+    {
+        LockGuard desk(DeskLock());
+        for (const std::shared_ptr<ZAZObject>& book : objects) {
+            DisplayFile file;
+            file.path = book->path;
+            file.caption = book->caption;
+            file.documentId = book->documentId;
+            file.flag = book->flag;
+            file.openPage = keepPositions ? book->pagePosition : 1;
+            list.push_back(std::move(file));
+        }
+    }
+    LoadFileList(std::move(list));
+}
+
+void ZAZViewer::OpenPagesList(std::wstring_view text) {
+    PollUntil([this] { return listLoaded.load(); }, kListPoll);
+    DisplayFileList list;
+    {
+        LockGuard desk(DeskLock());
+        ListTokenizer pages(text, kSlashSeparators);
+        for (const std::shared_ptr<ZAZObject>& book : objects) {
+            DisplayFile file;
+            file.path = book->path;
+            file.caption = book->caption;
+            file.documentId = book->documentId;
+            file.flag = book->flag;
+            file.openPage = 1;
+            if (std::optional<std::wstring> item = pages.Next(); item && !item->empty()) {
+                // Leading digits; none read as 0.
+                std::int32_t number = 0;
+                for (wchar_t c : *item) {
+                    if (c < L'0' || c > L'9' || number > 100000000)
+                        break;
+                    number = number * 10 + (c - L'0');
+                }
+                file.openPage = number;
+            }
+            list.push_back(std::move(file));
+        }
+    }
+    LoadFileList(std::move(list));
+}
+
+void ZAZViewer::RemoveObject(ZAZObject* book) {
+    try {
+        {
+            // The command lock first, as every thread that takes both does.
+            LockGuard command(CommandLock());
+            ViewLock lock;
+            if (zoomedObject == book)
+                zoomedObject = nullptr;
+            currentObject = nullptr;
+            if (pendingRepaintObject == book)
+                pendingRepaintObject = nullptr;
+            objects.remove_if([book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+        }
+        Relayout();
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::RemoveObjectByRecord(ZAZObject* book) {
+    try {
+        std::wstring path;
+        {
+            LockGuard desk(DeskLock());
+            auto it = std::find_if(objects.begin(), objects.end(),
+                                   [book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+            if (it == objects.end())
+                return;
+            path = (*it)->path;
+            if (currentObject == book)
+                currentObject = nullptr;
+            if (zoomedObject == book)
+                zoomedObject = nullptr;
+            objects.erase(it);
+        }
+        SendDelete(path);
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::IntakeAddFiles() {
+    // Work windows take in files other windows add; ordinary viewers have
+    // nothing to do here.
+    if (!workWindowMode)
+        return;
+}
+
+}  // namespace zov

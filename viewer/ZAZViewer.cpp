@@ -1,0 +1,177 @@
+#include "viewer/ZAZViewer.h"
+
+#include "docs/PreviewSource.h"
+#include "platform/Locks.h"
+#include "render/PageCache.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+
+namespace zov {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kUpdatePoll = 20ms;
+constexpr auto kStopPoll = 50ms;
+
+std::int32_t DrawInstanceId() {
+    std::mt19937 generator(static_cast<std::uint32_t>(
+        std::chrono::system_clock::now().time_since_epoch().count() ^ reinterpret_cast<std::uintptr_t>(&generator)));
+    return static_cast<std::int32_t>(generator() & 0x7FFFFFFF);
+}
+
+}  // namespace
+
+ViewLock::ViewLock() {
+    BufferLock().lock();
+    DeskLock().lock();
+}
+
+ViewLock::~ViewLock() {
+    DeskLock().unlock();
+    BufferLock().unlock();
+}
+
+ZAZViewer::ZAZViewer(ViewerHost* host) : instanceId(DrawInstanceId()), control(host) {
+    // The zoomed view starts completely open.
+    zoomLayout.openWidth = 128;
+    zoomLayout.leftMargin = 141;
+    zoomLayout.leafLift = 0;
+    zoomLayout.openFactor = 1.0;
+    // Make the viewer's locks before any of its threads race for them.
+    BufferLock();
+    DeskLock();
+    StepLock();
+}
+
+ZAZViewer::~ZAZViewer() {
+    try {
+        if (loaderStarted) {
+            loaderAbort = true;
+            loaderStop = true;
+            PollUntil([this] { return loaderStopped.load(); }, kStopPoll);
+            if (loaderThread_.joinable())
+                loaderThread_.join();
+            loaderStarted = false;
+        }
+        if (updateThreadStarted) {
+            stopUpdate = true;
+            PollUntil([this] { return updateStopped.load(); }, kStopPoll);
+            if (updateThread_.joinable())
+                updateThread_.join();
+            updateThreadStarted = false;
+        }
+        StopDownloadThread();
+        {
+            LockGuard guard(BufferLock());
+            backBuffer.reset();
+            zoomBackground.reset();
+            zoomComposite.reset();
+        }
+        RemoveAllObjects();
+    } catch (...) {
+    }
+}
+
+ZAZObject* ZAZViewer::ZoomedObject() const {
+    LockGuard guard(DeskLock());
+    return zoomedObject;
+}
+
+std::vector<ZAZObject*> ZAZViewer::Objects() const {
+    LockGuard guard(DeskLock());
+    std::vector<ZAZObject*> list;
+    for (const std::shared_ptr<ZAZObject>& book : objects)
+        list.push_back(book.get());
+    return list;
+}
+
+void ZAZViewer::RemoveAllObjects() {
+    // The command lock first, as every thread that takes both does.
+    LockGuard command(CommandLock());
+    LockGuard desk(DeskLock());
+    currentObject = nullptr;
+    zoomedObject = nullptr;
+    snapshotObject = nullptr;
+    pendingRepaintObject = nullptr;
+    visibleObjects.clear();
+    objects.clear();
+    ClearCache(GetPreviewSettings());
+}
+
+bool ZAZViewer::RequestUpdate(int timerId) {
+    try {
+        if (!updateThreadStarted) {
+            updateThreadStarted = true;
+            stopUpdate = false;
+            updateStopped = false;
+            updateThread_ = std::thread([this] { UpdateThread(); });
+        }
+        updateRequest = timerId == 0 ? 1 : timerId;
+        return frameReady.exchange(false);
+    } catch (...) {
+        return false;
+    }
+}
+
+void ZAZViewer::UpdateThread() {
+    SetOnExit reportStopped(updateStopped);
+    while (!stopUpdate) {
+        if (updateRequest == 0) {
+            std::this_thread::sleep_for(kUpdatePoll);
+            continue;
+        }
+        try {
+            ViewLock lock;
+            if (UpdateStep())
+                frameReady = true;
+            // Automatic flipping resumes after a clicked turn or a zoom change.
+            if (autoFlip && !flipRunning)
+                StartAuto(true);
+            IntakeAddFiles();
+        } catch (...) {
+        }
+        updateRequest = 0;
+    }
+}
+
+void ZAZViewer::Paint(const RECT& clientRect, const RECT& updateRect) {
+    try {
+        ViewLock lock;
+        if (!backBuffer)
+            Resize();
+        Present(updateRect.IsEmpty() ? nullptr : &updateRect);
+        (void)clientRect;
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::Present(const RECT* part) {
+    HostWindow* window = control ? control->Window() : nullptr;
+    LockGuard buffer(BufferLock());
+    if (!window || !backBuffer || backBuffer->Empty())
+        return;
+    FrameView frame{backBuffer->Pixels(), backBuffer->Width(), backBuffer->Height()};
+    if (!part) {
+        window->Present(frame, nullptr);
+        return;
+    }
+    RECT clipped = *part;
+    clipped.top = std::max(clipped.top, 0);
+    clipped.bottom = std::min(clipped.bottom, backBuffer->Height());
+    window->Present(frame, clipped.IsEmpty() ? nullptr : &clipped);
+}
+
+void ZAZViewer::SetAutoFlip(bool on) {
+    ViewLock lock;
+    StartAuto(on);
+}
+
+void ZAZViewer::WaitUntilLoaderIdle() const {
+    PollUntil([this] { return loaderIdle.load() && pendingTarget == nullptr; }, kStopPoll);
+}
+
+}  // namespace zov

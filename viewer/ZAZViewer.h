@@ -1,0 +1,226 @@
+// The page-viewing engine the control owns: the desk of books, laid out in
+// rows that scroll vertically, rendered into an off-screen back buffer and
+// presented in one call; at most one book zoomed up to the window; an update
+// thread that advances animations at the pace of the control's timer; a
+// preview loader that fills the books pass after pass.
+//
+// Locks, in this order when more than one is held: command lock (the
+// worker's commands and the scripting methods), buffer lock, desk lock, step
+// lock, document lock. The desk lock guards the books and the desk state;
+// the buffer lock the back buffer.
+#pragma once
+
+#include "docs/DisplayFile.h"
+#include "platform/Handshake.h"
+#include "render/PixelBuffer.h"
+#include "render/ZAZLayout.h"
+#include "render/ZAZObject.h"
+#include "viewer/IViewer.h"
+#include "viewer/ViewerHost.h"
+
+#include <atomic>
+#include <deque>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zov {
+
+class ZAZSticky;
+
+// The buffer lock and then the desk lock, as every operation that changes
+// the picture holds them.
+struct ViewLock {
+    ViewLock();
+    ~ViewLock();
+    ViewLock(const ViewLock&) = delete;
+    ViewLock& operator=(const ViewLock&) = delete;
+};
+
+// What the next update step repaints for the loader.
+enum PendingRepaint : std::int32_t { kRepaintNone = 0, kRepaintDesk = 3, kRepaintObject = 4 };
+
+// How a frame is drawn: qualities of the zoomed book and the desk books, and
+// whether desk captions are drawn; 5 redraws captions only.
+enum RenderMode : std::int32_t {
+    kRenderDraft = 0,
+    kRenderDraftShaded = 1,
+    kRenderFull = 2,
+    kRenderFullShaded = 3,
+    kRenderAsLast = 4,
+    kRenderCaptions = 5,
+};
+
+class ZAZViewer final : public IViewer {
+public:
+    explicit ZAZViewer(ViewerHost* control);
+    ~ZAZViewer() override;
+    ZAZViewer(const ZAZViewer&) = delete;
+    ZAZViewer& operator=(const ZAZViewer&) = delete;
+
+    // IViewer: commands (worker, command lock held).
+    void RequestFlip(int flipAction) override;
+    void ZoomDown() override;
+    void Scale(double factor, int steps) override;
+    void CompleteOpenPage(bool save, bool animate) override;
+    void UnCompleteOpenPage(bool save, bool animate) override;
+    void SingleOpenPage(bool save, bool animate) override;
+    void StitchLeft() override;
+    void StitchRight() override;
+    bool PreviousObject(bool switchTo) override;
+    bool NextObject(bool switchTo) override;
+    void PointerDown(std::int32_t x, std::int32_t y) override;
+    void PointerUp(std::int32_t x, std::int32_t y) override;
+    void PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t y) override;
+    void Wheel(std::int16_t delta, std::int32_t x, std::int32_t y) override;
+    void ApplyScroll() override;
+    void Resize() override;
+    // IViewer: window thread.
+    bool RequestUpdate(int timerId) override;
+    void SetPainted() override { painted = true; }
+    void Paint(const RECT& clientRect, const RECT& updateRect) override;
+    int PointerCursor() const override { return pointerCursor; }
+    bool SearchRunning() const override { return searchRunning; }
+    void CancelSearch() override { searchCancel = true; }
+
+    // File lists (scripting methods, command lock held).
+    void LoadFileList(DisplayFileList list);
+    void ReloadCurrentList(bool keepPositions);
+    void RenderCaptionsOnly();
+    void OpenPagesList(std::wstring_view text);
+    void RemoveObject(ZAZObject* book);
+    void RemoveObjectByRecord(ZAZObject* book);
+    void RequestZoomFirst() { zoomFirstRequested = true; }
+    void SetAutoFlip(bool on);
+
+    // Zoom (worker, or the update step for the first-object request).
+    bool ZoomIn();
+    void ZoomOut();
+    void FitZoom(double t);
+
+    // Flipping.
+    bool SetAction(int action, ZAZObject& book);
+    void StartAuto(bool on);
+    bool JumpToPage(ZAZObject& book, std::int32_t pageNumber);
+    void QueuePageClick(int action);
+    bool AdvanceFlips();
+    bool FlipFrame(int batch, ZAZObject& book);
+
+    // Layout and drawing (desk lock taken inside).
+    void Relayout();
+    void UpdateScrollBars();
+    void Render(int mode);
+    void RenderNoPresent(bool clear);
+    // One update step; true when it produced a frame. Buffer and desk locks held.
+    bool UpdateStep();
+
+    // State the control and the tests read.
+    ZAZObject* ZoomedObject() const;
+    const ZAZLayout& LayoutInForce() const { return zoomedObject ? zoomLayout : deskLayout; }
+    const PixelBuffer* BackBuffer() const { return backBuffer.get(); }
+    std::vector<ZAZObject*> Objects() const;
+    std::int32_t InstanceId() const { return instanceId; }
+    bool AutoFlipOn() const { return autoFlip != 0; }
+    bool ListLoaded() const { return listLoaded; }
+    bool PreviewPassDone() const { return previewPassDone; }
+    void WaitUntilLoaderIdle() const;
+
+    // Fields, in the order of the design (ownership in the comments).
+    const std::int32_t instanceId;
+    ViewerHost* const control;  // not owned
+    std::unique_ptr<PixelBuffer> backBuffer;  // guarded by the buffer lock
+    ZAZLayout deskLayout;
+    ZAZLayout zoomLayout;
+    std::atomic<int> pointerCursor{0};
+    // Guarded by the desk lock. Shared, so that a book the loader is working
+    // on outlives its removal from the desk until the loader lets go of it.
+    std::list<std::shared_ptr<ZAZObject>> objects;
+    std::vector<ZAZObject*> visibleObjects;         // not owned
+    ZAZObject* zoomedObject = nullptr;              // not owned
+    ZAZObject* currentObject = nullptr;             // not owned
+    std::int32_t renderMode = kRenderFull;
+    bool progressiveDone = false;
+    double deskScale = 1.0;
+    std::int32_t scrollY = 0;
+    bool animating = false;
+    bool zoomingOut = false;
+    bool checkboxesEnabled = true;
+    Flag scrolling{false};
+    bool toolbarRoom = true;
+    bool treeRoom = false;
+    std::wstring eventUrlTemplate;
+    std::wstring previewLogContext;
+    bool verticalBarShown = false;
+    bool horizontalBarShown = false;
+    std::unique_ptr<PixelBuffer> zoomBackground;
+    std::unique_ptr<PixelBuffer> zoomComposite;
+    ZAZObject* snapshotObject = nullptr;
+    ZAZImage* snapshotLeft = nullptr;
+    ZAZImage* snapshotRight = nullptr;
+    POINT snapshotOffset{};
+    ZAZLayout snapshotLayout;
+    bool snapshotLeftFlag = false;
+    bool snapshotRightFlag = false;
+    std::deque<int> flipActions;  // guarded by the step lock
+    bool layoutDirty = false;
+    std::int32_t pendingRepaint = kRepaintNone;
+    ZAZObject* pendingRepaintObject = nullptr;
+    std::unique_ptr<std::vector<std::wstring>> keywords;
+    ZAZSticky* draggedSticky = nullptr;
+    std::int64_t addFilesStamp = 0;
+    bool flipRunning = false;
+    std::atomic<std::uint8_t> autoFlip{0};
+    Flag previewPassDone{false};
+    Flag previewsStarted{false};
+    Flag zoomFirstRequested{false};
+    bool updateThreadStarted = false;
+    std::atomic<int> updateRequest{0};
+    Flag frameReady{false};
+    Flag stopUpdate{false};
+    Flag updateStopped{false};
+    Flag listLoaded{false};
+    bool workWindowMode = false;
+    Flag searchRunning{false};
+    Flag searchCancel{false};
+    Flag searchDataUnchecked{true};
+    Flag loaderIdle{true};
+    DisplayFileList pendingFiles;            // owned until the loader takes it
+    // Set last: the loader's signal that a list waits.
+    std::atomic<std::list<std::shared_ptr<ZAZObject>>*> pendingTarget{nullptr};
+    Flag loaderStop{false};
+    Flag loaderStopped{false};
+    Flag loaderAbort{false};
+    bool loaderStarted = false;
+    Flag painted{false};
+
+private:
+    void UpdateThread();
+    void LoaderThread();
+    void RunLoad(DisplayFileList files);
+    bool LoadStep(ZAZObject& book);
+    bool PreparePreview(ZAZObject& book);
+    bool LoadPages(ZAZObject& book, bool all);
+    void IntakeAddFiles();
+    void RemoveAllObjects();
+    void PlaceObjects();
+    bool LayoutObjects();
+    void DrawDesk(bool clear);
+    void DrawZoomed();
+    void DrawCaption(PixelBuffer& target, ZAZObject& book, bool force);
+    void RepaintObject(ZAZObject& book);
+    void Present(const RECT* part);
+    std::int32_t DeskStartX() const;
+    std::int32_t DeskStartY() const;
+    ZAZLayout ZoomStepLayout(double t, int singlePage) const;
+    void UseLayout(ZAZObject& book, ZAZLayout* layout);
+    void ConvertSingle(bool enter, ZAZLayout& layout);
+
+    std::thread updateThread_;
+    std::thread loaderThread_;
+    ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
+    bool layoutPending_ = false;
+};
+
+}  // namespace zov
