@@ -202,6 +202,7 @@ void KeepSmallPictures(ZAZObject& document, ZAZImage* a, ZAZImage* b, ZAZImage* 
             ++it;
             continue;
         }
+        page->releasedShape = page->Aspect();
         page->small.ShareFrom(PixelBuffer::WhitePage());
         it = loaded.erase(it);
     }

@@ -19,6 +19,8 @@ AspectRatios ZAZImage::Aspect() const {
     const PixelBuffer* picture = !large.Empty() ? &large : !small.Empty() ? &small : nullptr;
     if (!picture || picture->Width() <= 0 || picture->Height() <= 0)
         return {};
+    if (picture == &small && releasedShape.width > 0 && small.Pixels() == PixelBuffer::WhitePage().Pixels())
+        return releasedShape;
     const std::int64_t w = picture->Width();
     const std::int64_t h = picture->Height();
     AspectRatios ratios;

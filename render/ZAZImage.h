@@ -36,6 +36,9 @@ public:
     int half = kWholePicture;
     // The page was last drawn with the Downloading picture, having none.
     bool drawnAsDownloading = false;
+    // The shape of the small picture last given back for the white page, so
+    // that a book laid out again meanwhile keeps its shape.
+    AspectRatios releasedShape{0, 0};
 
     // From the large picture when it has pixels, else the small one, else 1 : 1.
     AspectRatios Aspect() const;

@@ -186,6 +186,7 @@ void ZAZViewer::Resize() {
             backBuffer.reset();
             return;
         }
+        windowSize_ = size;
         FillDeskColour(*backBuffer);
         Relayout();
     } catch (...) {

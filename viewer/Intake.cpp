@@ -7,6 +7,7 @@
 #include "docs/FileTypes.h"
 #include "docs/PreviewSource.h"
 #include "platform/Locks.h"
+#include "render/PageCache.h"
 #include "render/PageList.h"
 
 #include <chrono>
@@ -175,6 +176,12 @@ bool ZAZViewer::LoadStep(ZAZObject& book) {
     LockGuard desk(DeskLock());
     if (changed) {
         book.Relayout();
+        // The first picture was read for the book's shape; off the window it
+        // goes back at once, so a long list never holds all of them at once.
+        const RECT box = book.Bounds();
+        if (windowSize_.cx > 0 &&
+            (box.bottom < 0 || box.top >= windowSize_.cy || box.right < 0 || box.left >= windowSize_.cx))
+            KeepSmallPictures(book, nullptr, nullptr, nullptr, nullptr);
         if (pendingRepaint == kRepaintObject && pendingRepaintObject != &book) {
             pendingRepaint = kRepaintDesk;
             pendingRepaintObject = nullptr;

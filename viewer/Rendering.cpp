@@ -104,15 +104,14 @@ void ZAZViewer::DrawDesk(bool clear) {
         FillDeskColour(*backBuffer);
     const bool captions = DeskCaptions(renderMode);
     const bool shading = Shaded(renderMode);
-    bool seen = false;
     for (const std::shared_ptr<ZAZObject>& book : objects) {
         if (!OnBuffer(book->Bounds(), *backBuffer)) {
-            // Books lie in desk order: after the visible block, none follow.
-            if (seen)
-                break;
+            // Books off the window give their small pictures back: memory
+            // follows what is shown, not how many books the desk holds.
+            if (!book->loadedSmall.empty())
+                KeepSmallPictures(*book, nullptr, nullptr, nullptr, nullptr);
             continue;
         }
-        seen = true;
         if (renderMode != kRenderCaptions)
             book->Draw(backBuffer.get(), true, kDrawAll, shading);
         if (captions || renderMode == kRenderCaptions)

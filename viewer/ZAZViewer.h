@@ -221,6 +221,7 @@ private:
     std::thread loaderThread_;
     ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
     bool layoutPending_ = false;
+    SIZE windowSize_{};  // the back buffer's, guarded by the desk lock
 };
 
 }  // namespace zov

@@ -10,6 +10,7 @@
 #include "render/PageList.h"
 #include "render/Placeholders.h"
 #include "render/ZAZObject.h"
+#include "tests/support/Golden.h"
 #include "tests/support/TempDataHome.h"
 
 #include <cstdlib>
@@ -166,6 +167,30 @@ TEST_F(Books, BuildingLoadsTheFirstPagesUpToTheLimit) {
     EXPECT_EQ(loaded(-1), 5);
 }
 
+TEST_F(Books, AGivenBackPictureKeepsTheBookShapeUntilItIsReadAgain) {
+    const std::wstring document = WideRoot() + L"\\docs\\tall.pdf";
+    WritePreview(document, 2, "**ZAZPreviewStatus:Success\r\n");
+    ZAZLayout layout;
+    ZAZObject book(document, L"", &layout, L"", false);
+    ASSERT_TRUE(RefreshPageList(book, 1, nullptr));
+    book.Relayout();
+    const RECT shaped = book.Bounds();
+
+    KeepSmallPictures(book, nullptr, nullptr, nullptr, nullptr);
+    ZAZImage* first = (*book.pages)[0].get();
+    EXPECT_TRUE(book.loadedSmall.empty());
+    EXPECT_FALSE(first->small.HoldsOwnPixels());
+    book.Relayout();
+    const RECT released = book.Bounds();
+    EXPECT_EQ(released.right - released.left, shaped.right - shaped.left);
+    EXPECT_EQ(released.bottom - released.top, shaped.bottom - shaped.top);
+
+    KeepSmallPictures(book, first, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(first->small.HoldsOwnPixels());
+    EXPECT_EQ(first->small.Width(), 40);
+    ASSERT_EQ(book.loadedSmall.size(), 1u);
+}
+
 TEST_F(Books, APreviewThatIsNotReadyShowsItsPlaceholder) {
     const std::wstring waiting = WideRoot() + L"\\docs\\queued.pdf";
     WritePreview(waiting, 0, "**ZAZPreviewStatus:Waiting\r\n");
@@ -287,37 +312,10 @@ TEST_F(Books, ABookFarAboveTheBufferIsNotDrawn) {
                             [](std::uint32_t p) { return p == 0x123456u; }));
 }
 
-// Golden pictures: a book drawn from fixture pages in its main states. The
-// files were made by this code, looked at, and frozen; ZOV_UPDATE_GOLDEN=1
-// makes them again. A mismatch writes the picture made and a difference
-// picture next to the test's data folder.
+// Golden pictures: a book drawn from fixture pages in its main states.
 class Golden : public Books {
 protected:
-    void Check(const std::string& name, const PixelBuffer& made) {
-        const std::string golden = std::string(ZOV_SOURCE_DIR) + "/tests/golden/" + name + ".png";
-        if (std::getenv("ZOV_UPDATE_GOLDEN")) {
-            ASSERT_TRUE(WritePngFile(FromUtf8(golden), made.Pixels(), made.Width(), made.Height()));
-            return;
-        }
-        std::optional<DecodedImage> expected = DecodeImageFile(FromUtf8(golden));
-        ASSERT_TRUE(expected) << "missing " << golden << " (ZOV_UPDATE_GOLDEN=1 makes it)";
-        ASSERT_EQ(expected->width, made.Width());
-        ASSERT_EQ(expected->height, made.Height());
-        std::vector<std::uint32_t> difference(expected->pixels.size(), 0xFFFFFF);
-        std::size_t different = 0;
-        for (std::size_t i = 0; i < difference.size(); ++i) {
-            if (expected->pixels[i] != made.Pixels()[i]) {
-                difference[i] = 0xFF0000;
-                ++different;
-            }
-        }
-        if (different > 0) {
-            const std::string out = std::string(ZOV_BINARY_DIR) + "/" + name;
-            WritePngFile(FromUtf8(out + "-made.png"), made.Pixels(), made.Width(), made.Height());
-            WritePngFile(FromUtf8(out + "-difference.png"), difference.data(), made.Width(), made.Height());
-        }
-        EXPECT_EQ(different, 0u) << name << ": see " << ZOV_BINARY_DIR << "/" << name << "-difference.png";
-    }
+    static void Check(const std::string& name, const PixelBuffer& made) { test::ExpectMatchesGolden(name, made); }
 
     std::unique_ptr<PixelBuffer> Frame() {
         auto frame = PixelBuffer::Create(480, 300);

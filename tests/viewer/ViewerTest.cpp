@@ -9,6 +9,7 @@
 #include "platform/Locks.h"
 #include "platform/image/ImageDecoder.h"
 #include "render/Draw.h"
+#include "tests/support/Golden.h"
 #include "tests/support/TempDataHome.h"
 #include "viewer/ZAZViewer.h"
 
@@ -152,6 +153,45 @@ TEST_F(Viewer, ADeskTallerThanTheWindowScrollsAndComesBackWhenItShrinks) {
         else
             EXPECT_LE(lastBottom + 42, 480);
     }
+}
+
+TEST_F(Viewer, OnlyBooksOnTheWindowHoldPicturesAndScrolledInOnesReadThemAgain) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 40; ++i) {
+        paths.push_back(Document("held-" + std::to_string(i) + ".pdf"));
+        WritePreview(paths.back(), 2, 60, 90);
+    }
+    Load(Files(paths));
+    ASSERT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+    auto onWindow = [](ZAZObject* book) {
+        const RECT box = book->Bounds();
+        return box.bottom >= 0 && box.top < 480 && box.left < 640 && box.right >= 0;
+    };
+    auto check = [&](const char* when) {
+        ViewLock lock;
+        viewer_->RenderNoPresent(true);
+        int shown = 0;
+        for (ZAZObject* book : viewer_->visibleObjects) {
+            const bool holds = !book->loadedSmall.empty();
+            EXPECT_EQ(holds, onWindow(book)) << when << " " << ToUtf8(book->path);
+            shown += holds;
+            // Every book keeps its portrait shape, pictures or not.
+            const RECT box = book->Bounds();
+            EXPECT_GT(box.bottom - box.top, box.right - box.left) << when;
+        }
+        EXPECT_GT(shown, 0) << when;
+        EXPECT_LT(shown, 40) << when;
+    };
+    check("at the top");
+    viewer_->Relayout();
+    Tick();
+    window_->SetTrackPosition(SB_VERT, 100000);
+    window_->SendVScroll(SB_BOTTOM);
+    ASSERT_TRUE(Eventually([this] {
+        ViewLock lock;
+        return viewer_->scrollY > 0;
+    }));
+    check("at the bottom");
 }
 
 TEST_F(Viewer, TheFirstBookOfARowNeverWrapsAndRightStitchWrapsEarlier) {
@@ -311,6 +351,56 @@ TEST_F(Viewer, TheLoaderWaitsWhileABookIsZoomed) {
         std::vector<std::int32_t> s = states();
         return std::all_of(s.begin(), s.end(), [](std::int32_t state) { return state == 4; });
     }));
+}
+
+// A desk of twelve books of mixed shapes and states at 1024 x 768.
+TEST_F(Viewer, GoldenDesk) {
+    window_->SendSize(1024, 768);
+    viewer_->Resize();
+    PreviewSettings settings = GetPreviewSettings();
+    auto status = [&](const std::wstring& document, const std::string& text) {
+        std::wstring path = PageFilePath(document, kStatusFile, settings);
+        ASSERT_TRUE(CreateFolderTree(path.substr(0, path.rfind(L'\\'))));
+        ASSERT_TRUE(WriteFileAtomically(path, text));
+    };
+    WritePreview(Document("portrait.pdf"), 3, 60, 84);
+    WritePreview(Document("landscape.ppt"), 4, 84, 60);
+    WritePreview(Document("square.xls"), 2, 70, 70);
+    WritePreview(Document("tall.doc"), 1, 40, 90);
+    WritePreview(Document("selected.pdf"), 2, 60, 84);
+    WritePreview(Document("flagged.pdf"), 2, 60, 84);
+    WritePreview(Document("current.pdf"), 5, 60, 84);
+    WritePreview(Document("wide.pdf"), 1, 100, 50);
+    status(Document("queued.pdf"), "**ZAZPreviewStatus:Waiting");
+    status(Document("broken.doc"), "**ZAZPreviewStatus:Failed");
+    DisplayFileList list = Files({Document("portrait.pdf"), Document("landscape.ppt"), Document("square.xls"),
+                                  Document("tall.doc"), Document("queued.pdf"), Document("broken.doc"),
+                                  Document("missing.pdf"), Document("notes.zzq"), Document("selected.pdf"),
+                                  Document("flagged.pdf"), Document("current.pdf"), Document("wide.pdf")});
+    list[0].caption = L"Portrait \u7e26\u9577";
+    list[8].caption = L"Selected";
+    list[9].caption = L"Flagged";
+    list[9].flag = true;
+    list[10].caption = L"Current";
+    Load(std::move(list));
+    ASSERT_TRUE(Eventually([this] {
+        if (!viewer_->PreviewPassDone())
+            return false;
+        ViewLock lock;
+        for (ZAZObject* book : viewer_->Objects())
+            if (book->loadState < 3 && book->fileType != 0)
+                return false;
+        return true;
+    }));
+    ViewLock lock;
+    std::vector<ZAZObject*> books = viewer_->Objects();
+    books[8]->selected = true;
+    viewer_->currentObject = books[10];
+    books[10]->flipState = kFlipNext;
+    books[10]->pagePosition = 2;
+    viewer_->Relayout();
+    viewer_->Render(kRenderFull);
+    test::ExpectMatchesGolden("desk-12-books", *viewer_->BackBuffer());
 }
 
 }  // namespace

@@ -1,0 +1,194 @@
+// The desk at full size: composing a frame of 200 books, the time from a new
+// list to the first frame with pictures (local previews and previews on a
+// web server through the cache), and the memory a desk of 1,000 books holds.
+#include "control/ViewerSetup.h"
+#include "control/ZOVuvazaRCtrl.h"
+#include "docs/PageFileWriter.h"
+#include "docs/PreviewPaths.h"
+#include "docs/PreviewSettings.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/HeadlessWindow.h"
+#include "platform/Locks.h"
+#include "platform/image/ImageDecoder.h"
+#include "tests/support/NginxServer.h"
+#include "viewer/ZAZViewer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <malloc.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string& Scratch() {
+    static const std::string folder = [] {
+        std::string path = (fs::temp_directory_path() / ("zov-bench-viewer-" + std::to_string(getpid()))).string();
+        fs::create_directories(path);
+        setenv("ZOV_DATA_HOME", (path + "/data").c_str(), 1);
+        return path;
+    }();
+    return folder;
+}
+
+// One page file of the size the converter writes for the desk, per document.
+void WritePreviews(const std::wstring& root, int count, const std::wstring& prefix) {
+    static const std::vector<std::uint8_t> jpeg = [] {
+        std::vector<std::uint32_t> pixels(254 * 360);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = (i / 254 / 20 + i % 254 / 20) % 2 ? 0xF4F4F0 : 0x303048;
+        return EncodeJpeg(pixels.data(), 254, 360, 80);
+    }();
+    PreviewSettings settings;
+    settings.previewRoot = root;
+    settings.folderMode = L"Flat";
+    for (int i = 0; i < count; ++i) {
+        std::wstring document = prefix + std::to_wstring(i) + L".pdf";
+        std::wstring first = PageFilePath(document, 1, settings);
+        CreateFolderTree(first.substr(0, first.find_last_of(L"\\/")));
+        PageFileContent content;
+        content.imageType = 3;
+        content.image1 = PageFileImage{254, 360, 0, jpeg};
+        content.pageList = std::vector<std::int32_t>{1, 1, 1};
+        WritePageFile(first, content);
+    }
+}
+
+struct Desk {
+    explicit Desk(SIZE size) {
+        HeadlessWindow::Options options;
+        options.runTimers = false;
+        options.clientSize = size;
+        window = std::make_unique<HeadlessWindow>(options);
+        window->Send([this] {
+            control = std::make_unique<CZOVuvazaRCtrl>();
+            control->AttachWindow(window.get());
+            viewer = SetUpViewer(*control);
+        });
+        viewer->Resize();
+    }
+    ~Desk() {
+        window->Send([this] { control.reset(); });
+    }
+    DisplayFileList Files(int count, const std::wstring& prefix) {
+        DisplayFileList list;
+        for (int i = 0; i < count; ++i) {
+            DisplayFile file;
+            file.path = prefix + std::to_wstring(i) + L".pdf";
+            file.openPage = 1;
+            list.push_back(file);
+        }
+        return list;
+    }
+    // From the new list to the first frame in which a book shows a picture.
+    double SecondsToFirstPicture(DisplayFileList list) {
+        auto start = std::chrono::steady_clock::now();
+        viewer->LoadFileList(std::move(list));
+        for (;;) {
+            {
+                ViewLock lock;
+                bool frame = viewer->UpdateStep();
+                bool pictures = false;
+                for (ZAZObject* book : viewer->visibleObjects)
+                    pictures = pictures || (book->pages && !book->pages->empty() && (*book->pages)[0] &&
+                                            (*book->pages)[0]->small.HoldsOwnPixels());
+                if (frame && pictures)
+                    break;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::unique_ptr<HeadlessWindow> window;
+    std::unique_ptr<CZOVuvazaRCtrl> control;
+    ZAZViewer* viewer = nullptr;
+};
+
+std::wstring LocalRoot() {
+    static const std::wstring root = [] {
+        std::wstring path = FromUtf8(Scratch() + "/previews");
+        WritePreviews(path, 1000, L"http://docs.example/desk/book-");
+        return path;
+    }();
+    return root;
+}
+
+void UseRoot(const std::wstring& root) {
+    PreviewSettings settings;
+    settings.previewRoot = root;
+    settings.folderMode = L"Flat";
+    SetPreviewSettings(settings);
+}
+
+void DeskFrameOf200Books(benchmark::State& state) {
+    UseRoot(LocalRoot());
+    Desk desk(SIZE{1920, 1080});
+    desk.SecondsToFirstPicture(desk.Files(200, L"http://docs.example/desk/book-"));
+    while (!desk.viewer->PreviewPassDone())
+        std::this_thread::sleep_for(10ms);
+    for (auto _ : state) {
+        ViewLock lock;
+        desk.viewer->renderMode = kRenderFull;
+        desk.viewer->RenderNoPresent(true);
+    }
+}
+BENCHMARK(DeskFrameOf200Books)->Unit(benchmark::kMillisecond);
+
+void FirstPictureLocal200(benchmark::State& state) {
+    UseRoot(LocalRoot());
+    Desk desk(SIZE{1920, 1080});
+    for (auto _ : state)
+        state.SetIterationTime(desk.SecondsToFirstPicture(desk.Files(200, L"http://docs.example/desk/book-")));
+}
+BENCHMARK(FirstPictureLocal200)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void FirstPictureNginx200(benchmark::State& state) {
+    static test::NginxServer* nginx = [] {
+        auto* server = new test::NginxServer;
+        WritePreviews(FromUtf8(server->Root() + "/prev"), 200, L"http://docs.example/desk/book-");
+        return server;
+    }();
+    UseRoot(FromUtf8(nginx->Url("/prev")));
+    Desk desk(SIZE{1920, 1080});
+    for (auto _ : state)
+        state.SetIterationTime(desk.SecondsToFirstPicture(desk.Files(200, L"http://docs.example/desk/book-")));
+}
+BENCHMARK(FirstPictureNginx200)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Freed blocks stay in malloc's arenas until trimmed; trimming first makes
+// the figure what is held, not what was once touched.
+std::int64_t ResidentBytes() {
+    malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+void MemoryOf1000Books(benchmark::State& state) {
+    UseRoot(LocalRoot());
+    for (auto _ : state) {
+        const std::int64_t before = ResidentBytes();
+        Desk desk(SIZE{1920, 1080});
+        desk.SecondsToFirstPicture(desk.Files(1000, L"http://docs.example/desk/book-"));
+        while (!desk.viewer->PreviewPassDone())
+            std::this_thread::sleep_for(10ms);
+        {
+            ViewLock lock;
+            desk.viewer->Render(kRenderFull);
+        }
+        state.counters["resident_MiB"] = static_cast<double>(ResidentBytes() - before) / (1 << 20);
+    }
+}
+BENCHMARK(MemoryOf1000Books)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace zov
