@@ -136,11 +136,12 @@ void DeskFrameOf200Books(benchmark::State& state) {
         std::this_thread::sleep_for(10ms);
     for (auto _ : state) {
         ViewLock lock;
-        desk.viewer->renderMode = kRenderFull;
+        desk.viewer->renderMode = static_cast<std::int32_t>(state.range(0));
         desk.viewer->RenderNoPresent(true);
     }
 }
-BENCHMARK(DeskFrameOf200Books)->Unit(benchmark::kMillisecond);
+// Draft (as animation frames are drawn) and full quality.
+BENCHMARK(DeskFrameOf200Books)->Arg(kRenderDraft)->Arg(kRenderFull)->Unit(benchmark::kMillisecond);
 
 void FirstPictureLocal200(benchmark::State& state) {
     UseRoot(LocalRoot());

@@ -295,16 +295,29 @@ void ZAZViewer::RemoveObject(ZAZObject* book) {
             // The command lock first, as every thread that takes both does.
             LockGuard command(CommandLock());
             ViewLock lock;
-            if (zoomedObject == book)
-                zoomedObject = nullptr;
             currentObject = nullptr;
-            if (pendingRepaintObject == book)
-                pendingRepaintObject = nullptr;
-            objects.remove_if([book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+            UnlinkObject(book);
         }
         Relayout();
     } catch (...) {
     }
+}
+
+void ZAZViewer::UnlinkObject(ZAZObject* book) {
+    // Every pointer to the book goes with it: the update thread may step the
+    // desk before the next layout rebuilds the visible list.
+    if (zoomedObject == book)
+        zoomedObject = nullptr;
+    if (pendingRepaintObject == book) {
+        pendingRepaintObject = nullptr;
+        if (pendingRepaint == kRepaintObject)
+            pendingRepaint = kRepaintDesk;
+    }
+    if (snapshotObject == book)
+        snapshotObject = nullptr;
+    std::erase(visibleObjects, book);
+    objects.remove_if([book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+    layoutDirty = true;
 }
 
 void ZAZViewer::RemoveObjectByRecord(ZAZObject* book) {
@@ -319,9 +332,7 @@ void ZAZViewer::RemoveObjectByRecord(ZAZObject* book) {
             path = (*it)->path;
             if (currentObject == book)
                 currentObject = nullptr;
-            if (zoomedObject == book)
-                zoomedObject = nullptr;
-            objects.erase(it);
+            UnlinkObject(book);
         }
         SendDelete(path);
     } catch (...) {

@@ -204,6 +204,8 @@ private:
     bool LoadPages(ZAZObject& book, bool all);
     void IntakeAddFiles();
     void RemoveAllObjects();
+    // Takes the book off the desk and out of every pointer to it. Desk lock held.
+    void UnlinkObject(ZAZObject* book);
     void PlaceObjects();
     bool LayoutObjects();
     void DrawDesk(bool clear);

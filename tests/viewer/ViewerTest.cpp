@@ -194,6 +194,39 @@ TEST_F(Viewer, OnlyBooksOnTheWindowHoldPicturesAndScrolledInOnesReadThemAgain) {
     check("at the bottom");
 }
 
+TEST_F(Viewer, ARemovedBookLeavesNoPointerBehindForTheNextStep) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 6; ++i) {
+        paths.push_back(Document("gone-" + std::to_string(i) + ".pdf"));
+        WritePreview(paths.back(), 4);
+    }
+    Load(Files(paths));
+    ASSERT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+    std::vector<ZAZObject*> books = viewer_->Objects();
+    ASSERT_EQ(books.size(), 6u);
+    for (int i = 0; i < 20 && Step(); ++i) {
+    }
+    {
+        ViewLock lock;
+        viewer_->SetAction(kFlipNext, *books[0]);  // turning while it goes
+        books[0]->animating = true;
+    }
+    auto noTrace = [this](ZAZObject* gone) {
+        ViewLock lock;
+        return std::count(viewer_->visibleObjects.begin(), viewer_->visibleObjects.end(), gone) == 0 &&
+               viewer_->ZoomedObject() != gone;
+    };
+    // Until the list is reloaded, nothing else lays the desk out again.
+    viewer_->RemoveObjectByRecord(books[0]);
+    EXPECT_TRUE(noTrace(books[0]));
+    viewer_->RemoveObject(books[1]);
+    EXPECT_TRUE(noTrace(books[1]));
+    for (int i = 0; i < 5; ++i)
+        Step();
+    ViewLock lock;
+    EXPECT_EQ(viewer_->visibleObjects.size(), 4u);
+}
+
 TEST_F(Viewer, TheFirstBookOfARowNeverWrapsAndRightStitchWrapsEarlier) {
     Load(Files({Document("a.pdf"), Document("b.pdf"), Document("c.pdf")}));
     auto rows = [this](std::int32_t width) {
