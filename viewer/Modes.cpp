@@ -5,6 +5,7 @@
 #include "platform/Locks.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace zov {
 
@@ -19,6 +20,21 @@ std::int32_t Step(std::int32_t a, std::int32_t target, int i) {
 
 }  // namespace
 
+void ZAZViewer::ShowModeFrame(bool animate) {
+    if (!animate)
+        return;
+    zoomedObject ? FitZoom(1) : Relayout();
+    Render(kRenderFull);
+}
+
+void ZAZViewer::AnimateMode(ZAZLayout& l, bool animate, const std::function<void(const ZAZLayout&, int)>& frame) {
+    const ZAZLayout a = l;
+    for (int i = 1; i <= kModeFrames; ++i) {
+        frame(a, i);
+        ShowModeFrame(animate);
+    }
+}
+
 void ZAZViewer::CompleteOpenPage(bool save, bool animate) {
     try {
         ViewLock lock;
@@ -29,17 +45,12 @@ void ZAZViewer::CompleteOpenPage(bool save, bool animate) {
         const bool running = flipRunning;
         flipRunning = false;
         l.singlePage = 0;
-        const ZAZLayout a = l;
-        for (int i = 1; i <= kModeFrames; ++i) {
+        AnimateMode(l, animate, [&l](const ZAZLayout& a, int i) {
             l.openFactor = a.openFactor + (1 - a.openFactor) * i / kModeFrames;
             l.openWidth = Step(a.openWidth, 128, i);
             l.leftMargin = Step(a.leftMargin, 140, i);
             l.leafLift = Step(a.leafLift, 0, i);
-            if (animate) {
-                zoomedObject ? FitZoom(1) : Relayout();
-                Render(kRenderFull);
-            }
-        }
+        });
         flipRunning = running;
         UpdateScrollBars();
         (void)save;
@@ -54,18 +65,13 @@ void ZAZViewer::UnCompleteOpenPage(bool save, bool animate) {
         ConvertSingle(false, l);
         const bool running = flipRunning;
         flipRunning = false;
-        const ZAZLayout a = l;
-        for (int i = 1; i <= kModeFrames; ++i) {
+        AnimateMode(l, animate, [&l](const ZAZLayout& a, int i) {
             const std::int32_t m = i * 32 / kModeFrames;
             l.openWidth = m + a.openWidth - a.openWidth * i / kModeFrames;
             l.leftMargin = (i * (l.rightStitch ? 140 : 45)) / kModeFrames + a.leftMargin - a.leftMargin * i / kModeFrames;
             l.openFactor = a.openFactor - a.openFactor * i / kModeFrames + i * 0.3 / kModeFrames;
             l.leafLift = m + a.leafLift - a.leafLift * i / kModeFrames;
-            if (animate) {
-                zoomedObject ? FitZoom(1) : Relayout();
-                Render(kRenderFull);
-            }
-        }
+        });
         flipRunning = running;
         UpdateScrollBars();
         (void)save;
@@ -82,25 +88,17 @@ void ZAZViewer::SingleOpenPage(bool save, bool animate) {
         const bool running = flipRunning;
         flipRunning = false;
         l.singlePage = 0;
-        const ZAZLayout a = l;
-        for (int i = 1; i <= kModeFrames; ++i) {
+        AnimateMode(l, animate, [&l](const ZAZLayout& a, int i) {
             l.openFactor = a.openFactor - a.openFactor * i / kModeFrames;
             l.openWidth = a.openWidth - a.openWidth * i / kModeFrames;
             l.leftMargin = Step(a.leftMargin, 20, i);
             l.leafLift = a.leafLift - a.leafLift * i / kModeFrames;
-            if (animate) {
-                zoomedObject ? FitZoom(1) : Relayout();
-                Render(kRenderFull);
-            }
-        }
+        });
         ConvertSingle(true, l);
         l.openFactor = 0.0;
         l.openWidth = 0;
         l.leftMargin = 84;
-        if (animate) {
-            zoomedObject ? FitZoom(1) : Relayout();
-            Render(kRenderFull);
-        }
+        ShowModeFrame(animate);
         flipRunning = running;
         (void)save;
     } catch (...) {

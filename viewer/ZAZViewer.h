@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -218,6 +219,10 @@ private:
     ZAZLayout ZoomStepLayout(double t, int singlePage) const;
     void UseLayout(ZAZObject& book, ZAZLayout* layout);
     void ConvertSingle(bool enter, ZAZLayout& layout);
+    // The ten frames of a change of opening mode: `frame` moves `l` on from
+    // its state before the change; each step is shown when animating.
+    void AnimateMode(ZAZLayout& l, bool animate, const std::function<void(const ZAZLayout&, int)>& frame);
+    void ShowModeFrame(bool animate);
 
     std::thread updateThread_;
     std::thread loaderThread_;

@@ -227,6 +227,42 @@ TEST_F(Viewer, ARemovedBookLeavesNoPointerBehindForTheNextStep) {
     EXPECT_EQ(viewer_->visibleObjects.size(), 4u);
 }
 
+TEST_F(Viewer, OpeningModesEndOnTheirLayoutsAndSinglePagesDoublePositions) {
+    WritePreview(Document("modes.pdf"), 8);
+    Load(Files({Document("modes.pdf")}));
+    ASSERT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+    ZAZObject* book = viewer_->Objects().front();
+    {
+        ViewLock lock;
+        book->pagePosition = 3;
+        book->flipProgress = 1.0;
+    }
+    const ZAZLayout& l = viewer_->deskLayout;
+    auto expect = [&](int single, int width, int margin, int lift, double factor, int position, const char* when) {
+        ViewLock lock;
+        EXPECT_EQ(l.singlePage, single) << when;
+        EXPECT_EQ(l.openWidth, width) << when;
+        EXPECT_EQ(l.leftMargin, margin) << when;
+        EXPECT_EQ(l.leafLift, lift) << when;
+        EXPECT_NEAR(l.openFactor, factor, 1e-9) << when;
+        EXPECT_EQ(book->pagePosition, position) << when;
+    };
+    viewer_->SingleOpenPage(false, true);
+    expect(1, 0, 84, 0, 0.0, 6, "single");
+    viewer_->SingleOpenPage(false, false);
+    expect(1, 0, 84, 0, 0.0, 6, "single again changes nothing");
+    // Leaving single pages halves the position; on the desk an odd one
+    // moves on to the next even one.
+    viewer_->CompleteOpenPage(false, true);
+    expect(0, 128, 140, 0, 1.0, 4, "complete");
+    viewer_->UnCompleteOpenPage(false, false);
+    expect(0, 32, 45, 32, 0.3, 4, "half open");
+    viewer_->StitchRight();
+    viewer_->CompleteOpenPage(false, false);
+    viewer_->UnCompleteOpenPage(false, false);
+    expect(0, 32, 140, 32, 0.3, 4, "half open, bound right");
+}
+
 TEST_F(Viewer, TheFirstBookOfARowNeverWrapsAndRightStitchWrapsEarlier) {
     Load(Files({Document("a.pdf"), Document("b.pdf"), Document("c.pdf")}));
     auto rows = [this](std::int32_t width) {
