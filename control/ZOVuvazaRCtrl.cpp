@@ -220,7 +220,7 @@ void CZOVuvazaRCtrl::RunCommand(IViewer& target, const CommandNode& command) {
         target.PointerDown(command.x, command.y);
         break;
     case kCommandButtonUp:
-        target.PointerUp(command.x, command.y);
+        target.PointerUp(command.x, command.y, static_cast<std::uint32_t>(command.value));
         break;
     case kCommandMouseMove:
         target.PointerMove(static_cast<std::uint32_t>(command.value), command.x, command.y);

@@ -241,17 +241,25 @@ VisiblePages ZAZObject::VisibleSinglePage() {
     return v;
 }
 
-void ZAZObject::DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
-                           double opacity) {
+PageQuad ZAZObject::QuadFor(const ZAZImage& page, bool left, double progress) const {
     // Pages of their own shape are placed from that shape.
     LayoutPoints points{S, B, L, T};
     if (!uniformShape) {
         AspectRatios ratios = page.Aspect();
         points = PointsFor(ratios.width, ratios.height);
     }
-    PageQuad quad = left ? LeftSideGeometry(points, progress, layout->singlePage != 0)
-                         : RightSideGeometry(points, progress, layout->singlePage != 0);
-    DrawPage(target, draftDrawn != 0, page, quad, quality, curve, opacity);
+    return left ? LeftSideGeometry(points, progress, layout->singlePage != 0)
+                : RightSideGeometry(points, progress, layout->singlePage != 0);
+}
+
+PageQuad ZAZObject::RestingQuad(const ZAZImage& page, bool left, int& curve) const {
+    curve = (left ? S.y != L.y : S.y != T.y) ? kArcOne : kStraightTop;
+    return QuadFor(page, left, left ? 1.0 : 0.0);
+}
+
+void ZAZObject::DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
+                           double opacity) {
+    DrawPage(target, draftDrawn != 0, page, QuadFor(page, left, progress), quality, curve, opacity);
 }
 
 void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool quality) {
@@ -259,10 +267,15 @@ void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool qua
     // sticky notes; their place in the drawing order is here.
     if (!target)
         return;
-    if (v.restingLeft)
-        DrawPageAt(*target, *v.restingLeft, true, 1.0, S.y != L.y ? kArcOne : kStraightTop, quality, 1.0);
-    if (v.restingRight)
-        DrawPageAt(*target, *v.restingRight, false, 0.0, S.y != T.y ? kArcOne : kStraightTop, quality, 1.0);
+    int curve = kStraightTop;
+    if (v.restingLeft) {
+        const PageQuad quad = RestingQuad(*v.restingLeft, true, curve);
+        DrawPage(*target, draftDrawn != 0, *v.restingLeft, quad, quality, curve, 1.0);
+    }
+    if (v.restingRight) {
+        const PageQuad quad = RestingQuad(*v.restingRight, false, curve);
+        DrawPage(*target, draftDrawn != 0, *v.restingRight, quad, quality, curve, 1.0);
+    }
 }
 
 void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v, bool shading) {
@@ -284,11 +297,7 @@ void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v, bool sha
         DrawPageAt(*target, *v.turningRight, false, v.rightProgress, curveRight, false, opacity);
 }
 
-void ZAZObject::Draw(PixelBuffer* target, bool draft, int part, bool shading) {
-    draftDrawn = draft ? 1 : 0;
-    if (target && (target->Height() + 100 < panY + y || B.y < -100))
-        return;
-    LockGuard guard(DocumentLock());
+VisiblePages ZAZObject::FacingPages() {
     VisiblePages v = Visible();
     if (layout->rightStitch) {
         std::swap(v.restingLeft, v.restingRight);
@@ -297,6 +306,15 @@ void ZAZObject::Draw(PixelBuffer* target, bool draft, int part, bool shading) {
         v.leftProgress = 1 - v.rightProgress;
         v.rightProgress = 1 - left;
     }
+    return v;
+}
+
+void ZAZObject::Draw(PixelBuffer* target, bool draft, int part, bool shading) {
+    draftDrawn = draft ? 1 : 0;
+    if (target && (target->Height() + 100 < panY + y || B.y < -100))
+        return;
+    LockGuard guard(DocumentLock());
+    VisiblePages v = FacingPages();
     if (draft) {
         KeepSmallPictures(*this, v.restingLeft, v.restingRight, v.turningLeft, v.turningRight);
     } else {

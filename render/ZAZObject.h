@@ -112,6 +112,11 @@ public:
     VisiblePages Visible();
     // Paints the book into `target` (null: only the notes' hit test runs).
     void Draw(PixelBuffer* target, bool draft, int part, bool shading);
+    // Where a page lies when it rests on the left or right side, and the
+    // top edge it is drawn with there.
+    PageQuad RestingQuad(const ZAZImage& page, bool left, int& curve) const;
+    // The pages facing up, in screen order (the binding applied).
+    VisiblePages FacingPages();
     // 0 on the left page, 1 on the right page, 2 elsewhere.
     int SideHit(POINT point);
     std::optional<PagePoint> PointOnPage(POINT point);
@@ -121,6 +126,7 @@ private:
     VisiblePages VisibleSinglePage();
     void DrawResting(PixelBuffer* target, const VisiblePages& visible, bool quality);
     void DrawTurning(PixelBuffer* target, const VisiblePages& visible, bool shading);
+    PageQuad QuadFor(const ZAZImage& page, bool left, double progress) const;
     void DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
                     double opacity);
 

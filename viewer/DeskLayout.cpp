@@ -193,6 +193,14 @@ void ZAZViewer::Resize() {
     }
 }
 
+void ZAZViewer::ScrollDesk(const SCROLLINFO& info) {
+    const std::int32_t highest = std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage));
+    scrollY = std::clamp(info.nPos, 0, highest);
+    Relayout();
+    layoutDirty = false;
+    Render(kRenderFull);
+}
+
 void ZAZViewer::ApplyScroll() {
     try {
         ViewLock lock;
@@ -210,17 +218,17 @@ void ZAZViewer::ApplyScroll() {
             if (verticalBarShown && window->GetScrollInfo(SB_VERT, info))
                 zoomedObject->panY += backBuffer->Height() / 4 - info.nPos - box.top;
             zoomedObject->Relayout();
-            Render(kRenderFull);
+            renderMode = kRenderFull;
+            RenderNoPresent(true);
+            DrawDetail();
+            Present(nullptr);
             progressiveDone = false;
+            detailShown = false;
         } else {
             SCROLLINFO info;
             info.fMask = SIF_ALL;
             window->GetScrollInfo(SB_VERT, info);
-            std::int32_t highest = std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage));
-            scrollY = std::clamp(info.nPos, 0, highest);
-            Relayout();
-            layoutDirty = false;
-            Render(kRenderFull);
+            ScrollDesk(info);
         }
         scrolling = false;
     } catch (...) {

@@ -96,7 +96,11 @@ void ZAZViewer::RequestFlip(int action) {
 
 void ZAZViewer::QueuePageClick(int action) {
     ViewLock lock;
-    if (zoomedObject && zoomedObject->flipState != kFlipNext && zoomedObject->flipState != kFlipPrevious) {
+    // Only flipping that runs is stopped: a book resting open after its zoom
+    // holds an automatic state too, and stopping that would start a turn of
+    // its own before the click's.
+    if (zoomedObject && zoomedObject->flipState != kFlipNext && zoomedObject->flipState != kFlipPrevious &&
+        (autoFlip || zoomedObject->animating)) {
         autoFlip = 0;
         flipRunning = false;
         StartAuto(false);

@@ -26,7 +26,8 @@ public:
     virtual bool PreviousObject(bool switchTo) = 0;
     virtual bool NextObject(bool switchTo) = 0;
     virtual void PointerDown(std::int32_t x, std::int32_t y) = 0;
-    virtual void PointerUp(std::int32_t x, std::int32_t y) = 0;
+    // `keys` are the key flags of the button message (MK_CONTROL, MK_SHIFT).
+    virtual void PointerUp(std::int32_t x, std::int32_t y, std::uint32_t keys) = 0;
     virtual void PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t y) = 0;
     virtual void Wheel(std::int16_t delta, std::int32_t x, std::int32_t y) = 0;
     virtual void ApplyScroll() = 0;

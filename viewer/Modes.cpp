@@ -2,6 +2,8 @@
 // desk or the zoomed book, and stepping the zoom to a neighbouring book.
 #include "viewer/ZAZViewer.h"
 
+#include "docs/PreviewLog.h"
+#include "docs/PreviewSettings.h"
 #include "platform/Locks.h"
 
 #include <algorithm>
@@ -53,7 +55,8 @@ void ZAZViewer::CompleteOpenPage(bool save, bool animate) {
         });
         flipRunning = running;
         UpdateScrollBars();
-        (void)save;
+        if (save)
+            SaveViewState();
     } catch (...) {
     }
 }
@@ -74,7 +77,8 @@ void ZAZViewer::UnCompleteOpenPage(bool save, bool animate) {
         });
         flipRunning = running;
         UpdateScrollBars();
-        (void)save;
+        if (save)
+            SaveViewState();
     } catch (...) {
     }
 }
@@ -100,7 +104,8 @@ void ZAZViewer::SingleOpenPage(bool save, bool animate) {
         l.leftMargin = 84;
         ShowModeFrame(animate);
         flipRunning = running;
-        (void)save;
+        if (save)
+            SaveViewState();
     } catch (...) {
     }
 }
@@ -135,10 +140,14 @@ void ZAZViewer::Scale(double factor, int frames) {
         } else {
             const ZAZLayout& l = deskLayout;
             const double cell = static_cast<std::int32_t>((l.openWidth + l.pageWidth) * deskScale + l.columnGap);
+            if (cell <= 0)
+                return;
             auto columns = static_cast<std::int32_t>(
                 (w - static_cast<std::int32_t>(l.leftMargin * deskScale) - 25) / cell + 0.5);
             double ratio;
-            if (factor > 1 && columns == 1) {
+            // Not even one column fits: growing further would ask for fewer
+            // than one, a negative scale.
+            if (factor > 1 && columns <= 1) {
                 ratio = 1.0;
             } else {
                 columns += factor > 1 ? -1 : 1;
@@ -155,6 +164,7 @@ void ZAZViewer::Scale(double factor, int frames) {
                 Relayout();
                 Render(kRenderFullShaded);
             }
+            SaveViewState();
         }
         animating = false;
         Render(kRenderFull);
@@ -164,100 +174,47 @@ void ZAZViewer::Scale(double factor, int frames) {
 }
 
 bool ZAZViewer::PreviousObject(bool switchTo) {
-    ViewLock lock;
-    if (!zoomedObject)
-        return false;
-    auto at = std::find(visibleObjects.begin(), visibleObjects.end(), zoomedObject);
-    ZAZObject* candidate = nullptr;
-    for (auto it = at; it != visibleObjects.begin() && at != visibleObjects.end();) {
-        --it;
-        if ((*it)->notDisplayable == 0) {
-            candidate = *it;
-            break;
-        }
-    }
-    if (candidate && switchTo) {
-        currentObject = candidate;
-        zoomedObject->layout = &deskLayout;
-        ZAZObject* leaving = zoomedObject;
-        const double scale = leaving->scale;
-        zoomedObject = candidate;
-        candidate->layout = &zoomLayout;
-        candidate->scale = scale;
-        leaving->scale = deskScale;
-        leaving->panX = leaving->panY = 0;
-        leaving->Relayout();
-        FitZoom(1);
-        Render(kRenderFull);
-    }
-    if (autoFlip)
-        StartAuto(true);
-    return candidate != nullptr;
+    return StepObject(false, switchTo);
 }
 
 bool ZAZViewer::NextObject(bool switchTo) {
-    ViewLock lock;
-    if (!zoomedObject)
-        return false;
-    auto at = std::find(visibleObjects.begin(), visibleObjects.end(), zoomedObject);
-    ZAZObject* candidate = nullptr;
-    if (at != visibleObjects.end()) {
-        for (auto it = std::next(at); it != visibleObjects.end(); ++it) {
-            if ((*it)->notDisplayable == 0) {
-                candidate = *it;
-                break;
+    return StepObject(true, switchTo);
+}
+
+bool ZAZViewer::StepObject(bool forward, bool switchTo) {
+    std::wstring logged;
+    bool found = false;
+    try {
+        ViewLock lock;
+        if (!zoomedObject)
+            return false;
+        const auto at = std::find(visibleObjects.begin(), visibleObjects.end(), zoomedObject);
+        ZAZObject* candidate = nullptr;
+        if (at != visibleObjects.end()) {
+            auto displayable = [](const ZAZObject* book) { return book->notDisplayable == 0; };
+            if (forward) {
+                auto it = std::find_if(std::next(at), visibleObjects.end(), displayable);
+                candidate = it != visibleObjects.end() ? *it : nullptr;
+            } else {
+                auto it = std::find_if(std::make_reverse_iterator(at), visibleObjects.rend(), displayable);
+                candidate = it != visibleObjects.rend() ? *it : nullptr;
             }
         }
-    }
-    if (candidate && switchTo) {
-        currentObject = candidate;
-        ZAZObject* leaving = zoomedObject;
-        const double scale = leaving->scale;
-        leaving->layout = &deskLayout;
-        leaving->scale = deskScale;
-        leaving->panX = leaving->panY = 0;
-        leaving->Relayout();
-        zoomedObject = candidate;
-        candidate->layout = &zoomLayout;
-        candidate->scale = scale;
-        FitZoom(1);
-        Render(kRenderFull);
-    }
-    if (autoFlip)
-        StartAuto(true);
-    return candidate != nullptr;
-}
-
-// Pointer input: a click on a book zooms it in, a click beside the zoomed
-// book zooms out.
-void ZAZViewer::PointerDown(std::int32_t x, std::int32_t y) {
-    ViewLock lock;
-    for (ZAZObject* book : visibleObjects) {
-        RECT box = book->Bounds();
-        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom) {
-            currentObject = book;
-            return;
+        found = candidate != nullptr;
+        if (candidate && switchTo) {
+            SwitchZoom(*candidate);
+            if (GetPreviewSettings().eValueNSMode)
+                logged = candidate->path;
         }
+        if (autoFlip)
+            StartAuto(true);
+    } catch (...) {
+        return false;
     }
+    // The service is asked without holding the desk: it may take a while.
+    if (!logged.empty())
+        PreviewLog(logged, previewLogContext, control ? control->Window() : nullptr);
+    return found;
 }
-
-void ZAZViewer::PointerUp(std::int32_t x, std::int32_t y) {
-    ViewLock lock;
-    if (zoomedObject) {
-        RECT box = zoomedObject->Bounds();
-        if (x < box.left || x >= box.right || y < box.top || y >= box.bottom)
-            ZoomDown();
-        return;
-    }
-    if (currentObject) {
-        RECT box = currentObject->Bounds();
-        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
-            ZoomIn();
-    }
-}
-
-void ZAZViewer::PointerMove(std::uint32_t, std::int32_t, std::int32_t) {}
-
-void ZAZViewer::Wheel(std::int16_t, std::int32_t, std::int32_t) {}
 
 }  // namespace zov

@@ -34,28 +34,37 @@ bool DeskCaptions(int mode) {
     return mode == kRenderDraft || mode == kRenderFull || mode == kRenderAsLast;
 }
 
-std::wstring FileName(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 bool Ready(const ZAZImage* page) {
     return page && !page->drawnAsDownloading && (!page->large.Empty() || !page->small.Empty());
 }
 
 }  // namespace
 
-void ZAZViewer::DrawCaption(PixelBuffer& target, ZAZObject& book, bool force) {
-    if ((animating || zoomingOut) && !force)
-        return;
+std::wstring CaptionText(const ZAZObject& book) {
+    if (!book.caption.empty())
+        return book.caption;
+    const std::size_t slash = book.path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? book.path : book.path.substr(slash + 1);
+}
+
+RECT ZAZViewer::CaptionStrip(ZAZObject& book) const {
     const RECT box = book.Bounds();
     const std::int32_t left = book.layout->singlePage ? book.L.x : std::min(book.L.x, box.left);
     const std::int32_t right = book.layout->singlePage ? book.T.x : std::max(book.T.x, box.right);
-    const std::int32_t top = box.bottom + 1;
-    if (right <= left || !OnBuffer(RECT{left, top, right, top + kCaptionHeight}, target))
+    return RECT{left, box.bottom + 1, right, box.bottom + 1 + kCaptionHeight};
+}
+
+void ZAZViewer::DrawCaption(PixelBuffer& target, ZAZObject& book, bool force) {
+    if ((animating || zoomingOut) && !force)
+        return;
+    const RECT strip = CaptionStrip(book);
+    const std::int32_t left = strip.left;
+    const std::int32_t right = strip.right;
+    const std::int32_t top = strip.top;
+    if (right <= left || !OnBuffer(strip, target))
         return;
 
-    std::wstring text = !book.caption.empty() ? book.caption : FileName(book.path);
+    std::wstring text = CaptionText(book);
     std::wstring side;
     if (&book == zoomedObject) {
         VisiblePages v = book.Visible();
@@ -176,6 +185,9 @@ void ZAZViewer::DrawZoomed() {
         book.Draw(backBuffer.get(), draft, kDrawAll, Shaded(renderMode));
     }
     DrawCaption(*backBuffer, book, false);
+    // The preview pages now lie over any full-resolution ones: fetch them
+    // back at the next idle step.
+    detailShown = false;
 }
 
 void ZAZViewer::RenderNoPresent(bool clear) {
@@ -285,10 +297,14 @@ bool ZAZViewer::UpdateStep() {
         RenderNoPresent(true);
         layoutDirty = false;
         progressiveDone = false;
+        detailShown = false;
+        detailIdleTicks = 0;
         return true;
     }
 
     if (zoomedObject) {
+        if (DetailStep())
+            return true;
         // A page drawn as Downloading whose file has arrived is drawn again.
         VisiblePages v = zoomedObject->Visible();
         for (ZAZImage* page : {v.restingLeft, v.restingRight})

@@ -64,6 +64,8 @@ ZAZViewer::~ZAZViewer() {
                 updateThread_.join();
             updateThreadStarted = false;
         }
+        // A detail load in flight may still be reading or downloading.
+        StopDetailLoader();
         StopDownloadThread();
         {
             LockGuard guard(BufferLock());

@@ -23,6 +23,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +41,14 @@ struct ViewLock {
     ViewLock& operator=(const ViewLock&) = delete;
 };
 
+// A page image a full-resolution picture was asked for: its document and
+// page number, so that a request can be told from the one running.
+struct DetailPage {
+    std::wstring source;
+    std::int32_t number = 0;
+    bool operator==(const DetailPage&) const = default;
+};
+
 // What the next update step repaints for the loader.
 enum PendingRepaint : std::int32_t { kRepaintNone = 0, kRepaintDesk = 3, kRepaintObject = 4 };
 
@@ -53,6 +62,9 @@ enum RenderMode : std::int32_t {
     kRenderAsLast = 4,
     kRenderCaptions = 5,
 };
+
+// The text of a book's caption strip: its caption, else its file name.
+std::wstring CaptionText(const ZAZObject& book);
 
 class ZAZViewer final : public IViewer {
 public:
@@ -73,7 +85,7 @@ public:
     bool PreviousObject(bool switchTo) override;
     bool NextObject(bool switchTo) override;
     void PointerDown(std::int32_t x, std::int32_t y) override;
-    void PointerUp(std::int32_t x, std::int32_t y) override;
+    void PointerUp(std::int32_t x, std::int32_t y, std::uint32_t keys) override;
     void PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t y) override;
     void Wheel(std::int16_t delta, std::int32_t x, std::int32_t y) override;
     void ApplyScroll() override;
@@ -100,6 +112,19 @@ public:
     bool ZoomIn();
     void ZoomOut();
     void FitZoom(double t);
+    void SwitchZoom(ZAZObject& next);
+    void SetPan(ZAZObject& book, std::int32_t x, std::int32_t y);
+
+    // Pointer input (worker). True when the point lies on a book or caption.
+    bool HitTest(std::int32_t x, std::int32_t y);
+    // The context menu's add-note command at a point of the zoomed book.
+    void AddNoteAt(POINT point);
+    // The caption strip below a book, in buffer coordinates.
+    RECT CaptionStrip(ZAZObject& book) const;
+
+    // Full-resolution pages of the zoomed book: -1 refused, 0 loading, 1 ready.
+    int RequestDetail(ZAZObject& book);
+    void DrawDetail();
 
     // Flipping.
     bool SetAction(int action, ZAZObject& book);
@@ -155,6 +180,19 @@ public:
     std::wstring previewLogContext;
     bool verticalBarShown = false;
     bool horizontalBarShown = false;
+    // Full-resolution pages; the pictures are guarded by detailMutex_, the
+    // rest belongs to the update step.
+    std::unique_ptr<PixelBuffer> detailLeft;
+    std::unique_ptr<PixelBuffer> detailRight;
+    DetailPage detailWantedLeft;
+    DetailPage detailWantedRight;
+    RECT detailLeftRect{};
+    RECT detailRightRect{};
+    std::int32_t detailIdleTicks = 0;
+    bool detailShown = false;
+    bool detailWanted = false;
+    Flag detailLoading{false};
+    Flag detailCancel{false};
     std::unique_ptr<PixelBuffer> zoomBackground;
     std::unique_ptr<PixelBuffer> zoomComposite;
     ZAZObject* snapshotObject = nullptr;
@@ -223,9 +261,22 @@ private:
     // its state before the change; each step is shown when animating.
     void AnimateMode(ZAZLayout& l, bool animate, const std::function<void(const ZAZLayout&, int)>& frame);
     void ShowModeFrame(bool animate);
+    // The zoom to the nearest displayable book after or before the zoomed one.
+    bool StepObject(bool forward, bool switchTo);
+    // Writes the view-state file; nothing is stored yet.
+    void SaveViewState() {}
+    // Scrolls the desk to the vertical bar's position, kept in its range.
+    void ScrollDesk(const SCROLLINFO& info);
+    void CaptionClick(ZAZObject& book, std::int32_t x, std::int32_t y);
+    void DetailLoader(DetailPage left, DetailPage right, bool single, bool imageFile);
+    void StopDetailLoader();
+    // Step 7 of the update step: the full-resolution pages once idle.
+    bool DetailStep();
 
     std::thread updateThread_;
     std::thread loaderThread_;
+    std::thread detailThread_;
+    std::mutex detailMutex_;
     ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
     bool layoutPending_ = false;
     SIZE windowSize_{};  // the back buffer's, guarded by the desk lock

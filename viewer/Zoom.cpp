@@ -192,6 +192,50 @@ void ZAZViewer::ZoomDown() {
         currentObject = book;
 }
 
+void ZAZViewer::SwitchZoom(ZAZObject& next) {
+    ViewLock lock;
+    if (!zoomedObject || &next == zoomedObject)
+        return;
+    ZAZObject& leaving = *zoomedObject;
+    const double scale = leaving.scale;
+    const POINT place{leaving.x + leaving.panX, leaving.y + leaving.panY};
+    const bool singleZoomOnly = !deskLayout.singlePage && zoomLayout.singlePage;
+    const bool singleDeskOnly = deskLayout.singlePage && !zoomLayout.singlePage;
+    if (singleZoomOnly) {
+        ConvertSingle(false, zoomLayout);
+        zoomLayout.singlePage = 1;
+    }
+    leaving.layout = &deskLayout;
+    FitZoom(0);
+
+    zoomedObject = &next;
+    next.layout = &zoomLayout;
+    if (singleZoomOnly) {
+        // Its position is in two-page counting, as the desk keeps it.
+        zoomLayout.singlePage = 0;
+        ConvertSingle(true, zoomLayout);
+    } else if (singleDeskOnly) {
+        zoomLayout.singlePage = 1;
+        ConvertSingle(false, zoomLayout);
+    }
+    next.scale = scale;
+    next.panX = place.x - next.x;
+    next.panY = place.y - next.y;
+    next.Relayout();
+    currentObject = &next;
+    Render(kRenderFull);
+}
+
+void ZAZViewer::SetPan(ZAZObject& book, std::int32_t x, std::int32_t y) {
+    ViewLock lock;
+    book.panX = x;
+    book.panY = y;
+    book.Relayout();
+    Render(kRenderFull);
+    detailShown = false;
+    detailIdleTicks = 0;
+}
+
 void ZAZViewer::StitchLeft() {
     ViewLock lock;
     for (ZAZLayout* layout : {&deskLayout, &zoomLayout}) {
@@ -202,6 +246,7 @@ void ZAZViewer::StitchLeft() {
     Relayout();
     if (zoomedObject)
         FitZoom(1);
+    SaveViewState();
 }
 
 void ZAZViewer::StitchRight() {
@@ -214,6 +259,7 @@ void ZAZViewer::StitchRight() {
     Relayout();
     if (zoomedObject)
         FitZoom(1);
+    SaveViewState();
 }
 
 }  // namespace zov

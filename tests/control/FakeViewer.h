@@ -80,7 +80,7 @@ public:
         return true;
     }
     void PointerDown(std::int32_t x, std::int32_t y) override { s_.Note("PointerDown " + Point(x, y)); }
-    void PointerUp(std::int32_t x, std::int32_t y) override { s_.Note("PointerUp " + Point(x, y)); }
+    void PointerUp(std::int32_t x, std::int32_t y, std::uint32_t) override { s_.Note("PointerUp " + Point(x, y)); }
     void PointerMove(std::uint32_t b, std::int32_t x, std::int32_t y) override {
         s_.Note("PointerMove " + std::to_string(b) + " " + Point(x, y));
     }

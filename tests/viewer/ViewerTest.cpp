@@ -1,115 +1,13 @@
-#include "control/ViewerSetup.h"
-#include "control/ZOVuvazaRCtrl.h"
-#include "docs/PageFileWriter.h"
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSettings.h"
-#include "platform/Encoding.h"
-#include "platform/FileSystem.h"
-#include "platform/HeadlessWindow.h"
-#include "platform/Locks.h"
-#include "platform/image/ImageDecoder.h"
-#include "render/Draw.h"
-#include "tests/support/Golden.h"
-#include "tests/support/TempDataHome.h"
-#include "viewer/ZAZViewer.h"
+#include "tests/viewer/ViewerFixture.h"
 
-#include <cstdlib>
-#include <thread>
+#include "tests/support/Golden.h"
 
 namespace zov {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A viewer in a control in a headless window, reading previews that the
-// tests write into a local preview root.
-class Viewer : public test::TempDataHome {
-protected:
-    void SetUp() override {
-        TempDataHome::SetUp();
-        PreviewSettings settings;
-        settings.previewRoot = WideRoot() + L"\\previews";
-        settings.folderMode = L"Folder";
-        SetPreviewSettings(settings);
-        SetDeskColour(0xC0, 0xC0, 0xC0);
-        HeadlessWindow::Options options;
-        options.runTimers = false;
-        options.clientSize = SIZE{640, 480};
-        window_ = std::make_unique<HeadlessWindow>(options);
-        window_->Send([this] {
-            control_ = std::make_unique<CZOVuvazaRCtrl>();
-            control_->AttachWindow(window_.get());
-            viewer_ = SetUpViewer(*control_);
-        });
-        window_->Attach(control_.get());
-        ASSERT_NE(viewer_, nullptr);
-        viewer_->Resize();
-    }
-
-    void TearDown() override {
-        window_->Attach(nullptr);
-        window_->Send([this] { control_.reset(); });
-        window_.reset();
-        SetPreviewSettings(PreviewSettings{});
-        TempDataHome::TearDown();
-    }
-
-    std::wstring Document(const std::string& name) const { return WideRoot() + L"\\docs\\" + FromUtf8(name); }
-
-    // A finished preview of `pages` pages of w x h pictures.
-    void WritePreview(const std::wstring& document, int pages, int w = 60, int h = 84) {
-        PreviewSettings settings = GetPreviewSettings();
-        std::wstring first = PageFilePath(document, 1, settings);
-        ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
-        for (int n = 1; n <= pages; ++n) {
-            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, 0xFFFFFF - 0x101010u * n);
-            PageFileContent content;
-            content.imageType = 3;
-            content.image1 = PageFileImage{w, h, 0, EncodePng(pixels.data(), w, h)};
-            if (n == 1)
-                content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pages), 1);
-            ASSERT_TRUE(WritePageFile(PageFilePath(document, n, settings), content));
-        }
-        ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
-    }
-
-    DisplayFileList Files(const std::vector<std::wstring>& paths) {
-        DisplayFileList list;
-        for (const std::wstring& path : paths) {
-            DisplayFile file;
-            file.path = path;
-            file.openPage = 1;
-            list.push_back(file);
-        }
-        return list;
-    }
-
-    void Load(DisplayFileList list) {
-        viewer_->LoadFileList(std::move(list));
-        ASSERT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
-        viewer_->Relayout();
-    }
-
-    template <typename Predicate>
-    static bool Eventually(Predicate done) {
-        for (int i = 0; i < 1500 && !done(); ++i)
-            std::this_thread::sleep_for(5ms);
-        return done();
-    }
-
-    // One update step as the update thread runs it.
-    bool Step() {
-        ViewLock lock;
-        return viewer_->UpdateStep();
-    }
-
-    // Applies the scroll-bar changes the viewer posted, as a timer tick does.
-    void Tick() { window_->SendTimer(1); }
-
-    std::unique_ptr<HeadlessWindow> window_;
-    std::unique_ptr<CZOVuvazaRCtrl> control_;
-    ZAZViewer* viewer_ = nullptr;
-};
+using Viewer = test::ViewerFixture;
 
 TEST_F(Viewer, AnEmptyListLaysOutNothingAndMakesNoFrames) {
     Load({});

@@ -1,0 +1,240 @@
+// Pointer input: which book the pointer is over, clicks on captions and
+// their selection boxes, zooming by clicking, turning pages by clicking on
+// the zoomed book, panning it by dragging, and the wheel.
+#include "viewer/ZAZViewer.h"
+
+#include "docs/EventFile.h"
+#include "docs/PreviewLog.h"
+#include "docs/PreviewSettings.h"
+#include "platform/Locks.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+namespace zov {
+
+namespace {
+
+// Moves up to this many pixels between press and release still click.
+constexpr std::int32_t kClickSlop = 2;
+// The selection box at the start of a caption strip.
+constexpr std::int32_t kSelectionBox = 20;
+constexpr double kWheelUp = 1.2;
+constexpr double kWheelDown = 0.8333333333333334;
+
+// One pointer per process: only the worker of the control under the
+// pointer writes it, but workers of other controls may read it.
+struct PointerState {
+    POINT pressPoint{};
+    POINT lastPoint{};
+    bool pressHit = false;
+};
+
+std::mutex& PointerMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+PointerState& Pointer() {
+    static PointerState state;
+    return state;
+}
+
+PointerState ReadPointer() {
+    std::lock_guard<std::mutex> guard(PointerMutex());
+    return Pointer();
+}
+
+template <typename Change>
+void WritePointer(Change change) {
+    std::lock_guard<std::mutex> guard(PointerMutex());
+    change(Pointer());
+}
+
+bool Contains(const RECT& r, POINT p) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+}  // namespace
+
+bool ZAZViewer::HitTest(std::int32_t x, std::int32_t y) {
+    ViewLock lock;
+    if (!previewsStarted)
+        return false;
+    const POINT point{x, y};
+    if (zoomedObject && (Contains(CaptionStrip(*zoomedObject), point) || zoomedObject->SideHit(point) != 2)) {
+        currentObject = zoomedObject;
+        return true;
+    }
+    ZAZObject* hit = nullptr;
+    for (const std::shared_ptr<ZAZObject>& book : objects) {
+        if (book.get() == zoomedObject)
+            continue;
+        if (Contains(CaptionStrip(*book), point) || book->SideHit(point) != 2) {
+            hit = book.get();
+            break;
+        }
+    }
+    if (!hit)
+        return false;
+    if (hit != currentObject) {
+        currentObject = hit;
+        // Only the captions change: the highlight moves.
+        if (!zoomedObject)
+            Render(kRenderCaptions);
+    }
+    return true;
+}
+
+void ZAZViewer::PointerDown(std::int32_t x, std::int32_t y) {
+    try {
+        WritePointer([x, y](PointerState& p) {
+            p.pressPoint = POINT{x, y};
+            p.lastPoint = POINT{x, y};
+        });
+        {
+            ViewLock lock;
+            draggedSticky = nullptr;
+        }
+        const bool hit = HitTest(x, y);
+        WritePointer([hit](PointerState& p) { p.pressHit = hit; });
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t y) {
+    try {
+        const POINT last = ReadPointer().lastPoint;
+        {
+            ViewLock lock;
+            if (!(buttons & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
+                pointerCursor = 0;  // the zones of sticky notes come with the notes
+            if (zoomedObject && (buttons & MK_LBUTTON)) {
+                ZAZObject& book = *zoomedObject;
+                SetPan(book, x + book.panX - last.x, y + book.panY - last.y);
+            } else {
+                HitTest(x, y);
+            }
+        }
+        WritePointer([x, y](PointerState& p) { p.lastPoint = POINT{x, y}; });
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::CaptionClick(ZAZObject& book, std::int32_t x, std::int32_t y) {
+    const RECT strip = CaptionStrip(book);
+    // Strictly inside: the strip's own left edge belongs to the text.
+    if (checkboxesEnabled && strip.left < x && x < strip.left + kSelectionBox && strip.top < y && y < strip.bottom) {
+        book.selected = !book.selected;
+        Render(kRenderCaptions);
+        return;
+    }
+    WriteEvent(eventUrlTemplate, static_cast<std::uint32_t>(instanceId), CaptionText(book), book.documentId,
+               book.path);
+}
+
+void ZAZViewer::PointerUp(std::int32_t x, std::int32_t y, std::uint32_t keys) {
+    try {
+        HostWindow* window = control ? control->Window() : nullptr;
+        if ((keys & MK_CONTROL) && (keys & MK_SHIFT)) {
+            // On the window thread, so that the worker is not held while the
+            // box waits for its answer.
+            if (window)
+                window->Post([window] {
+                    window->MessageBox(MessageBoxRequest{L"ZOVuvazaR Version 1.0", L"ZOVuvazaR", MB_OK, {}});
+                });
+            return;
+        }
+        const PointerState pointer = ReadPointer();
+        const POINT release{x, y};
+        std::wstring logged;
+        {
+            ViewLock lock;
+            const bool drag = std::abs(x - pointer.pressPoint.x) > kClickSlop ||
+                              std::abs(y - pointer.pressPoint.y) > kClickSlop;
+            bool deskClick = !zoomedObject;
+            if (drag) {
+                UpdateScrollBars();
+            } else if (zoomedObject) {
+                ZAZObject& zoomed = *zoomedObject;
+                if (!pointer.pressHit) {
+                    currentObject = &zoomed;
+                    ZoomOut();
+                } else if (currentObject == &zoomed) {
+                    if (Contains(CaptionStrip(zoomed), pointer.pressPoint)) {
+                        CaptionClick(zoomed, x, y);
+                    } else {
+                        const int side = zoomed.SideHit(pointer.pressPoint);
+                        if (side == 0)
+                            QueuePageClick(kFlipPrevious);
+                        else if (side == 1)
+                            QueuePageClick(kFlipNext);
+                    }
+                } else {
+                    // The press was on another book: the same click zooms it in.
+                    ZoomOut();
+                    deskClick = true;
+                }
+            }
+            if (deskClick && !zoomedObject && currentObject) {
+                ZAZObject& book = *currentObject;
+                if (Contains(CaptionStrip(book), release)) {
+                    CaptionClick(book, x, y);
+                } else if (pointer.pressHit && ZoomIn() && GetPreviewSettings().eValueNSMode) {
+                    logged = book.path;
+                }
+            }
+            draggedSticky = nullptr;
+        }
+        // The service is asked without holding the desk.
+        if (!logged.empty())
+            PreviewLog(logged, previewLogContext, window);
+    } catch (...) {
+    }
+}
+
+void ZAZViewer::Wheel(std::int16_t delta, std::int32_t, std::int32_t) {
+    try {
+        ViewLock lock;
+        if (zoomedObject) {
+            // Centred on the window, not on the pointer.
+            Scale(delta <= 0 ? kWheelDown : kWheelUp, 1);
+            return;
+        }
+        HostWindow* window = control ? control->Window() : nullptr;
+        if (!verticalBarShown || !window)
+            return;
+        SCROLLINFO info;
+        info.fMask = SIF_ALL;
+        if (!window->GetScrollInfo(SB_VERT, info))
+            return;
+        const std::int32_t highest = std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage));
+        // From the desk's own position: the bar takes posted positions only
+        // at the next timer tick, and notches may come faster than that.
+        info.nPos = std::clamp(scrollY - delta, 0, highest);
+        info.fMask = SIF_POS;
+        // The bar itself belongs to the window thread.
+        control->PostScrollInfo(SB_VERT, info);
+        info.fMask = SIF_ALL;
+        scrolling = true;
+        ScrollDesk(info);
+        scrolling = false;
+    } catch (...) {
+        scrolling = false;
+    }
+}
+
+void ZAZViewer::AddNoteAt(POINT point) {
+    try {
+        ViewLock lock;
+        if (!zoomedObject)
+            return;
+        // Sticky notes are pinned here once they exist; until then the page
+        // under the point is all there is to find.
+        (void)zoomedObject->PointOnPage(point);
+    } catch (...) {
+    }
+}
+
+}  // namespace zov
