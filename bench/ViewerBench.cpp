@@ -1,6 +1,7 @@
 // The desk at full size: composing a frame of 200 books, the time from a new
 // list to the first frame with pictures (local previews and previews on a
-// web server through the cache), and the memory a desk of 1,000 books holds.
+// web server through the cache), the memory a desk of 1,000 books holds, and
+// the frames of a zoomed book: turning a leaf and zooming in.
 #include "control/ViewerSetup.h"
 #include "control/ZOVuvazaRCtrl.h"
 #include "docs/PageFileWriter.h"
@@ -16,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -190,6 +192,114 @@ void MemoryOf1000Books(benchmark::State& state) {
     }
 }
 BENCHMARK(MemoryOf1000Books)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+
+// A document of `pages` pages of page size, as a zoomed book shows them.
+std::wstring WriteLargeDocument(const std::wstring& root, int pages) {
+    const std::int32_t w = 800;
+    const std::int32_t h = 1131;
+    PreviewSettings settings;
+    settings.previewRoot = root;
+    settings.folderMode = L"Flat";
+    const std::wstring document = L"http://docs.example/zoom/report.pdf";
+    for (int n = 1; n <= pages; ++n) {
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = (i % w / 40 + i / w / 24 + n) % 3 ? 0xFAFAF6 : 0x202040;
+        PageFileContent content;
+        content.imageType = 3;
+        content.image1 = PageFileImage{w, h, 0, EncodeJpeg(pixels.data(), w, h, 80)};
+        if (n == 1)
+            content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pages), 1);
+        const std::wstring path = PageFilePath(document, n, settings);
+        CreateFolderTree(path.substr(0, path.find_last_of(L"\\/")));
+        WritePageFile(path, content);
+    }
+    return document;
+}
+
+struct ZoomedDesk {
+    ZoomedDesk() : desk(SIZE{1920, 1080}) {
+        const std::wstring root = FromUtf8(Scratch() + "/zoom-previews");
+        DisplayFileList list;
+        DisplayFile file;
+        file.path = WriteLargeDocument(root, kPages);
+        file.openPage = 1;
+        list.push_back(file);
+        UseRoot(root);
+        desk.SecondsToFirstPicture(list);
+        while (!desk.viewer->PreviewPassDone())
+            std::this_thread::sleep_for(10ms);
+        ViewLock lock;
+        book = desk.viewer->visibleObjects.front();
+        desk.viewer->currentObject = book;
+    }
+    static constexpr int kPages = 16;
+    Desk desk;
+    ZAZObject* book = nullptr;
+};
+
+double Milliseconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Every frame of leaf turns through the whole book, as the update thread
+// draws them; the first pass reads the pages, the second is measured.
+void ZoomedLeafTurnFrames(benchmark::State& state) {
+    ZoomedDesk zoomed;
+    ZAZViewer& viewer = *zoomed.desk.viewer;
+    viewer.ZoomIn();
+    auto turnThrough = [&](std::vector<double>& frames) {
+        {
+            ViewLock lock;
+            zoomed.book->pagePosition = 0;
+            zoomed.book->flipProgress = 0.0;
+        }
+        for (int leaf = 0; leaf < ZoomedDesk::kPages / 2; ++leaf) {
+            viewer.RequestFlip(kFlipNext);
+            for (;;) {
+                ViewLock lock;
+                const auto start = std::chrono::steady_clock::now();
+                const bool frame = viewer.UpdateStep();
+                const auto took = std::chrono::steady_clock::now() - start;
+                if (!frame)
+                    break;
+                frames.push_back(Milliseconds(took));
+                if (!viewer.flipRunning)
+                    break;
+            }
+        }
+    };
+    for (auto _ : state) {
+        std::vector<double> cold;
+        std::vector<double> warm;
+        turnThrough(cold);
+        turnThrough(warm);
+        std::sort(warm.begin(), warm.end());
+        state.counters["frames"] = static_cast<double>(warm.size());
+        state.counters["median_ms"] = warm.empty() ? 0 : warm[warm.size() / 2];
+        state.counters["worst_ms"] = warm.empty() ? 0 : warm.back();
+        state.counters["first_pass_worst_ms"] = cold.empty() ? 0 : *std::max_element(cold.begin(), cold.end());
+    }
+}
+BENCHMARK(ZoomedLeafTurnFrames)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The twenty frames of zooming in and the finished view.
+void ZoomInFrames(benchmark::State& state) {
+    ZoomedDesk zoomed;
+    ZAZViewer& viewer = *zoomed.desk.viewer;
+    for (auto _ : state) {
+        viewer.ZoomIn();
+        state.PauseTiming();
+        viewer.ZoomOut();
+        {
+            ViewLock lock;
+            viewer.currentObject = zoomed.book;
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(ZoomInFrames)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 }  // namespace zov

@@ -184,5 +184,25 @@ TEST_F(Pointer, TheWheelScrollsTheDeskWithinItsRange) {
     EXPECT_EQ(viewer_->scrollY, std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage)));
 }
 
+TEST_F(Pointer, MouseMessagesReachTheViewerThroughTheControl) {
+    std::vector<ZAZObject*> books = LoadBooks(1);
+    ZAZObject* book = books.front();
+    const POINT middle = Middle(book->Bounds());
+    window_->SendLButtonDown(MK_LBUTTON, middle);
+    window_->SendLButtonUp(0, middle);
+    ASSERT_TRUE(Eventually([&] { return viewer_->ZoomedObject() == book; }));
+    POINT page;
+    {
+        ViewLock lock;
+        page = RightPage(*book);
+    }
+    window_->SendLButtonDown(MK_LBUTTON, page);
+    window_->SendLButtonUp(0, page);
+    ASSERT_TRUE(Eventually([&] { return QueuedClicks() == 1; }));
+    for (int i = 0; i < 40 && Step(); ++i) {
+    }
+    EXPECT_EQ(book->pagePosition, 2);
+}
+
 }  // namespace
 }  // namespace zov
