@@ -269,12 +269,6 @@ void CZOVuvazaRCtrl::ConsumeStartupArgs() {
         RunStartupCommand(command);
 }
 
-void CZOVuvazaRCtrl::RunStartupCommand(const StartupCommand& command) {
-    // SetUp, ShowFiles and ZoomUpFirstObject are scripting methods; they run
-    // here once the control's dispatch interface provides them.
-    (void)command;
-}
-
 void CZOVuvazaRCtrl::DrainScrollRequests() {
     try {
         LockGuard guard(ScrollDrainLock());
@@ -385,6 +379,11 @@ bool CZOVuvazaRCtrl::OnSetCursor() {
     } catch (...) {
         return false;
     }
+}
+
+void CZOVuvazaRCtrl::OnCommand(std::uint32_t id) {
+    if (id >= kSpeedMenuFirst && id <= kSpeedMenuLast)
+        SetSpeed(kSpeeds[std::size(kSpeeds) - 1 - (id - kSpeedMenuFirst)]);
 }
 
 }  // namespace zov

@@ -26,6 +26,9 @@ public:
     static constexpr int kDefaultSpeed = 10;
     // The flip speeds the speed menu offers; the timer period is 400 / speed ms.
     static constexpr int kSpeeds[] = {2, 5, 10, 20, 50};
+    // The speed menu's items, fastest first: 50, 20, 10, 5, 2.
+    static constexpr std::uint32_t kSpeedMenuFirst = 32787;
+    static constexpr std::uint32_t kSpeedMenuLast = 32791;
 
     using ViewerFactory = std::function<std::unique_ptr<IViewer>(CZOVuvazaRCtrl& control)>;
 
@@ -44,9 +47,69 @@ public:
     bool CreateViewer(const ViewerFactory& make);
     IViewer* Viewer() const { return viewer.get(); }
 
+    // How SetUp makes the viewer; the real viewer engine unless replaced
+    // (tests of the host alone give a recording viewer).
+    void SetViewerFactory(ViewerFactory make) { viewerFactory = std::move(make); }
+
     // Stops the worker and a running search, then deletes the viewer. The
     // control stays usable as a window; commands are no longer run.
     void ClearMemory();
+
+    // The page's scripting methods, on the window thread. Each catches what
+    // its work throws and returns its neutral value; those that need the
+    // viewer do nothing before SetUp.
+    void AboutBox();
+    void SetFiles(const std::wstring& list);
+    void SetPreviewFolder(const std::wstring& list);
+    void FlipRight();
+    void FlipLeft();
+    void FlipRight2();
+    void FlipLeft2();
+    void FlipRightClose();
+    void FlipLeftClose();
+    void FlipAuto();
+    void ZoomDown();
+    void ScaleUp();
+    void ScaleDown();
+    void CompleteOpenPage();
+    void UnCompleteOpenPage();
+    void SingleOpenPage();
+    void Search(const std::wstring& keyword);
+    void Refresh();
+    void SetAllSelectedFlag(bool selected);
+    std::int32_t eValueInit(const std::wstring& language, const std::wstring& colour, bool checkboxes,
+                            const std::wstring& loginId, const std::wstring& previewFolder,
+                            const std::wstring& eValueAddress);
+    std::int32_t eValueSetFiles(const std::wstring& paths, const std::wstring& identifiers,
+                                const std::wstring& captions, const std::wstring& flags,
+                                const std::wstring& eventUrlTemplate);
+    std::wstring eValueGetSelectedFiles();
+    bool GetToolBarVisible() const { return toolbarVisible; }
+    void SetToolBarVisible(bool visible);
+    std::int32_t SetUp(const std::wstring& language, const std::wstring& colour, bool checkboxes,
+                       const std::wstring& loginId, const std::wstring& previewFolder,
+                       const std::wstring& systemName, bool lastFlag);
+    std::int32_t ShowFiles(const std::wstring& paths, const std::wstring& captions);
+    std::wstring GetSelectedFiles();
+    void SetFolderFiles(const std::wstring& folder, const std::wstring& names);
+    void SetFolder(const std::wstring& folder, bool remember);
+    void DeleteSelectedFiles();
+    bool GetDirTreeVisible() const { return folderTree != nullptr; }
+    void SetDirTreeVisible(bool visible, const std::wstring& root, const std::wstring& second);
+    void OpenPages(const std::wstring& text);
+    std::int32_t ShowWorkWindow(const std::wstring& paths, const std::wstring& captions);
+    std::int32_t AddFilesToWorkWindow(const std::wstring& paths, const std::wstring& captions);
+    std::int32_t GetWorkWindowCount();
+    bool ExistSameFileInWorkWindow(const std::wstring& paths);
+    void ZoomUpFirstObject();
+    void TextSearchNext(const std::wstring& keyword);
+    void TextSearchPrev(const std::wstring& keyword);
+    void TextSearchCancel();
+    void SetFileList(const std::wstring& listUrl, const std::wstring& stickyFolderUrl);
+
+    bool Japanese() const { return japanese; }
+    bool FolderRemembered() const { return folderRemembered; }
+    const std::wstring& RememberedFolder() const { return rememberedFolder; }
 
     // One of kSpeeds; restarts the animation timer. Others are ignored.
     void SetSpeed(int newSpeed);
@@ -77,6 +140,7 @@ public:
     void OnHScroll(int code) override;
     void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) override;
     bool OnSetCursor() override;
+    void OnCommand(std::uint32_t id) override;
 
 private:
     void WorkerLoop();
@@ -88,10 +152,14 @@ private:
     void DrainScrollRequests();
     void Scroll(int bar, int code);
     void RestartTimer();
+    // Hands a new list to the viewer (command lock held).
+    void LoadList(DisplayFileList list);
+    void Post(std::int32_t code) { PostCommand(code); }
 
     // Owned; created by the first setup, deleted by ClearMemory. Replaced
     // only with the command lock held, so the worker reads it under that lock.
     std::unique_ptr<IViewer> viewer;
+    ViewerFactory viewerFactory;
     bool japanese = true;
     WindowHandle toolbar = 0;
     int toolbarMode = 0;  // 0 not synchronised, 1 desk, 2 a document zoomed

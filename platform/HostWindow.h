@@ -59,6 +59,8 @@ public:
     virtual void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) = 0;
     // True when the client set the cursor itself.
     virtual bool OnSetCursor() = 0;
+    // WM_COMMAND: a menu item or toolbar button chosen.
+    virtual void OnCommand(std::uint32_t id) { (void)id; }
 };
 
 class HostWindow {

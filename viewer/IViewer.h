@@ -3,9 +3,12 @@
 // built and tested on its own.
 #pragma once
 
+#include "docs/DisplayFile.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace zov {
 
@@ -44,6 +47,28 @@ public:
     virtual int PointerCursor() const = 0;
     virtual bool SearchRunning() const = 0;
     virtual void CancelSearch() = 0;
+
+    // The page's scripting calls, on the window thread with the command lock
+    // held. A viewer that has no desk keeps these neutral.
+    virtual std::int32_t InstanceId() const { return 0; }
+    // Replaces the desk with `list`.
+    virtual void LoadFileList(DisplayFileList list) { (void)list; }
+    virtual void ReloadCurrentList(bool keepPositions) { (void)keepPositions; }
+    virtual void RenderCaptionsOnly() {}
+    virtual void OpenPagesList(std::wstring_view text) { (void)text; }
+    virtual bool AutoFlipOn() const { return false; }
+    virtual void SetAutoFlip(bool on) { (void)on; }
+    virtual void RequestZoomFirst() {}
+    virtual void SetAllSelected(bool selected) { (void)selected; }
+    // The selected books in desk order.
+    virtual DisplayFileList SelectedFiles() const { return {}; }
+    // Removes every selected book and deletes its file.
+    virtual void DeleteSelected() {}
+    virtual void SetCheckboxesEnabled(bool enabled) { (void)enabled; }
+    virtual void SetPreviewLogContext(std::wstring context) { (void)context; }
+    virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }
+    virtual void SetToolbarRoom(bool room) { (void)room; }
+    virtual void SetWorkWindowMode() {}
 };
 
 }  // namespace zov

@@ -261,6 +261,10 @@ void ZAZViewer::ReloadCurrentList(bool keepPositions) {
 }
 
 void ZAZViewer::OpenPagesList(std::wstring_view text) {
+    // Before any list was handed over there is nothing to wait for: waiting
+    // would hold the page's thread for ever.
+    if (!loaderStarted)
+        return;
     PollUntil([this] { return listLoaded.load(); }, kListPoll);
     DisplayFileList list;
     {

@@ -176,4 +176,66 @@ void ZAZViewer::WaitUntilLoaderIdle() const {
     PollUntil([this] { return loaderIdle.load() && pendingTarget == nullptr; }, kStopPoll);
 }
 
+void ZAZViewer::SetAllSelected(bool selected) {
+    LockGuard desk(DeskLock());
+    for (const std::shared_ptr<ZAZObject>& book : objects)
+        book->selected = selected;
+}
+
+DisplayFileList ZAZViewer::SelectedFiles() const {
+    LockGuard desk(DeskLock());
+    DisplayFileList files;
+    for (const std::shared_ptr<ZAZObject>& book : objects) {
+        if (!book->selected)
+            continue;
+        DisplayFile file;
+        file.path = book->path;
+        file.caption = book->caption;
+        file.documentId = book->documentId;
+        file.flag = book->flag;
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+void ZAZViewer::DeleteSelected() {
+    std::vector<std::shared_ptr<ZAZObject>> selected;
+    {
+        LockGuard desk(DeskLock());
+        for (const std::shared_ptr<ZAZObject>& book : objects)
+            if (book->selected)
+                selected.push_back(book);
+    }
+    // Held here so that each book outlives its own removal.
+    for (const std::shared_ptr<ZAZObject>& book : selected)
+        RemoveObjectByRecord(book.get());
+}
+
+// The settings below are read while drawing and by the worker: they change
+// only under the locks those readers hold.
+void ZAZViewer::SetCheckboxesEnabled(bool enabled) {
+    ViewLock lock;
+    checkboxesEnabled = enabled;
+}
+
+void ZAZViewer::SetPreviewLogContext(std::wstring context) {
+    ViewLock lock;
+    previewLogContext = std::move(context);
+}
+
+void ZAZViewer::SetEventUrlTemplate(std::wstring urlTemplate) {
+    ViewLock lock;
+    eventUrlTemplate = std::move(urlTemplate);
+}
+
+void ZAZViewer::SetToolbarRoom(bool room) {
+    ViewLock lock;
+    toolbarRoom = room;
+}
+
+void ZAZViewer::SetWorkWindowMode() {
+    ViewLock lock;
+    workWindowMode = true;
+}
+
 }  // namespace zov

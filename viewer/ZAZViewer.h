@@ -99,14 +99,22 @@ public:
     void CancelSearch() override { searchCancel = true; }
 
     // File lists (scripting methods, command lock held).
-    void LoadFileList(DisplayFileList list);
-    void ReloadCurrentList(bool keepPositions);
-    void RenderCaptionsOnly();
-    void OpenPagesList(std::wstring_view text);
+    void LoadFileList(DisplayFileList list) override;
+    void ReloadCurrentList(bool keepPositions) override;
+    void RenderCaptionsOnly() override;
+    void OpenPagesList(std::wstring_view text) override;
     void RemoveObject(ZAZObject* book);
     void RemoveObjectByRecord(ZAZObject* book);
-    void RequestZoomFirst() { zoomFirstRequested = true; }
-    void SetAutoFlip(bool on);
+    void RequestZoomFirst() override { zoomFirstRequested = true; }
+    void SetAutoFlip(bool on) override;
+    void SetAllSelected(bool selected) override;
+    DisplayFileList SelectedFiles() const override;
+    void DeleteSelected() override;
+    void SetCheckboxesEnabled(bool enabled) override;
+    void SetPreviewLogContext(std::wstring context) override;
+    void SetEventUrlTemplate(std::wstring urlTemplate) override;
+    void SetToolbarRoom(bool room) override;
+    void SetWorkWindowMode() override;
 
     // Zoom (worker, or the update step for the first-object request).
     bool ZoomIn();
@@ -147,8 +155,8 @@ public:
     const ZAZLayout& LayoutInForce() const { return zoomedObject ? zoomLayout : deskLayout; }
     const PixelBuffer* BackBuffer() const { return backBuffer.get(); }
     std::vector<ZAZObject*> Objects() const;
-    std::int32_t InstanceId() const { return instanceId; }
-    bool AutoFlipOn() const { return autoFlip != 0; }
+    std::int32_t InstanceId() const override { return instanceId; }
+    bool AutoFlipOn() const override { return autoFlip != 0; }
     bool ListLoaded() const { return listLoaded; }
     bool PreviewPassDone() const { return previewPassDone; }
     void WaitUntilLoaderIdle() const;

@@ -1,0 +1,485 @@
+// The page's scripting methods. Those that replace lists or settings hold the
+// command lock for their whole run, so no queued command sees a desk half
+// replaced; those that change the picture post a command and return.
+#include "control/ModuleSettings.h"
+#include "control/StartupArgs.h"
+#include "control/ZOVuvazaRCtrl.h"
+#include "docs/Download.h"
+#include "docs/FolderListing.h"
+#include "docs/PreviewSettings.h"
+#include "platform/DataFolder.h"
+#include "platform/FileSystem.h"
+#include "platform/Locks.h"
+#include "platform/TextFile.h"
+#include "viewer/ZAZViewer.h"
+
+namespace zov {
+
+namespace {
+
+constexpr std::size_t kListLineChars = 1023;
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// A name read from a server that may be used as one file name in a folder
+// of ours: no separators, no way up.
+bool IsPlainFileName(std::wstring_view name) {
+    return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"/\\") == std::wstring_view::npos &&
+           name.find(L'\0') == std::wstring_view::npos;
+}
+
+}  // namespace
+
+void CZOVuvazaRCtrl::LoadList(DisplayFileList list) {
+    if (viewer)
+        viewer->LoadFileList(std::move(list));
+}
+
+void CZOVuvazaRCtrl::AboutBox() {
+    // The About dialog comes with the control's dialogs.
+}
+
+void CZOVuvazaRCtrl::SetFiles(const std::wstring& list) {
+    try {
+        LockGuard guard(CommandLock());
+        if (!viewer)
+            return;
+        DisplayFileList files;
+        for (std::wstring& path : SplitList(list, kAngleSeparators)) {
+            DisplayFile file;
+            file.path = std::move(path);
+            file.openPage = 1;
+            files.push_back(std::move(file));
+        }
+        LoadList(std::move(files));
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::SetPreviewFolder(const std::wstring& list) {
+    try {
+        LockGuard guard(CommandLock());
+        if (!viewer)
+            return;
+        ModuleSettings settings = GetModuleSettings();
+        // Without a login the service's own server holds the previews.
+        if (settings.eValueWithoutLogin && settings.eValueAddress.find(L"://") != std::wstring::npos)
+            SetPreviewRoot(SchemeAndHost(settings.eValueAddress));
+        for (const std::wstring& root : SplitList(list, kAngleSeparators))
+            SetPreviewRoot(root);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::FlipRight() {
+    Post(kCommandFlipPrevious);
+}
+void CZOVuvazaRCtrl::FlipLeft() {
+    Post(kCommandFlipNext);
+}
+void CZOVuvazaRCtrl::FlipRight2() {
+    Post(kCommandFlipPrevious10);
+}
+void CZOVuvazaRCtrl::FlipLeft2() {
+    Post(kCommandFlipNext10);
+}
+void CZOVuvazaRCtrl::FlipRightClose() {
+    Post(kCommandFlipPrevious10);
+}
+void CZOVuvazaRCtrl::FlipLeftClose() {
+    Post(kCommandFlipNext10);
+}
+void CZOVuvazaRCtrl::ZoomDown() {
+    Post(kCommandZoomDown);
+}
+void CZOVuvazaRCtrl::ScaleUp() {
+    Post(kCommandScaleUp);
+}
+void CZOVuvazaRCtrl::ScaleDown() {
+    Post(kCommandScaleDown);
+}
+void CZOVuvazaRCtrl::CompleteOpenPage() {
+    Post(kCommandCompleteOpenPage);
+}
+void CZOVuvazaRCtrl::UnCompleteOpenPage() {
+    Post(kCommandUnCompleteOpenPage);
+}
+void CZOVuvazaRCtrl::SingleOpenPage() {
+    Post(kCommandSingleOpenPage);
+}
+
+void CZOVuvazaRCtrl::FlipAuto() {
+    try {
+        if (viewer)
+            viewer->SetAutoFlip(!viewer->AutoFlipOn());
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::Search(const std::wstring& keyword) {
+    // The desk's keyword search comes with the search driving.
+    (void)keyword;
+}
+
+void CZOVuvazaRCtrl::Refresh() {
+    try {
+        if (!viewer)
+            return;
+        viewer->ReloadCurrentList(true);
+        if (window)
+            window->Invalidate(false);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::SetAllSelectedFlag(bool selected) {
+    try {
+        if (!viewer)
+            return;
+        viewer->SetAllSelected(selected);
+        viewer->RenderCaptionsOnly();
+    } catch (...) {
+    }
+}
+
+std::int32_t CZOVuvazaRCtrl::eValueInit(const std::wstring& language, const std::wstring& colour, bool checkboxes,
+                                        const std::wstring& loginId, const std::wstring& previewFolder,
+                                        const std::wstring& eValueAddress) {
+    try {
+        LockGuard guard(CommandLock());
+        SetEValueAddress(eValueAddress);
+        if (loginId.empty() && previewFolder.empty())
+            SetEValueWithoutLogin();
+        return SetUp(language, colour, checkboxes, loginId, previewFolder, L"eValueNS", true);
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t CZOVuvazaRCtrl::eValueSetFiles(const std::wstring& paths, const std::wstring& identifiers,
+                                            const std::wstring& captions, const std::wstring& flags,
+                                            const std::wstring& eventUrlTemplate) {
+    try {
+        LockGuard guard(CommandLock());
+        if (!viewer)
+            return 0;
+        viewer->SetEventUrlTemplate(eventUrlTemplate);
+        const std::wstring systemName = GetModuleSettings().systemName;
+        DisplayFileList files;
+        if (systemName == L"eValueNS" || systemName == L"Flat") {
+            // Four lists in lock step: the n-th item of each belongs together.
+            ListTokenizer pathList(paths, kSlashSeparators);
+            ListTokenizer idList(identifiers, kSlashSeparators);
+            ListTokenizer captionList(captions, kSlashSeparators);
+            ListTokenizer flagList(flags, kSlashSeparators);
+            while (std::optional<std::wstring> path = pathList.Next()) {
+                std::wstring id = idList.Next().value_or(L"");
+                std::wstring caption = captionList.Next().value_or(L"");
+                std::wstring flag = flagList.Next().value_or(L"");
+                if (path->size() < 2)
+                    continue;
+                DisplayFile file;
+                file.path = std::move(*path);
+                file.openPage = 1;
+                file.caption = std::move(caption);
+                file.documentId = std::move(id);
+                file.flag = flag == L"1";
+                files.push_back(std::move(file));
+            }
+        } else if (systemName == L"Folder") {
+            ListTokenizer pathList(paths, kAngleSeparators);
+            ListTokenizer captionList(captions, kAngleSeparators);
+            // Empty items and leading blanks are passed over one character
+            // at a time before each item is taken.
+            auto skip = [](ListTokenizer& list) {
+                while (!list.Done()) {
+                    wchar_t c = list.Rest().front();
+                    if (c != L' ' && kAngleSeparators.find(c) == std::wstring_view::npos)
+                        break;
+                    list.SkipOne();
+                }
+            };
+            for (;;) {
+                skip(pathList);
+                std::optional<std::wstring> path = pathList.Next();
+                if (!path)
+                    break;
+                skip(captionList);
+                std::wstring caption = captionList.Next().value_or(L"");
+                if (path->size() < 2)
+                    continue;
+                DisplayFile file;
+                file.path = std::move(*path);
+                file.openPage = 1;
+                file.caption = std::move(caption);
+                files.push_back(std::move(file));
+            }
+        }
+        LoadList(std::move(files));
+        // The toolbar's kind follows the first file once the toolbar exists.
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::wstring CZOVuvazaRCtrl::eValueGetSelectedFiles() {
+    try {
+        if (!viewer)
+            return {};
+        std::wstring result;
+        for (const DisplayFile& file : viewer->SelectedFiles()) {
+            if (!result.empty())
+                result += L'/';
+            result += file.documentId.empty() ? file.path : file.documentId;
+        }
+        return result;
+    } catch (...) {
+        return {};
+    }
+}
+
+void CZOVuvazaRCtrl::SetToolBarVisible(bool visible) {
+    try {
+        // The toolbar window itself comes with the toolbar; the room the
+        // desk keeps for it follows the flag already.
+        toolbarVisible = visible;
+        if (!viewer)
+            return;
+        viewer->SetToolbarRoom(visible);
+        viewer->ReloadCurrentList(true);
+        if (window)
+            window->Invalidate(false);
+    } catch (...) {
+    }
+}
+
+std::int32_t CZOVuvazaRCtrl::SetUp(const std::wstring& language, const std::wstring& colour, bool checkboxes,
+                                   const std::wstring& loginId, const std::wstring& previewFolder,
+                                   const std::wstring& systemName, bool lastFlag) {
+    (void)lastFlag;  // accepted and without effect
+    try {
+        LockGuard guard(CommandLock());
+        SetSystemName(systemName);
+        japanese = language == L"ja";
+        if (!viewer) {
+            if (viewerFactory)
+                CreateViewer(viewerFactory);
+            else
+                CreateViewer([](CZOVuvazaRCtrl& owner) { return std::make_unique<ZAZViewer>(&owner); });
+        }
+        if (!viewer)
+            return 0;
+        viewer->SetCheckboxesEnabled(checkboxes);
+        SetDeskColourText(colour);
+        SetPreviewFolder(previewFolder);
+        viewer->SetPreviewLogContext(loginId);
+        setupDone = true;
+        return viewer->InstanceId();
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t CZOVuvazaRCtrl::ShowFiles(const std::wstring& paths, const std::wstring& captions) {
+    return eValueSetFiles(paths, L"", captions, L"", L"");
+}
+
+std::wstring CZOVuvazaRCtrl::GetSelectedFiles() {
+    try {
+        if (!viewer)
+            return {};
+        std::wstring result;
+        for (const DisplayFile& file : viewer->SelectedFiles())
+            result += L"<" + file.path + L">";
+        return result;
+    } catch (...) {
+        return {};
+    }
+}
+
+void CZOVuvazaRCtrl::SetFolderFiles(const std::wstring& folder, const std::wstring& names) {
+    try {
+        LockGuard guard(CommandLock());
+        if (!viewer)
+            return;
+        std::wstring base = folder;
+        if (!base.empty() && (base.back() == L'\\' || base.back() == L'/'))
+            base.pop_back();
+        const wchar_t separator = StartsWith(base, L"http") ? L'/' : L'\\';
+        DisplayFileList files;
+        for (std::wstring& name : SplitList(names, kBarSeparators)) {
+            DisplayFile file;
+            file.path = base + separator + name;
+            file.openPage = 1;
+            file.caption = std::move(name);
+            files.push_back(std::move(file));
+        }
+        LoadList(std::move(files));
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::SetFolder(const std::wstring& folder, bool remember) {
+    try {
+        LockGuard guard(CommandLock());
+        std::optional<std::vector<std::wstring>> names;
+        if (StartsWith(folder, L"http")) {
+            if (GetModuleSettings().systemName == L"SamePlace")
+                SetPreviewFolder(folder);
+            names = GetFolderFiles(L"", L"", folder, window);
+        } else if (StartsWith(folder, L"\\\\")) {
+            names = ListLocalFolder(folder, window);
+        }
+        // A drive path is not listed.
+        if (names) {
+            std::wstring joined;
+            for (const std::wstring& name : *names) {
+                if (!joined.empty())
+                    joined += L'|';
+                joined += name;
+            }
+            SetFolderFiles(folder, joined);
+        }
+        if (remember) {
+            folderRemembered = true;
+            rememberedFolder = folder;
+            rememberedFolderForRelist = folder;
+        }
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::DeleteSelectedFiles() {
+    try {
+        if (!viewer)
+            return;
+        viewer->DeleteSelected();
+        if (folderRemembered) {
+            SetFolder(rememberedFolderForRelist, true);
+            return;
+        }
+        viewer->ReloadCurrentList(true);
+        if (window)
+            window->Invalidate(false);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::SetDirTreeVisible(bool visible, const std::wstring& root, const std::wstring& second) {
+    // The folder tree window comes with the folder tree.
+    (void)visible;
+    (void)root;
+    (void)second;
+}
+
+void CZOVuvazaRCtrl::OpenPages(const std::wstring& text) {
+    try {
+        if (viewer)
+            viewer->OpenPagesList(text);
+    } catch (...) {
+    }
+}
+
+std::int32_t CZOVuvazaRCtrl::ShowWorkWindow(const std::wstring& paths, const std::wstring& captions) {
+    try {
+        if (!viewer)
+            return -1;
+        viewer->SetWorkWindowMode();
+        return ShowFiles(paths, captions);
+    } catch (...) {
+        return -1;
+    }
+}
+
+// The work windows' coordination files come with the work windows; until
+// then these give the results they give when no work window exists.
+std::int32_t CZOVuvazaRCtrl::AddFilesToWorkWindow(const std::wstring&, const std::wstring&) {
+    return 1;
+}
+
+std::int32_t CZOVuvazaRCtrl::GetWorkWindowCount() {
+    return 0;
+}
+
+bool CZOVuvazaRCtrl::ExistSameFileInWorkWindow(const std::wstring&) {
+    return false;
+}
+
+void CZOVuvazaRCtrl::ZoomUpFirstObject() {
+    try {
+        if (viewer)
+            viewer->RequestZoomFirst();
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::TextSearchNext(const std::wstring& keyword) {
+    // Text search over the pages comes with the search driving.
+    (void)keyword;
+}
+
+void CZOVuvazaRCtrl::TextSearchPrev(const std::wstring& keyword) {
+    (void)keyword;
+}
+
+void CZOVuvazaRCtrl::TextSearchCancel() {
+    try {
+        CancelSearch();
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::SetFileList(const std::wstring& listUrl, const std::wstring& stickyFolderUrl) {
+    // Downloading sticky notes from `stickyFolderUrl` comes with the notes.
+    (void)stickyFolderUrl;
+    try {
+        const std::wstring listFile = UserDataFolder() + L"FileList.txt";
+        if (!Download(listUrl, listFile))
+            return;
+        TextFileReader reader;
+        if (!reader.Open(listFile))
+            return;
+        const std::wstring base = listUrl.substr(0, listUrl.rfind(L'/') == std::wstring::npos ? 0 : listUrl.rfind(L'/'));
+        DisplayFileList files;
+        while (std::optional<std::wstring> line = reader.ReadLine(kListLineChars)) {
+            std::wstring name = TrimTrailingSpace(*line);
+            // A blank line names no file (it would name the folder itself).
+            if (name.empty())
+                continue;
+            DisplayFile file;
+            file.path = base + L"/" + name;
+            file.openPage = 1;
+            file.caption = name;
+            files.push_back(std::move(file));
+            // The list's notes are fetched afresh; a name that is no plain
+            // file name must not reach outside the notes folder.
+            if (IsPlainFileName(name))
+                RemoveFile(UserDataFolder() + L".sticky\\" + name + L".sticky");
+        }
+        LockGuard guard(CommandLock());
+        LoadList(std::move(files));
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::RunStartupCommand(const StartupCommand& command) {
+    switch (command.kind) {
+    case StartupCommand::Kind::SetUp:
+        if (command.args.size() == 7)
+            SetUp(command.args[0], command.args[1], command.args[2] == L"true", command.args[3], command.args[4],
+                  command.args[5], command.args[6] == L"true");
+        break;
+    case StartupCommand::Kind::ShowFiles:
+        if (command.args.size() == 2)
+            ShowFiles(command.args[0], command.args[1]);
+        break;
+    case StartupCommand::Kind::ZoomUpFirstObject:
+        ZoomUpFirstObject();
+        break;
+    }
+}
+
+}  // namespace zov

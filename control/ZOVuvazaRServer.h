@@ -1,0 +1,54 @@
+// The in-process server around the control: its class factory, the module
+// object, and what registering the server writes into the registry file.
+#pragma once
+
+#include "platform/com/Com.h"
+
+#include <atomic>
+#include <string>
+
+namespace zov {
+
+extern const CLSID CLSID_ZOVuvazaR;
+extern const CLSID CLSID_ZOVuvazaRPropPage;
+extern const GUID LIBID_ZOVuvazaRLib;
+inline constexpr std::string_view kControlProgId = "ZOVUVAZAR.ZOVuvazaRCtrl.1";
+inline constexpr std::string_view kPropPageProgId = "ZOVUVAZAR.ZOVuvazaRPropPage.1";
+inline constexpr std::string_view kControlTypeName = "ZOVuvazaR Control";
+inline constexpr std::string_view kPropPageName = "ZOVuvazaR Property Page";
+// Activate when visible, set client site first, inside-out, can't link
+// inside, recompose on resize.
+inline constexpr std::uint32_t kOleMiscStatus = 0x20191;
+
+class CZOVuvazaRCtrlFactory final : public IClassFactory {
+public:
+    HRESULT QueryInterface(const IID& iid, void** object) override;
+    // The factory lives as long as the module: references only keep the
+    // module loaded.
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
+    HRESULT LockServer(bool lock) override;
+};
+
+// The module object: one per loaded server.
+class CZOVuvazaRApp {
+public:
+    static CZOVuvazaRApp& Instance();
+    HRESULT GetClassObject(const CLSID& clsid, const IID& iid, void** object);
+    // S_OK when no control, factory reference or server lock is alive.
+    HRESULT CanUnloadNow() const;
+    // Writes the type library, the classes and the component categories for
+    // the server at `libraryPath`. SELFREG_E_TYPELIB or SELFREG_E_CLASS on
+    // failure.
+    HRESULT RegisterServer(const std::string& libraryPath) const;
+    // Removes the type library and the classes; the categories stay.
+    HRESULT UnregisterServer() const;
+
+    std::atomic<int> locks{0};
+
+private:
+    CZOVuvazaRCtrlFactory factory_;
+};
+
+}  // namespace zov

@@ -1,0 +1,82 @@
+#include "host/TileFrame.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zov::host {
+
+namespace {
+
+void Put16(std::string& out, std::size_t at, std::uint32_t value) {
+    out[at] = static_cast<char>(value & 0xFF);
+    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::size_t at, std::uint32_t value) {
+    Put16(out, at, value & 0xFFFF);
+    Put16(out, at + 2, value >> 16);
+}
+
+bool TileDiffers(const Picture& a, const Picture& b, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    const auto rowBytes = static_cast<std::size_t>(w) * sizeof(std::uint32_t);
+    for (std::int32_t row = y; row < y + h; ++row) {
+        const std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(a.width) +
+                               static_cast<std::size_t>(x);
+        if (std::memcmp(&a.pixels[at], &b.pixels[at], rowBytes) != 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent) {
+    const bool whole = sent.width != current.width || sent.height != current.height ||
+                       sent.pixels.size() != current.pixels.size();
+    if (whole) {
+        sent.width = current.width;
+        sent.height = current.height;
+        sent.pixels.assign(current.pixels.size(), 0);
+    }
+    EncodedFrame frame;
+    frame.bytes.assign(kFrameHeaderBytes, '\0');
+    frame.bytes[0] = static_cast<char>(kMessageFrame);
+    Put32(frame.bytes, 4, element);
+    Put32(frame.bytes, 8, sequence);
+    Put16(frame.bytes, 12, static_cast<std::uint32_t>(current.width));
+    Put16(frame.bytes, 14, static_cast<std::uint32_t>(current.height));
+    for (std::int32_t y = 0; y < current.height; y += kTileSize) {
+        const std::int32_t h = std::min(kTileSize, current.height - y);
+        for (std::int32_t x = 0; x < current.width; x += kTileSize) {
+            const std::int32_t w = std::min(kTileSize, current.width - x);
+            if (!whole && !TileDiffers(current, sent, x, y, w, h))
+                continue;
+            const std::size_t at = frame.bytes.size();
+            frame.bytes.resize(at + kTileHeaderBytes + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+            Put16(frame.bytes, at, static_cast<std::uint32_t>(x));
+            Put16(frame.bytes, at + 2, static_cast<std::uint32_t>(y));
+            Put16(frame.bytes, at + 4, static_cast<std::uint32_t>(w));
+            Put16(frame.bytes, at + 6, static_cast<std::uint32_t>(h));
+            auto* out = reinterpret_cast<std::uint8_t*>(frame.bytes.data() + at + kTileHeaderBytes);
+            for (std::int32_t row = y; row < y + h; ++row) {
+                const std::size_t from = static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
+                                         static_cast<std::size_t>(x);
+                const std::uint32_t* source = &current.pixels[from];
+                // The canvas takes RGBA bytes; the window's words are 0x00RRGGBB.
+                for (std::int32_t i = 0; i < w; ++i) {
+                    const std::uint32_t word = source[i];
+                    *out++ = static_cast<std::uint8_t>(word >> 16);
+                    *out++ = static_cast<std::uint8_t>(word >> 8);
+                    *out++ = static_cast<std::uint8_t>(word);
+                    *out++ = 0xFF;
+                }
+                std::memcpy(&sent.pixels[from], source, static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+            }
+            ++frame.tiles;
+        }
+    }
+    Put32(frame.bytes, 16, frame.tiles);
+    return frame;
+}
+
+}  // namespace zov::host

@@ -1,0 +1,34 @@
+// Frames for the page: the window's picture cut into 64 x 64 tiles, of which
+// only those that changed since the last frame the page received are sent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zov::host {
+
+inline constexpr std::int32_t kTileSize = 64;
+inline constexpr std::size_t kFrameHeaderBytes = 20;
+inline constexpr std::size_t kTileHeaderBytes = 8;
+inline constexpr std::uint8_t kMessageFrame = 1;
+
+// A picture in words 0x00RRGGBB, row-major, top row first.
+struct Picture {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+struct EncodedFrame {
+    std::string bytes;  // the binary message
+    std::uint32_t tiles = 0;
+};
+
+// The frame message taking the page from `sent` to `current`: every tile of
+// `current` that differs from `sent`, all of them when the sizes differ.
+// Afterwards `sent` equals `current`. Nothing (zero tiles) when no pixel
+// changed.
+EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent);
+
+}  // namespace zov::host

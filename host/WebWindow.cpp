@@ -1,0 +1,440 @@
+#include "host/WebWindow.h"
+
+#include "platform/Encoding.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+
+namespace zov::host {
+
+namespace {
+
+using Json = nlohmann::json;
+
+const char* CursorName(int cursorId) {
+    switch (cursorId) {
+    case IDC_HAND: return "pointer";
+    case IDC_IBEAM: return "text";
+    case IDC_WAIT: return "wait";
+    case IDC_CROSS: return "crosshair";
+    case IDC_SIZEALL: return "move";
+    case IDC_NO: return "not-allowed";
+    default: return "default";
+    }
+}
+
+const char* BarName(int bar) {
+    return bar == SB_HORZ ? "h" : "v";
+}
+
+}  // namespace
+
+WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin)
+    : element_(element), link_(std::move(link)), size_(size), origin_(screenOrigin) {
+    for (SCROLLINFO& bar : bars_) {
+        bar.nMin = 0;
+        bar.nMax = 0;
+        bar.nPage = 0;
+        bar.nPos = 0;
+    }
+}
+
+WebWindow::~WebWindow() {
+    Destroy();
+    Join();
+}
+
+void WebWindow::Start(IClassFactory* factory, std::uint32_t initialCommand, CreatedHandler created) {
+    thread_ = std::thread([this, factory, initialCommand, created = std::move(created)] {
+        Run(factory, initialCommand, created);
+    });
+}
+
+void WebWindow::Run(IClassFactory* factory, std::uint32_t initialCommand, const CreatedHandler& created) {
+    threadId_ = std::this_thread::get_id();
+    void* made = nullptr;
+    HRESULT result = factory ? factory->CreateInstance(nullptr, IID_IDispatch, &made) : E_POINTER;
+    if (FAILED(result) || !made) {
+        created({}, "the control could not be created");
+        return;
+    }
+    dispatch_ = static_cast<IDispatch*>(made);
+    void* ole = nullptr;
+    if (FAILED(dispatch_->QueryInterface(IID_IOleObject, &ole)) || !ole) {
+        Release();
+        created({}, "the object is not a control");
+        return;
+    }
+    object_ = static_cast<IOleObject*>(ole);
+    object_->SetClientSite(this);
+    client_ = object_->Client();
+    if (initialCommand != 0)
+        client_->OnCommand(initialCommand);
+    const SIZE size = ClientSize();
+    client_->OnSize(SIZE_RESTORED, size.cx, size.cy);
+    created(dispatch_->Members(), {});
+    Invalidate(false);
+    RunUntil(nullptr);
+    Release();
+}
+
+void WebWindow::Release() {
+    if (object_) {
+        object_->Close();
+        object_->SetClientSite(nullptr);
+        object_->Release();
+        object_ = nullptr;
+    }
+    client_ = nullptr;
+    if (dispatch_) {
+        dispatch_->Release();
+        dispatch_ = nullptr;
+    }
+}
+
+bool WebWindow::PostMessage(std::function<void()> work) {
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_)
+            return false;
+        tasks_.push_back(std::move(work));
+    }
+    wake_.notify_one();
+    return true;
+}
+
+void WebWindow::Destroy() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    wake_.notify_one();
+}
+
+void WebWindow::Join() {
+    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id())
+        thread_.join();
+}
+
+void WebWindow::RunUntil(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (closing_)
+            return;
+        if (done) {
+            lock.unlock();
+            const bool finished = done();
+            lock.lock();
+            if (finished)
+                return;
+        }
+        if (!tasks_.empty()) {
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            try {
+                task();
+            } catch (...) {
+                // A message that fails is dropped; the window goes on.
+            }
+            lock.lock();
+            continue;
+        }
+        if (invalid_) {
+            invalid_ = false;
+            lock.unlock();
+            Paint();
+            lock.lock();
+            continue;
+        }
+        const Clock::time_point now = Clock::now();
+        auto next = timers_.end();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (next == timers_.end() || it->second.due < next->second.due)
+                next = it;
+        if (next != timers_.end() && next->second.due <= now) {
+            const unsigned id = next->first;
+            next->second.due = now + next->second.period;
+            lock.unlock();
+            if (client_)
+                client_->OnTimer(id);
+            lock.lock();
+            continue;
+        }
+        if (next != timers_.end())
+            wake_.wait_until(lock, next->second.due);
+        else
+            wake_.wait(lock);
+    }
+}
+
+void WebWindow::Paint() {
+    if (!client_)
+        return;
+    const SIZE size = ClientSize();
+    client_->OnPaint(RECT{0, 0, size.cx, size.cy});
+}
+
+void WebWindow::DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin) {
+    {
+        std::lock_guard lock(mutex_);
+        size_ = SIZE{width, height};
+        origin_ = screenOrigin;
+    }
+    if (client_)
+        client_->OnSize(SIZE_RESTORED, width, height);
+    Invalidate(false);
+}
+
+void WebWindow::DeliverMouse(const std::string& event, std::uint32_t keys, POINT point) {
+    if (!client_)
+        return;
+    if (event == "down")
+        client_->OnLButtonDown(keys, point);
+    else if (event == "up")
+        client_->OnLButtonUp(keys, point);
+    else if (event == "move")
+        client_->OnMouseMove(keys, point);
+    else if (event == "rup")
+        client_->OnRButtonUp(keys, point);
+    // "rdown" has no handler in the control; the menu opens on release.
+    if (event == "move" || event == "down")
+        client_->OnSetCursor();
+}
+
+void WebWindow::DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint) {
+    if (client_)
+        client_->OnMouseWheel(keys, delta, screenPoint);
+}
+
+void WebWindow::DeliverScroll(int bar, int code, std::int32_t position) {
+    if (!client_)
+        return;
+    if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
+        std::lock_guard lock(mutex_);
+        bars_[bar].nTrackPos = position;
+    }
+    if (bar == SB_HORZ)
+        client_->OnHScroll(code);
+    else
+        client_->OnVScroll(code);
+}
+
+void WebWindow::DeliverAnswer(std::uint32_t question, int answer) {
+    // Only questions asked and not yet answered count.
+    if (question == 0 || question > lastQuestion_)
+        return;
+    answers_.emplace(question, answer);
+}
+
+HRESULT WebWindow::Invoke(DISPID id, std::span<const Variant> args, Variant& result) {
+    if (!dispatch_)
+        return E_UNEXPECTED;
+    return dispatch_->Invoke(id, args, &result);
+}
+
+std::optional<EncodedFrame> WebWindow::TakeFrame() {
+    {
+        std::lock_guard lock(frameMutex_);
+        if (!dirty_ || inFlight_)
+            return std::nullopt;
+        // Encoded outside the lock so that presenting never waits for it.
+        snapshot_.width = current_.width;
+        snapshot_.height = current_.height;
+        snapshot_.pixels = current_.pixels;
+        dirty_ = false;
+        inFlight_ = true;
+    }
+    EncodedFrame frame = EncodeFrame(element_, sequence_ + 1, snapshot_, sent_);
+    std::lock_guard lock(frameMutex_);
+    if (frame.tiles == 0) {
+        inFlight_ = false;
+        return std::nullopt;
+    }
+    ++sequence_;
+    return frame;
+}
+
+void WebWindow::FrameAcked(std::uint32_t sequence) {
+    bool again = false;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (!inFlight_ || sequence != sequence_)
+            return;
+        inFlight_ = false;
+        again = dirty_;
+    }
+    if (again)
+        link_->FrameReady(element_);
+}
+
+SIZE WebWindow::ClientSize() const {
+    std::lock_guard lock(mutex_);
+    return size_;
+}
+
+POINT WebWindow::ClientToScreen(POINT point) const {
+    std::lock_guard lock(mutex_);
+    return POINT{point.x + origin_.x, point.y + origin_.y};
+}
+
+POINT WebWindow::ScreenToClient(POINT point) const {
+    std::lock_guard lock(mutex_);
+    return POINT{point.x - origin_.x, point.y - origin_.y};
+}
+
+void WebWindow::SetTimer(unsigned id, unsigned periodMs) {
+    {
+        std::lock_guard lock(mutex_);
+        const auto period = std::chrono::milliseconds(std::max(1u, periodMs));
+        timers_[id] = Timer{period, Clock::now() + period};
+    }
+    wake_.notify_one();
+}
+
+void WebWindow::KillTimer(unsigned id) {
+    std::lock_guard lock(mutex_);
+    timers_.erase(id);
+}
+
+void WebWindow::Invalidate(bool) {
+    {
+        std::lock_guard lock(mutex_);
+        invalid_ = true;
+    }
+    wake_.notify_one();
+}
+
+void WebWindow::Update() {
+    if (std::this_thread::get_id() != threadId_)
+        return;
+    bool paint = false;
+    {
+        std::lock_guard lock(mutex_);
+        paint = invalid_;
+        invalid_ = false;
+    }
+    if (paint)
+        Paint();
+}
+
+void WebWindow::Present(const FrameView& frame, const RECT* part) {
+    if (!frame.pixels || frame.width <= 0 || frame.height <= 0)
+        return;
+    bool notify = false;
+    {
+        std::lock_guard lock(frameMutex_);
+        const auto width = static_cast<std::size_t>(frame.width);
+        const std::size_t count = width * static_cast<std::size_t>(frame.height);
+        RECT area{0, 0, frame.width, frame.height};
+        if (current_.width != frame.width || current_.height != frame.height) {
+            // A new size: the page needs the whole picture.
+            current_.width = frame.width;
+            current_.height = frame.height;
+            current_.pixels.assign(count, 0);
+        } else if (part) {
+            area = RECT{std::max(0, part->left), std::max(0, part->top), std::min(frame.width, part->right),
+                        std::min(frame.height, part->bottom)};
+        }
+        if (area.right <= area.left || area.bottom <= area.top)
+            return;
+        for (std::int32_t row = area.top; row < area.bottom; ++row) {
+            const std::size_t at = static_cast<std::size_t>(row) * width + static_cast<std::size_t>(area.left);
+            std::memcpy(&current_.pixels[at], frame.pixels + at,
+                        static_cast<std::size_t>(area.right - area.left) * sizeof(std::uint32_t));
+        }
+        dirty_ = true;
+        notify = !inFlight_;
+    }
+    if (notify)
+        link_->FrameReady(element_);
+}
+
+bool WebWindow::GetScrollInfo(int bar, SCROLLINFO& info) const {
+    if (bar != SB_HORZ && bar != SB_VERT)
+        return false;
+    std::lock_guard lock(mutex_);
+    const SCROLLINFO& stored = bars_[bar];
+    if (info.fMask & SIF_RANGE) {
+        info.nMin = stored.nMin;
+        info.nMax = stored.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        info.nPage = stored.nPage;
+    if (info.fMask & SIF_POS)
+        info.nPos = stored.nPos;
+    if (info.fMask & SIF_TRACKPOS)
+        info.nTrackPos = stored.nTrackPos;
+    return true;
+}
+
+void WebWindow::SetScrollInfo(int bar, const SCROLLINFO& info, bool) {
+    if (bar != SB_HORZ && bar != SB_VERT)
+        return;
+    Json message;
+    {
+        std::lock_guard lock(mutex_);
+        SCROLLINFO& stored = bars_[bar];
+        const SCROLLINFO before = stored;
+        if (info.fMask & SIF_RANGE) {
+            stored.nMin = info.nMin;
+            stored.nMax = info.nMax;
+        }
+        if (info.fMask & SIF_PAGE)
+            stored.nPage = info.nPage;
+        if (info.fMask & SIF_POS)
+            stored.nPos = info.nPos;
+        ClampScrollPosition(stored);
+        if (barsSent_[bar] && before.nMin == stored.nMin && before.nMax == stored.nMax &&
+            before.nPage == stored.nPage && before.nPos == stored.nPos)
+            return;
+        barsSent_[bar] = true;
+        message = {{"t", "scrollInfo"}, {"el", element_},      {"bar", BarName(bar)}, {"min", stored.nMin},
+                   {"max", stored.nMax}, {"page", stored.nPage}, {"pos", stored.nPos}};
+    }
+    link_->SendText(message.dump());
+}
+
+void WebWindow::EnableScrollBar(int bar, std::uint32_t arrows) {
+    if (bar != SB_HORZ && bar != SB_VERT)
+        return;
+    Json message = {{"t", "scrollEnable"}, {"el", element_}, {"bar", BarName(bar)}, {"arrows", arrows}};
+    link_->SendText(message.dump());
+}
+
+void WebWindow::SetCursor(int cursorId) {
+    const std::string name = CursorName(cursorId);
+    if (name == cursor_)
+        return;
+    cursor_ = name;
+    Json message = {{"t", "cursor"}, {"el", element_}, {"c", name}};
+    link_->SendText(message.dump());
+}
+
+void WebWindow::Post(std::function<void()> work) {
+    PostMessage(std::move(work));
+}
+
+int WebWindow::MessageBox(const MessageBoxRequest& request) {
+    if (std::this_thread::get_id() != threadId_)
+        return IDCANCEL;
+    const std::uint32_t question = ++lastQuestion_;
+    Json buttons = Json::array();
+    for (const std::wstring& label : request.buttonLabels)
+        buttons.push_back(ToUtf8(label));
+    Json message = {{"t", "messageBox"},       {"el", element_},  {"id", question},
+                    {"text", ToUtf8(request.text)}, {"caption", ToUtf8(request.caption)},
+                    {"type", request.type},   {"buttons", buttons}};
+    link_->SendText(message.dump());
+    RunUntil([this, question] { return answers_.count(question) != 0; });
+    auto answer = answers_.find(question);
+    if (answer == answers_.end())
+        return IDCANCEL;  // the window closed first
+    const int result = answer->second;
+    answers_.erase(answer);
+    return result;
+}
+
+}  // namespace zov::host

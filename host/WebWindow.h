@@ -1,0 +1,134 @@
+// The web backend of the host-window interface: one control's window, whose
+// messages come from an element of a page. Each window has a thread of its
+// own running its message loop (input, calls, timers, paints), as a
+// browser's window thread does; the control lives and dies on it.
+#pragma once
+
+#include "host/TileFrame.h"
+#include "platform/HostWindow.h"
+#include "platform/com/Com.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+
+namespace zov::host {
+
+// Where a window's messages to the page go. Called from any thread.
+class ElementLink {
+public:
+    virtual ~ElementLink() = default;
+    virtual void SendText(std::string message) = 0;
+    // A frame can be taken from the window (TakeFrame).
+    virtual void FrameReady(std::uint32_t element) = 0;
+};
+
+class WebWindow final : public HostWindow {
+public:
+    using CreatedHandler = std::function<void(std::span<const DispatchMember> members, const std::string& error)>;
+
+    WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin);
+    ~WebWindow() override;
+    WebWindow(const WebWindow&) = delete;
+    WebWindow& operator=(const WebWindow&) = delete;
+
+    // Starts the window thread; it creates the control with `factory`, tells
+    // `created` (on the window thread), then runs the message loop.
+    // `initialCommand`, when not 0, is delivered as a command first.
+    void Start(IClassFactory* factory, std::uint32_t initialCommand, CreatedHandler created);
+    // Queues work for the window thread; false once the window is closing.
+    bool PostMessage(std::function<void()> work);
+    // Ends the loop (a modal box waiting is answered IDCANCEL), closes and
+    // releases the control on the window thread. Join waits for that.
+    void Destroy();
+    void Join();
+
+    // Window-thread helpers for the messages of the page.
+    void DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin);
+    void DeliverMouse(const std::string& event, std::uint32_t keys, POINT point);
+    void DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint);
+    void DeliverScroll(int bar, int code, std::int32_t position);
+    void DeliverAnswer(std::uint32_t question, int answer);
+    // Invokes a method of the control; the arguments are checked there.
+    HRESULT Invoke(DISPID id, std::span<const Variant> args, Variant& result);
+
+    // The connection's side of frames.
+    std::optional<EncodedFrame> TakeFrame();
+    void FrameAcked(std::uint32_t sequence);
+    std::uint32_t Element() const { return element_; }
+
+    // HostWindow
+    SIZE ClientSize() const override;
+    POINT ClientToScreen(POINT point) const override;
+    POINT ScreenToClient(POINT point) const override;
+    void SetTimer(unsigned id, unsigned periodMs) override;
+    void KillTimer(unsigned id) override;
+    void Invalidate(bool erase) override;
+    void Update() override;
+    void Present(const FrameView& frame, const RECT* part) override;
+    bool GetScrollInfo(int bar, SCROLLINFO& info) const override;
+    void SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw) override;
+    void EnableScrollBar(int bar, std::uint32_t arrows) override;
+    void SetCursor(int cursorId) override;
+    void Post(std::function<void()> work) override;
+    int MessageBox(const MessageBoxRequest& request) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Timer {
+        std::chrono::milliseconds period;
+        Clock::time_point due;
+    };
+
+    void Run(IClassFactory* factory, std::uint32_t initialCommand, const CreatedHandler& created);
+    // Handles messages until `done` holds or the window closes.
+    void RunUntil(const std::function<bool()>& done);
+    void Paint();
+    void Release();
+
+    const std::uint32_t element_;
+    const std::shared_ptr<ElementLink> link_;
+    std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
+
+    // The message queue and timers; guarded by mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> tasks_;
+    std::map<unsigned, Timer> timers_;
+    bool invalid_ = false;
+    bool closing_ = false;
+    SIZE size_{};
+    POINT origin_{};
+    SCROLLINFO bars_[2]{};
+    bool barsSent_[2]{};
+
+    // Window thread only.
+    IDispatch* dispatch_ = nullptr;
+    IOleObject* object_ = nullptr;
+    WindowClient* client_ = nullptr;
+    std::map<std::uint32_t, int> answers_;
+    std::uint32_t lastQuestion_ = 0;
+    std::string cursor_;
+
+    // Frames; guarded by frameMutex_.
+    std::mutex frameMutex_;
+    Picture current_;
+    Picture snapshot_;
+    Picture sent_;
+    bool dirty_ = false;
+    bool inFlight_ = false;
+    std::uint32_t sequence_ = 0;
+};
+
+}  // namespace zov::host
