@@ -190,6 +190,10 @@ public:
         ws_.set_option(websocket::stream_base::decorator(
             [](websocket::response_type& response) { response.set(http::field::server, "zov-host"); }));
         ws_.read_message_max(server_.Config().limits.message);
+        // Frames are megabytes: one WebSocket frame each, written in one go,
+        // and small answers leave at once rather than wait for more to send.
+        ws_.auto_fragment(false);
+        beast::get_lowest_layer(ws_).socket().set_option(tcp::no_delay(true));
         link_ = std::make_shared<SessionLink>(weak_from_this(), ws_.get_executor());
         ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
             if (error)

@@ -30,6 +30,34 @@ bool TileDiffers(const Picture& a, const Picture& b, std::int32_t x, std::int32_
 
 }  // namespace
 
+namespace {
+
+// Runs of equal pixels of one tile in row-major order, as (count, pixel).
+void CollectRuns(const Picture& picture, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+                 std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs) {
+    runs.clear();
+    for (std::int32_t row = y; row < y + h; ++row) {
+        const std::uint32_t* source =
+            &picture.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(picture.width) +
+                            static_cast<std::size_t>(x)];
+        for (std::int32_t i = 0; i < w; ++i) {
+            const std::uint32_t word = source[i] & 0xFFFFFF;
+            if (!runs.empty() && runs.back().second == word)
+                ++runs.back().first;
+            else
+                runs.emplace_back(1, word);
+        }
+    }
+}
+
+void PutRgb(std::uint8_t*& out, std::uint32_t word) {
+    *out++ = static_cast<std::uint8_t>(word >> 16);
+    *out++ = static_cast<std::uint8_t>(word >> 8);
+    *out++ = static_cast<std::uint8_t>(word);
+}
+
+}  // namespace
+
 EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent) {
     const bool whole = sent.width != current.width || sent.height != current.height ||
                        sent.pixels.size() != current.pixels.size();
@@ -45,30 +73,53 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
     Put32(frame.bytes, 8, sequence);
     Put16(frame.bytes, 12, static_cast<std::uint32_t>(current.width));
     Put16(frame.bytes, 14, static_cast<std::uint32_t>(current.height));
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> runs;
     for (std::int32_t y = 0; y < current.height; y += kTileSize) {
         const std::int32_t h = std::min(kTileSize, current.height - y);
         for (std::int32_t x = 0; x < current.width; x += kTileSize) {
             const std::int32_t w = std::min(kTileSize, current.width - x);
             if (!whole && !TileDiffers(current, sent, x, y, w, h))
                 continue;
+            CollectRuns(current, x, y, w, h, runs);
+            const std::size_t rawBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+            TileEncoding encoding = kTileRaw;
+            std::size_t payload = rawBytes;
+            if (runs.size() == 1) {
+                encoding = kTileSolid;
+                payload = 4;
+            } else if (runs.size() * 5 < rawBytes) {
+                encoding = kTileRuns;
+                payload = runs.size() * 5;
+            }
             const std::size_t at = frame.bytes.size();
-            frame.bytes.resize(at + kTileHeaderBytes + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+            frame.bytes.resize(at + kTileHeaderBytes + payload);
             Put16(frame.bytes, at, static_cast<std::uint32_t>(x));
             Put16(frame.bytes, at + 2, static_cast<std::uint32_t>(y));
             Put16(frame.bytes, at + 4, static_cast<std::uint32_t>(w));
             Put16(frame.bytes, at + 6, static_cast<std::uint32_t>(h));
+            frame.bytes[at + 8] = static_cast<char>(encoding);
+            Put32(frame.bytes, at + 12, static_cast<std::uint32_t>(payload));
             auto* out = reinterpret_cast<std::uint8_t*>(frame.bytes.data() + at + kTileHeaderBytes);
+            if (encoding == kTileSolid) {
+                PutRgb(out, runs.front().second);
+                *out++ = 0xFF;
+            } else if (encoding == kTileRuns) {
+                for (const auto& [count, word] : runs) {
+                    *out++ = static_cast<std::uint8_t>(count & 0xFF);
+                    *out++ = static_cast<std::uint8_t>(count >> 8);
+                    PutRgb(out, word);
+                }
+            }
             for (std::int32_t row = y; row < y + h; ++row) {
                 const std::size_t from = static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
                                          static_cast<std::size_t>(x);
                 const std::uint32_t* source = &current.pixels[from];
                 // The canvas takes RGBA bytes; the window's words are 0x00RRGGBB.
-                for (std::int32_t i = 0; i < w; ++i) {
-                    const std::uint32_t word = source[i];
-                    *out++ = static_cast<std::uint8_t>(word >> 16);
-                    *out++ = static_cast<std::uint8_t>(word >> 8);
-                    *out++ = static_cast<std::uint8_t>(word);
-                    *out++ = 0xFF;
+                if (encoding == kTileRaw) {
+                    for (std::int32_t i = 0; i < w; ++i) {
+                        PutRgb(out, source[i]);
+                        *out++ = 0xFF;
+                    }
                 }
                 std::memcpy(&sent.pixels[from], source, static_cast<std::size_t>(w) * sizeof(std::uint32_t));
             }

@@ -10,8 +10,16 @@ namespace zov::host {
 
 inline constexpr std::int32_t kTileSize = 64;
 inline constexpr std::size_t kFrameHeaderBytes = 20;
-inline constexpr std::size_t kTileHeaderBytes = 8;
+inline constexpr std::size_t kTileHeaderBytes = 16;
 inline constexpr std::uint8_t kMessageFrame = 1;
+
+// How a tile's pixels are written. Pages are mostly runs of one colour (paper,
+// desk), and the page's socket moves bytes far slower than memory does.
+enum TileEncoding : std::uint8_t {
+    kTileRaw = 0,    // w*h pixels, RGBA
+    kTileSolid = 1,  // one pixel, RGBA, for the whole tile
+    kTileRuns = 2,   // runs in row-major order: count (2 bytes, 1..4096), R, G, B
+};
 
 // A picture in words 0x00RRGGBB, row-major, top row first.
 struct Picture {

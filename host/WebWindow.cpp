@@ -248,9 +248,15 @@ std::optional<EncodedFrame> WebWindow::TakeFrame() {
         inFlight_ = true;
     }
     EncodedFrame frame = EncodeFrame(element_, sequence_ + 1, snapshot_, sent_);
-    std::lock_guard lock(frameMutex_);
+    std::unique_lock lock(frameMutex_);
     if (frame.tiles == 0) {
         inFlight_ = false;
+        // A picture presented while this one was compared found a frame in
+        // flight and told no one: it is told now.
+        const bool again = dirty_;
+        lock.unlock();
+        if (again)
+            link_->FrameReady(element_);
         return std::nullopt;
     }
     ++sequence_;

@@ -23,19 +23,25 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool StartsWithKey(std::string_view key, std::string_view prefix) {
+bool StartsWithText(std::string_view key, std::string_view prefix) {
     if (key.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
         if (Lower(key[i]) != Lower(prefix[i]))
             return false;
-    return key.size() == prefix.size() || key[prefix.size()] == '\\';
+    return true;
+}
+
+bool StartsWithKey(std::string_view key, std::string_view prefix) {
+    return StartsWithText(key, prefix) && (key.size() == prefix.size() || key[prefix.size()] == '\\');
 }
 
 // Values are one line each: backslash, line ends and, in names, '=' are
-// escaped.
+// escaped, and so is a name's leading '[', which would start a key.
 std::string Escape(std::string_view text, bool name) {
     std::string out;
+    if (name && !text.empty() && text.front() == '[')
+        out += '\\';
     for (char c : text) {
         switch (c) {
         case '\\': out += "\\\\"; break;
@@ -64,6 +70,7 @@ std::optional<std::string> Unescape(std::string_view text) {
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case '=': out += '='; break;
+        case '[': out += '['; break;
         default: return std::nullopt;
         }
     }
@@ -136,9 +143,16 @@ bool RegistryData::HasKey(std::string_view key) const {
 
 bool RegistryData::DeleteTree(std::string_view key) {
     bool any = false;
-    for (auto it = keys.lower_bound(key); it != keys.end() && StartsWithKey(it->first, key);) {
-        it = keys.erase(it);
-        any = true;
+    // Siblings such as "Name.1" or "Name 2" sort between a key and its
+    // children ('.' and ' ' come before '\\'): the run of keys sharing the
+    // text is walked to its end, and only the subtree is taken from it.
+    for (auto it = keys.lower_bound(key); it != keys.end() && StartsWithText(it->first, key);) {
+        if (StartsWithKey(it->first, key)) {
+            it = keys.erase(it);
+            any = true;
+        } else {
+            ++it;
+        }
     }
     return any;
 }

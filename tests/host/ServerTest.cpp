@@ -1,0 +1,682 @@
+// The container in this process with the real control server, driven by a
+// page client over loopback.
+#include "host/Server.h"
+#include "platform/com/Registry.h"
+#include "tests/host/FrameReader.h"
+#include "tests/support/TempDataHome.h"
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace zov::host {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+constexpr const char* kControlClsid = "{D340FA1C-4A07-4590-BFFB-FA14857D23DF}";
+constexpr const char* kControlProgId = "ZOVUVAZAR.ZOVuvazaRCtrl.1";
+// Generous: sanitizer builds start controls slowly.
+constexpr auto kWait = 8s;
+
+// The server library, loaded once as the container loads it; the container's
+// own dlopen of the same file gets this very copy.
+void* ServerLibrary() {
+    static void* library = dlopen(ZOV_SERVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return library;
+}
+
+template <typename Function>
+Function Export(const char* name) {
+    return reinterpret_cast<Function>(dlsym(ServerLibrary(), name));
+}
+
+// A page's WebSocket: messages are read on a thread of the client's own and
+// collected; the test waits for the ones it expects.
+class Page {
+public:
+    explicit Page(std::uint16_t port, std::string origin = {}) {
+        if (origin.empty())
+            origin = "http://127.0.0.1:" + std::to_string(port);
+        ws_.set_option(websocket::stream_base::decorator(
+            [origin](websocket::request_type& request) { request.set(http::field::origin, origin); }));
+        beast::get_lowest_layer(ws_).expires_after(kWait);
+        beast::get_lowest_layer(ws_).async_connect(
+            tcp::endpoint(net::ip::make_address_v4("127.0.0.1"), port), [this, port](beast::error_code error) {
+                if (error) {
+                    handshake_ = error;
+                    return;
+                }
+                ws_.async_handshake("127.0.0.1:" + std::to_string(port), "/ws",
+                                    [this](beast::error_code error) { handshake_ = error; });
+            });
+        io_.run();
+        io_.restart();
+        if (handshake_)
+            return;
+        beast::get_lowest_layer(ws_).expires_never();
+        ws_.read_message_max(64 << 20);
+        Read();
+        thread_ = std::thread([this] { io_.run(); });
+    }
+
+    ~Page() { Close(); }
+
+    bool Connected() const { return !handshake_; }
+
+    void Close() {
+        if (!thread_.joinable())
+            return;
+        net::post(io_, [this] {
+            beast::error_code ignored;
+            beast::get_lowest_layer(ws_).socket().shutdown(tcp::socket::shutdown_both, ignored);
+            beast::get_lowest_layer(ws_).close();
+        });
+        thread_.join();
+    }
+
+    bool SendText(std::string text) { return Write(std::move(text), false); }
+    bool Send(const Json& message) { return Write(message.dump(), false); }
+    bool SendBinary(std::string bytes) { return Write(std::move(bytes), true); }
+
+    // The first text message not yet taken that `match` accepts; messages
+    // passed over stay for later waits.
+    std::optional<Json> WaitText(const std::function<bool(const Json&)>& match, std::chrono::milliseconds timeout = kWait) {
+        std::unique_lock lock(mutex_);
+        std::optional<Json> found;
+        arrived_.wait_for(lock, timeout, [&] {
+            for (auto it = texts_.begin(); it != texts_.end(); ++it)
+                if (match(*it)) {
+                    found = std::move(*it);
+                    texts_.erase(it);
+                    return true;
+                }
+            return closed_;
+        });
+        return found;
+    }
+
+    std::optional<Json> WaitType(const std::string& type, std::int64_t element,
+                                 std::chrono::milliseconds timeout = kWait) {
+        return WaitText(
+            [&](const Json& m) { return m.value("t", "") == type && m.value("el", std::int64_t{0}) == element; },
+            timeout);
+    }
+
+    std::optional<std::string> WaitBinary(std::chrono::milliseconds timeout = kWait) {
+        std::unique_lock lock(mutex_);
+        if (!arrived_.wait_for(lock, timeout, [&] { return !binaries_.empty() || closed_; }) || binaries_.empty())
+            return std::nullopt;
+        std::string bytes = std::move(binaries_.front());
+        binaries_.pop_front();
+        return bytes;
+    }
+
+    // Calls a method and waits for its answer.
+    std::optional<Json> Call(std::int64_t element, const std::string& method, Json args) {
+        const std::int64_t id = ++lastCall_;
+        if (!Send({{"t", "call"}, {"el", element}, {"id", id}, {"m", method}, {"a", std::move(args)}}))
+            return std::nullopt;
+        return WaitReturn(element, id);
+    }
+
+    std::optional<Json> WaitReturn(std::int64_t element, std::int64_t id) {
+        return WaitText([&](const Json& m) {
+            return m.value("t", "") == "return" && m.value("el", std::int64_t{0}) == element &&
+                   m.value("id", std::int64_t{-1}) == id;
+        });
+    }
+
+    // Creates an element and waits for "created" or "error".
+    std::optional<Json> Create(std::int64_t element, Json fields) {
+        fields["t"] = "create";
+        fields["el"] = element;
+        if (!fields.contains("w"))
+            fields["w"] = 320;
+        if (!fields.contains("h"))
+            fields["h"] = 200;
+        if (!Send(fields))
+            return std::nullopt;
+        return WaitText([&](const Json& m) {
+            const std::string type = m.value("t", "");
+            return (type == "created" || type == "error") && m.value("el", std::int64_t{0}) == element;
+        });
+    }
+
+    bool Closed() {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+
+    // The code of the server's close frame, 0 without one.
+    int CloseCode() {
+        std::lock_guard lock(mutex_);
+        return closeCode_;
+    }
+
+private:
+    void Read() {
+        ws_.async_read(buffer_, [this](beast::error_code error, std::size_t) {
+            std::lock_guard lock(mutex_);
+            if (error) {
+                closeCode_ = ws_.reason().code;
+                closed_ = true;
+                arrived_.notify_all();
+                return;
+            }
+            std::string data = beast::buffers_to_string(buffer_.data());
+            buffer_.consume(buffer_.size());
+            if (ws_.got_binary()) {
+                binaries_.push_back(std::move(data));
+            } else {
+                Json message = Json::parse(data, nullptr, false);
+                EXPECT_FALSE(message.is_discarded()) << data;
+                texts_.push_back(std::move(message));
+            }
+            arrived_.notify_all();
+            Read();
+        });
+    }
+
+    bool Write(std::string data, bool binary) {
+        if (!thread_.joinable())
+            return false;
+        auto done = std::make_shared<std::promise<bool>>();
+        std::future<bool> result = done->get_future();
+        auto owned = std::make_shared<std::string>(std::move(data));
+        net::post(io_, [this, done, owned, binary] {
+            ws_.binary(binary);
+            ws_.async_write(net::buffer(*owned), [done, owned](beast::error_code error, std::size_t) {
+                done->set_value(!error);
+            });
+        });
+        return result.wait_for(kWait) == std::future_status::ready && result.get();
+    }
+
+    net::io_context io_;
+    websocket::stream<beast::tcp_stream> ws_{io_};
+    beast::error_code handshake_;
+    beast::flat_buffer buffer_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<Json> texts_;
+    std::deque<std::string> binaries_;
+    bool closed_ = false;
+    int closeCode_ = 0;
+    std::int64_t lastCall_ = 0;
+};
+
+struct HttpAnswer {
+    unsigned status = 0;
+    std::string body;
+    http::fields headers;
+};
+
+// One request on a connection of its own, bounded in time.
+HttpAnswer Fetch(std::uint16_t port, http::request<http::empty_body> request) {
+    net::io_context io;
+    beast::tcp_stream stream(io);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    beast::error_code failure;
+    request.prepare_payload();
+    stream.expires_after(kWait);
+    stream.async_connect(tcp::endpoint(net::ip::make_address_v4("127.0.0.1"), port), [&](beast::error_code error) {
+        if ((failure = error))
+            return;
+        http::async_write(stream, request, [&](beast::error_code error, std::size_t) {
+            if ((failure = error))
+                return;
+            http::async_read(stream, buffer, response,
+                             [&](beast::error_code error, std::size_t) { failure = error; });
+        });
+    });
+    io.run();
+    EXPECT_FALSE(failure) << failure.message() << " for " << request.target();
+    return HttpAnswer{failure ? 0u : response.result_int(), response.body(), response.base()};
+}
+
+http::request<http::empty_body> Get(std::uint16_t port, const std::string& target) {
+    http::request<http::empty_body> request{http::verb::get, target, 11};
+    request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+    return request;
+}
+
+http::request<http::empty_body> Upgrade(std::uint16_t port, const std::string& host, const std::string& origin,
+                                        const std::string& target = "/ws") {
+    http::request<http::empty_body> request{http::verb::get, target, 11};
+    request.set(http::field::host, host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
+    if (!origin.empty())
+        request.set(http::field::origin, origin);
+    request.set(http::field::connection, "Upgrade");
+    request.set(http::field::upgrade, "websocket");
+    request.set(http::field::sec_websocket_key, "dGhlIHNhbXBsZSBub25jZQ==");
+    request.set(http::field::sec_websocket_version, "13");
+    return request;
+}
+
+class HostServer : public test::TempDataHome {
+protected:
+    void SetUp() override {
+        TempDataHome::SetUp();
+        ASSERT_NE(ServerLibrary(), nullptr) << dlerror();
+        auto registerServer = Export<DllRegisterServerFunction>("DllRegisterServer");
+        ASSERT_NE(registerServer, nullptr);
+        ASSERT_EQ(registerServer(), S_OK);
+
+        const std::string web = Root() + "/web";
+        WriteBytes("web/zov.js", "// the element script\n");
+        WriteBytes("web/demo/index.html", "<!doctype html><title>demo</title>\n");
+        WriteBytes("web/x", "outside the demo\n");
+        WriteBytes("web/node_modules/x", "a package\n");
+
+        HostConfig config;
+        config.port = 0;
+        config.webRoot = web;
+        server_ = std::make_unique<Server>(io_, config);
+        std::string error;
+        ASSERT_TRUE(server_->Listen(error)) << error;
+        port_ = server_->Port();
+        ioThread_ = std::thread([this] { io_.run(); });
+    }
+
+    void TearDown() override {
+        StopServer();
+        TempDataHome::TearDown();
+    }
+
+    // Stops as the signal handler does, on the server's thread; returns once
+    // every control is released and the server is gone.
+    void StopServer() {
+        if (server_ && ioThread_.joinable()) {
+            net::post(io_, [this] { server_->Stop(); });
+            ioThread_.join();
+        }
+        server_.reset();
+    }
+
+    std::optional<Json> SetUpViewer(Page& page, std::int64_t element) {
+        return page.Call(element, "SetUp", {"en", "C0C0C0", true, "", "", "Folder", false});
+    }
+
+    // What a page does first: set the viewer up and give it its (here
+    // empty) list. Loading the list repaints; SetUp itself does not, and
+    // the window's first paint came before there was a viewer.
+    bool ShowEmptyDesk(Page& page, std::int64_t element) {
+        std::optional<Json> setUp = SetUpViewer(page, element);
+        std::optional<Json> files = page.Call(element, "SetFiles", {""});
+        return setUp && setUp->contains("v") && files && files->contains("v");
+    }
+
+    net::io_context io_;
+    std::unique_ptr<Server> server_;
+    std::thread ioThread_;
+    std::uint16_t port_ = 0;
+};
+
+TEST_F(HostServer, HelloThenCreatedWithTheDispatchTable) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    std::optional<Json> hello = page.WaitText([](const Json& m) { return m.value("t", "") == "hello"; });
+    ASSERT_TRUE(hello);
+    EXPECT_EQ((*hello)["v"], 1);
+    EXPECT_EQ((*hello)["limits"],
+              Json({{"message", 1048576}, {"elements", 16}, {"string", 262144}, {"calls", 64}}));
+
+    std::optional<Json> created = page.Create(1, {{"clsid", kControlClsid}});
+    ASSERT_TRUE(created);
+    ASSERT_EQ((*created)["t"], "created") << created->dump();
+    const Json& members = (*created)["members"];
+    ASSERT_EQ(members.size(), 43u);
+    EXPECT_EQ(members.front(), Json({{"id", -552}, {"name", "AboutBox"}, {"args", Json::array()}, {"result", "void"}}));
+    EXPECT_EQ(members.back(), Json({{"id", 42}, {"name", "ClearMemory"}, {"args", Json::array()}, {"result", "void"}}));
+    for (std::size_t i = 1; i < members.size(); ++i)
+        EXPECT_LT(members[i - 1]["id"].get<int>(), members[i]["id"].get<int>()) << i;
+    auto member = [&](const std::string& name) {
+        for (const Json& m : members)
+            if (m["name"] == name)
+                return m;
+        return Json();
+    };
+    EXPECT_EQ(member("SetUp"), Json({{"id", 24},
+                                     {"name", "SetUp"},
+                                     {"args", {"string", "string", "bool", "string", "string", "string", "bool"}},
+                                     {"result", "long"}}));
+    EXPECT_EQ(member("GetToolBarVisible")["result"], "bool");
+    EXPECT_EQ(member("eValueGetSelectedFiles")["result"], "string");
+    EXPECT_EQ(member("SetAllSelectedFlag")["args"], Json({"bool"}));
+
+    std::optional<Json> byProgId = page.Create(2, {{"progid", kControlProgId}, {"w", 100}, {"h", 80}});
+    ASSERT_TRUE(byProgId);
+    ASSERT_EQ((*byProgId)["t"], "created") << byProgId->dump();
+    EXPECT_EQ((*byProgId)["members"], members);
+
+    // An element's number is the page's, once.
+    std::optional<Json> again = page.Create(2, {{"progid", kControlProgId}});
+    ASSERT_TRUE(again);
+    EXPECT_EQ((*again)["t"], "error");
+}
+
+TEST_F(HostServer, CreateRefusesUnknownAndUnsafeControls) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    for (const Json& fields : {Json({{"clsid", "{00000000-0000-0000-0000-000000000001}"}}),
+                               Json({{"progid", "ZOVUVAZAR.NoSuchCtrl.1"}}), Json({{"clsid", ""}}),
+                               Json({{"clsid", 7}}), Json::object(),
+                               Json({{"clsid", kControlClsid}, {"w", -1}}),
+                               Json({{"clsid", kControlClsid}, {"h", "200"}})}) {
+        std::optional<Json> answer = page.Create(1, fields);
+        ASSERT_TRUE(answer) << fields.dump();
+        EXPECT_EQ((*answer)["t"], "error") << fields.dump();
+        EXPECT_TRUE((*answer)["message"].is_string());
+    }
+
+    // Registered, but not as safely scriptable: pages may not have it.
+    RegistryFile registry = RegistryFile::ForUser();
+    ASSERT_TRUE(registry.Update([](RegistryData& r) {
+        return r.DeleteTree("CLSID\\" + std::string(kControlClsid) + "\\Implemented Categories\\" +
+                            std::string(kCategorySafeForScripting));
+    }));
+    ASSERT_TRUE(registry.Read()->HasKey("CLSID\\" + std::string(kControlClsid) + "\\InprocServer32"));
+    for (const char* name : {"clsid", "progid"}) {
+        std::optional<Json> answer = page.Create(2, {{name, name == std::string("clsid") ? kControlClsid : kControlProgId}});
+        ASSERT_TRUE(answer);
+        EXPECT_EQ((*answer)["t"], "error") << answer->dump();
+    }
+    // The refused elements do not exist.
+    ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 2}, {"id", 1}, {"m", "GetToolBarVisible"}, {"a", Json::array()}}));
+    EXPECT_TRUE(page.WaitType("error", 2));
+}
+
+TEST_F(HostServer, CallsAreCheckedAndTheElementGoesOn) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    ASSERT_EQ((*page.Create(1, {{"clsid", kControlClsid}}))["t"], "created");
+
+    std::optional<Json> setUp = SetUpViewer(page, 1);
+    ASSERT_TRUE(setUp);
+    ASSERT_TRUE((*setUp)["v"].is_number_integer()) << setUp->dump();
+    EXPECT_GE((*setUp)["v"].get<std::int64_t>(), 0);
+
+    std::optional<Json> visible = page.Call(1, "GetToolBarVisible", Json::array());
+    ASSERT_TRUE(visible);
+    EXPECT_TRUE((*visible)["v"].is_boolean()) << visible->dump();
+    // Names without regard to case, and DISPIDs.
+    std::optional<Json> lower = page.Call(1, "gettoolbarvisible", Json::array());
+    ASSERT_TRUE(lower);
+    EXPECT_EQ((*lower)["v"], (*visible)["v"]);
+    ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 1}, {"id", 500}, {"d", 22}, {"a", Json::array()}}));
+    std::optional<Json> byDispid = page.WaitReturn(1, 500);
+    ASSERT_TRUE(byDispid);
+    EXPECT_EQ((*byDispid)["v"], (*visible)["v"]);
+
+    auto refused = [&](Json call) {
+        call["t"] = "call";
+        call["el"] = 1;
+        const std::int64_t id = call["id"];
+        EXPECT_TRUE(page.Send(call));
+        std::optional<Json> answer = page.WaitReturn(1, id);
+        if (!answer)
+            return std::string("no answer to ") + call.dump().substr(0, 200);
+        EXPECT_FALSE(answer->contains("v")) << answer->dump();
+        return answer->value("error", std::string("no error for ") + call.dump().substr(0, 200));
+    };
+    EXPECT_NE(refused({{"id", 10}, {"m", "GetToolBarVisible"}, {"a", {true}}}), "");
+    EXPECT_NE(refused({{"id", 11}, {"m", "SetUp"}, {"a", {"en", "C0C0C0", true}}}), "");
+    EXPECT_NE(refused({{"id", 12}, {"m", "SetUp"}, {"a", {"en", "C0C0C0", "true", "", "", "Folder", false}}}), "");
+    EXPECT_NE(refused({{"id", 13}, {"m", "SetUp"}, {"a", {"en", "C0C0C0", 1, "", "", "Folder", false}}}), "");
+    EXPECT_NE(refused({{"id", 14}, {"m", "Search"}, {"a", {42}}}), "");
+    EXPECT_NE(refused({{"id", 15}, {"m", "Search"}, {"a", {nullptr}}}), "");
+    EXPECT_NE(refused({{"id", 16}, {"m", "NoSuchMethod"}, {"a", Json::array()}}), "");
+    EXPECT_NE(refused({{"id", 17}, {"d", 4242}, {"a", Json::array()}}), "");
+    EXPECT_NE(refused({{"id", 18}, {"d", 22.5}, {"a", Json::array()}}), "");         // not an integer
+    EXPECT_NE(refused({{"id", 19}, {"d", 4294967318LL}, {"a", Json::array()}}), "");  // 22 + 2^32
+    EXPECT_NE(refused({{"id", 20}, {"m", "Search"}, {"a", "text"}}), "");
+    EXPECT_NE(refused({{"id", 21}, {"m", "Search"}}), "");
+    EXPECT_NE(refused({{"id", 22}, {"a", Json::array()}}), "");
+
+    // The longest string is counted in UTF-16 units: a character beyond the
+    // basic plane takes two.
+    std::string atLimit;
+    for (int i = 0; i < 262144 / 2; ++i)
+        atLimit += "\xF0\x9F\x98\x80";
+    std::optional<Json> accepted = page.Call(1, "Search", {atLimit});
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(*accepted, Json({{"t", "return"}, {"el", 1}, {"id", accepted->value("id", 0)}, {"v", nullptr}}));
+    EXPECT_NE(refused({{"id", 30}, {"m", "Search"}, {"a", {atLimit + "a"}}}), "");
+    EXPECT_NE(refused({{"id", 31}, {"m", "Search"}, {"a", {std::string(262145, 'a')}}}), "");
+
+    // Answers come in the order of the calls.
+    for (int id = 40; id < 45; ++id)
+        ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 1}, {"id", id}, {"m", "GetToolBarVisible"}, {"a", Json::array()}}));
+    std::vector<int> order;
+    for (int i = 0; i < 5; ++i) {
+        std::optional<Json> answer = page.WaitText([](const Json& m) {
+            return m.value("t", "") == "return" && m.value("id", 0) >= 40 && m.value("id", 0) < 45;
+        });
+        ASSERT_TRUE(answer);
+        order.push_back(answer->value("id", 0));
+    }
+    EXPECT_EQ(order, std::vector<int>({40, 41, 42, 43, 44}));
+
+    std::optional<Json> after = page.Call(1, "GetToolBarVisible", Json::array());
+    ASSERT_TRUE(after);
+    EXPECT_EQ((*after)["v"], (*visible)["v"]);
+    EXPECT_FALSE(page.Closed());
+}
+
+TEST_F(HostServer, CallsBeforeSetUpGiveNeutralValues) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    ASSERT_EQ((*page.Create(1, {{"clsid", kControlClsid}}))["t"], "created");
+    const std::pair<const char*, Json> calls[] = {
+        {"GetSelectedFiles", Json::array()},
+        {"eValueGetSelectedFiles", Json::array()},
+        {"ShowWorkWindow", {"a.pdf", "x"}},
+        {"eValueSetFiles", {"/a.pdf/", "/1/", "/A/", "/0/", ""}},
+    };
+    const Json expected[] = {"", "", -1, 0};
+    for (std::size_t i = 0; i < std::size(calls); ++i) {
+        std::optional<Json> answer = page.Call(1, calls[i].first, calls[i].second);
+        ASSERT_TRUE(answer) << calls[i].first;
+        EXPECT_EQ(answer->value("v", Json("missing")), expected[i]) << answer->dump();
+    }
+    // Without a viewer nothing is drawn.
+    EXPECT_FALSE(page.WaitBinary(300ms));
+}
+
+TEST_F(HostServer, OneFrameInFlightUntilTheAcknowledgement) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    ASSERT_EQ((*page.Create(3, {{"clsid", kControlClsid}, {"w", 300}, {"h", 200}}))["t"], "created");
+    ASSERT_TRUE(ShowEmptyDesk(page, 3));
+
+    std::optional<std::string> first = page.WaitBinary();
+    ASSERT_TRUE(first);
+    test::Canvas canvas;
+    std::optional<test::Frame> frame = test::ReadFrame(*first, &canvas);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->kind, 1u);
+    EXPECT_EQ(frame->element, 3u);
+    EXPECT_EQ(frame->sequence, 1u);
+    EXPECT_EQ(frame->width, 300u);
+    EXPECT_EQ(frame->height, 200u);
+    EXPECT_EQ(frame->tiles.size(), 5u * 4u);  // the first frame is whole
+    // The empty desk in the colour SetUp gave.
+    EXPECT_EQ(canvas.pixels[150 * 300 + 150], 0xC0C0C0u);
+
+    // A new size makes a new picture, but it waits for the page.
+    ASSERT_TRUE(page.Send({{"t", "size"}, {"el", 3}, {"w", 340}, {"h", 230}, {"sx", 0}, {"sy", 0}}));
+    EXPECT_FALSE(page.WaitBinary(700ms));
+    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 2}}));  // not the frame in flight
+    EXPECT_FALSE(page.WaitBinary(300ms));
+
+    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 1}}));
+    std::optional<std::string> second = page.WaitBinary();
+    ASSERT_TRUE(second);
+    frame = test::ReadFrame(*second, &canvas);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->element, 3u);
+    EXPECT_EQ(frame->sequence, 2u);
+    EXPECT_EQ(frame->width, 340u);
+    EXPECT_EQ(frame->height, 230u);
+    EXPECT_EQ(frame->tiles.size(), 6u * 4u);
+    EXPECT_EQ(std::count(canvas.pixels.begin(), canvas.pixels.end(), 0xFF000000u), 0);  // all painted
+}
+
+TEST_F(HostServer, BadMessagesAreAnsweredAndTheConnectionStays) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    ASSERT_EQ((*page.Create(1, {{"clsid", kControlClsid}}))["t"], "created");
+
+    auto error = [&](std::int64_t element) {
+        return page.WaitText([element](const Json& m) {
+            return m.value("t", "") == "error" && m.value("el", std::int64_t{0}) == element &&
+                   m.value("message", "") != "";
+        });
+    };
+    for (const char* text : {"not json", "[1,2,3]", "\"create\"", "{\"el\":1}", "{\"t\":5,\"el\":1}",
+                             "{\"t\":\"call\"}", "{\"t\":\"call\",\"el\":0}", "{\"t\":\"call\",\"el\":\"1\"}",
+                             "{\"t\":\"call\",\"el\":1.5}", "{\"t\":\"call\",\"el\":-1}"}) {
+        ASSERT_TRUE(page.SendText(text));
+        EXPECT_TRUE(error(0)) << text;
+    }
+    ASSERT_TRUE(page.SendBinary(std::string(24, '\1')));
+    EXPECT_TRUE(error(0));
+
+    ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 99}, {"id", 1}, {"m", "GetToolBarVisible"}, {"a", Json::array()}}));
+    EXPECT_TRUE(error(99));
+    ASSERT_TRUE(page.Send({{"t", "nonsense"}, {"el", 1}}));
+    EXPECT_TRUE(error(1));
+    ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 1}, {"id", "7"}, {"m", "GetToolBarVisible"}, {"a", Json::array()}}));
+    EXPECT_TRUE(error(1));
+    ASSERT_TRUE(page.Send({{"t", "mouse"}, {"el", 1}, {"e", "click"}, {"x", 1}, {"y", 1}}));
+    EXPECT_TRUE(error(1));
+
+    EXPECT_FALSE(page.Closed());
+    std::optional<Json> answer = page.Call(1, "GetToolBarVisible", Json::array());
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(answer->contains("v")) << answer->dump();
+
+    // Only a message over the size limit ends the connection.
+    page.SendText(std::string(1048577, ' '));  // may fail half written: the server stops reading it
+    page.WaitText([](const Json&) { return false; });
+    EXPECT_TRUE(page.Closed());
+    EXPECT_EQ(page.CloseCode(), 1009);
+}
+
+TEST_F(HostServer, SixteenElementsAtMostAndDestroyFreesOne) {
+    Page page(port_);
+    ASSERT_TRUE(page.Connected());
+    for (int element = 1; element <= 16; ++element)
+        ASSERT_TRUE(page.Send({{"t", "create"}, {"el", element}, {"clsid", kControlClsid}, {"w", 64}, {"h", 64}}));
+    for (int element = 1; element <= 16; ++element) {
+        std::optional<Json> created = page.WaitType("created", element);
+        ASSERT_TRUE(created) << element;
+    }
+    std::optional<Json> seventeenth = page.Create(17, {{"clsid", kControlClsid}});
+    ASSERT_TRUE(seventeenth);
+    EXPECT_EQ((*seventeenth)["t"], "error");
+
+    ASSERT_TRUE(page.Send({{"t", "destroy"}, {"el", 5}}));
+    EXPECT_TRUE(page.WaitType("destroyed", 5));
+    ASSERT_TRUE(page.Send({{"t", "call"}, {"el", 5}, {"id", 1}, {"m", "GetToolBarVisible"}, {"a", Json::array()}}));
+    EXPECT_TRUE(page.WaitType("error", 5));
+
+    std::optional<Json> instead = page.Create(17, {{"clsid", kControlClsid}});
+    ASSERT_TRUE(instead);
+    EXPECT_EQ((*instead)["t"], "created");
+    EXPECT_TRUE(page.Call(16, "GetToolBarVisible", Json::array()));
+}
+
+TEST_F(HostServer, ClosingThePageReleasesEveryControl) {
+    auto canUnloadNow = Export<DllCanUnloadNowFunction>("DllCanUnloadNow");
+    ASSERT_NE(canUnloadNow, nullptr);
+    {
+        Page page(port_);
+        ASSERT_TRUE(page.Connected());
+        ASSERT_EQ((*page.Create(1, {{"clsid", kControlClsid}}))["t"], "created");
+        ASSERT_EQ((*page.Create(2, {{"clsid", kControlClsid}}))["t"], "created");
+        ASSERT_TRUE(ShowEmptyDesk(page, 1));
+        ASSERT_TRUE(page.WaitBinary());
+        EXPECT_NE(canUnloadNow(), S_OK);
+    }
+    // The container keeps its class factory while it runs; once it has
+    // stopped, nothing of the server may be left alive.
+    StopServer();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (canUnloadNow() != S_OK && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(HostServer, UpgradeNeedsOurHostAndAnAllowedOrigin) {
+    const std::string own = "http://127.0.0.1:" + std::to_string(port_);
+    EXPECT_EQ(Fetch(port_, Upgrade(port_, "", own)).status, 101u);
+    EXPECT_EQ(Fetch(port_, Upgrade(port_, "localhost:" + std::to_string(port_), "http://localhost:" + std::to_string(port_))).status,
+              101u);
+
+    for (const std::string& origin : {std::string("http://evil.example"), std::string("null"), std::string(),
+                                      "https://127.0.0.1:" + std::to_string(port_),
+                                      "http://127.0.0.1:" + std::to_string(port_ + 1)})
+        EXPECT_EQ(Fetch(port_, Upgrade(port_, "", origin)).status, 403u) << origin;
+
+    for (const std::string& host : {"evil.example:" + std::to_string(port_),
+                                    "127.0.0.1.evil.example:" + std::to_string(port_),
+                                    "127.0.0.1:" + std::to_string(port_ + 1), std::string("127.0.0.1")})
+        EXPECT_EQ(Fetch(port_, Upgrade(port_, host, own)).status, 421u) << host;
+
+    EXPECT_EQ(Fetch(port_, Upgrade(port_, "", own, "/other")).status, 404u);
+
+    // And a page of another origin cannot connect at all.
+    Page foreign(port_, "http://evil.example");
+    EXPECT_FALSE(foreign.Connected());
+}
+
+TEST_F(HostServer, ServesOnlyTheElementScriptAndTheDemo) {
+    HttpAnswer script = Fetch(port_, Get(port_, "/zov.js"));
+    EXPECT_EQ(script.status, 200u);
+    EXPECT_EQ(script.body, "// the element script\n");
+    EXPECT_EQ(script.headers[http::field::content_type].substr(0, 15), "text/javascript");
+
+    HttpAnswer demo = Fetch(port_, Get(port_, "/demo/"));
+    EXPECT_EQ(demo.status, 200u);
+    EXPECT_EQ(demo.body, "<!doctype html><title>demo</title>\n");
+    EXPECT_EQ(Fetch(port_, Get(port_, "/demo/index.html?x=1")).status, 200u);
+    HttpAnswer root = Fetch(port_, Get(port_, "/"));
+    EXPECT_EQ(root.status, 302u);
+    EXPECT_EQ(root.headers[http::field::location], "/demo/");
+
+    for (const char* target : {"/demo/../x", "/demo/..%2fx", "/demo/%2e%2e/x", "/demo//x", "/demo/.hidden",
+                               "/node_modules/x", "/x", "/zov.js/", "/web/zov.js", "/demo/..\\x"})
+        EXPECT_EQ(Fetch(port_, Get(port_, target)).status, 404u) << target;
+
+    http::request<http::empty_body> rebound = Get(port_, "/zov.js");
+    rebound.set(http::field::host, "evil.example:" + std::to_string(port_));
+    EXPECT_EQ(Fetch(port_, rebound).status, 421u);
+}
+
+}  // namespace
+}  // namespace zov::host
