@@ -23,6 +23,17 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// One item of a list the page gave, opened at its first page.
+DisplayFile ListedFile(std::wstring path, std::wstring caption = {}, std::wstring documentId = {}, bool flag = false) {
+    DisplayFile file;
+    file.path = std::move(path);
+    file.openPage = 1;
+    file.caption = std::move(caption);
+    file.documentId = std::move(documentId);
+    file.flag = flag;
+    return file;
+}
+
 // A name read from a server that may be used as one file name in a folder
 // of ours: no separators, no way up.
 bool IsPlainFileName(std::wstring_view name) {
@@ -47,12 +58,8 @@ void CZOVuvazaRCtrl::SetFiles(const std::wstring& list) {
         if (!viewer)
             return;
         DisplayFileList files;
-        for (std::wstring& path : SplitList(list, kAngleSeparators)) {
-            DisplayFile file;
-            file.path = std::move(path);
-            file.openPage = 1;
-            files.push_back(std::move(file));
-        }
+        for (std::wstring& path : SplitList(list, kAngleSeparators))
+            files.push_back(ListedFile(std::move(path)));
         LoadList(std::move(files));
     } catch (...) {
     }
@@ -178,15 +185,8 @@ std::int32_t CZOVuvazaRCtrl::eValueSetFiles(const std::wstring& paths, const std
                 std::wstring id = idList.Next().value_or(L"");
                 std::wstring caption = captionList.Next().value_or(L"");
                 std::wstring flag = flagList.Next().value_or(L"");
-                if (path->size() < 2)
-                    continue;
-                DisplayFile file;
-                file.path = std::move(*path);
-                file.openPage = 1;
-                file.caption = std::move(caption);
-                file.documentId = std::move(id);
-                file.flag = flag == L"1";
-                files.push_back(std::move(file));
+                if (path->size() >= 2)
+                    files.push_back(ListedFile(std::move(*path), std::move(caption), std::move(id), flag == L"1"));
             }
         } else if (systemName == L"Folder") {
             ListTokenizer pathList(paths, kAngleSeparators);
@@ -208,13 +208,8 @@ std::int32_t CZOVuvazaRCtrl::eValueSetFiles(const std::wstring& paths, const std
                     break;
                 skip(captionList);
                 std::wstring caption = captionList.Next().value_or(L"");
-                if (path->size() < 2)
-                    continue;
-                DisplayFile file;
-                file.path = std::move(*path);
-                file.openPage = 1;
-                file.caption = std::move(caption);
-                files.push_back(std::move(file));
+                if (path->size() >= 2)
+                    files.push_back(ListedFile(std::move(*path), std::move(caption)));
             }
         }
         LoadList(std::move(files));
@@ -310,13 +305,8 @@ void CZOVuvazaRCtrl::SetFolderFiles(const std::wstring& folder, const std::wstri
             base.pop_back();
         const wchar_t separator = StartsWith(base, L"http") ? L'/' : L'\\';
         DisplayFileList files;
-        for (std::wstring& name : SplitList(names, kBarSeparators)) {
-            DisplayFile file;
-            file.path = base + separator + name;
-            file.openPage = 1;
-            file.caption = std::move(name);
-            files.push_back(std::move(file));
-        }
+        for (std::wstring& name : SplitList(names, kBarSeparators))
+            files.push_back(ListedFile(base + separator + name, name));
         LoadList(std::move(files));
     } catch (...) {
     }
@@ -449,11 +439,7 @@ void CZOVuvazaRCtrl::SetFileList(const std::wstring& listUrl, const std::wstring
             // A blank line names no file (it would name the folder itself).
             if (name.empty())
                 continue;
-            DisplayFile file;
-            file.path = base + L"/" + name;
-            file.openPage = 1;
-            file.caption = name;
-            files.push_back(std::move(file));
+            files.push_back(ListedFile(base + L"/" + name, name));
             // The list's notes are fetched afresh; a name that is no plain
             // file name must not reach outside the notes folder.
             if (IsPlainFileName(name))

@@ -362,17 +362,7 @@ bool WebWindow::GetScrollInfo(int bar, SCROLLINFO& info) const {
     if (bar != SB_HORZ && bar != SB_VERT)
         return false;
     std::lock_guard lock(mutex_);
-    const SCROLLINFO& stored = bars_[bar];
-    if (info.fMask & SIF_RANGE) {
-        info.nMin = stored.nMin;
-        info.nMax = stored.nMax;
-    }
-    if (info.fMask & SIF_PAGE)
-        info.nPage = stored.nPage;
-    if (info.fMask & SIF_POS)
-        info.nPos = stored.nPos;
-    if (info.fMask & SIF_TRACKPOS)
-        info.nTrackPos = stored.nTrackPos;
+    ReadScrollInfo(bars_[bar], info);
     return true;
 }
 
@@ -384,15 +374,7 @@ void WebWindow::SetScrollInfo(int bar, const SCROLLINFO& info, bool) {
         std::lock_guard lock(mutex_);
         SCROLLINFO& stored = bars_[bar];
         const SCROLLINFO before = stored;
-        if (info.fMask & SIF_RANGE) {
-            stored.nMin = info.nMin;
-            stored.nMax = info.nMax;
-        }
-        if (info.fMask & SIF_PAGE)
-            stored.nPage = info.nPage;
-        if (info.fMask & SIF_POS)
-            stored.nPos = info.nPos;
-        ClampScrollPosition(stored);
+        ApplyScrollInfo(stored, info);
         if (barsSent_[bar] && before.nMin == stored.nMin && before.nMax == stored.nMax &&
             before.nPage == stored.nPage && before.nPos == stored.nPos)
             return;

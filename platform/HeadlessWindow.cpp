@@ -320,39 +320,14 @@ void HeadlessWindow::Present(const FrameView& frame, const RECT* part) {
 
 bool HeadlessWindow::GetScrollInfo(int bar, SCROLLINFO& info) const {
     std::lock_guard<std::mutex> guard(mutex_);
-    const SCROLLINFO& held = bars_[bar == SB_VERT].info;
-    if (info.fMask & SIF_RANGE) {
-        info.nMin = held.nMin;
-        info.nMax = held.nMax;
-    }
-    if (info.fMask & SIF_PAGE)
-        info.nPage = held.nPage;
-    if (info.fMask & SIF_POS)
-        info.nPos = held.nPos;
-    if (info.fMask & SIF_TRACKPOS)
-        info.nTrackPos = held.nTrackPos;
+    ReadScrollInfo(bars_[bar == SB_VERT].info, info);
     return true;
 }
 
 void HeadlessWindow::SetScrollInfo(int bar, const SCROLLINFO& info, bool) {
     std::lock_guard<std::mutex> guard(mutex_);
     Bar& held = bars_[bar == SB_VERT];
-    if (info.fMask & SIF_RANGE) {
-        held.info.nMin = info.nMin;
-        held.info.nMax = info.nMax;
-    }
-    if (info.fMask & SIF_PAGE)
-        held.info.nPage = info.nPage;
-    if (info.fMask & SIF_POS)
-        held.info.nPos = info.nPos;
-    // The page never exceeds the range, and the position stays where the
-    // thumb can be.
-    std::int64_t range = static_cast<std::int64_t>(held.info.nMax) - held.info.nMin + 1;
-    if (range < 0)
-        range = 0;
-    if (held.info.nPage > range)
-        held.info.nPage = static_cast<std::uint32_t>(range);
-    ClampScrollPosition(held.info);
+    ApplyScrollInfo(held.info, info);
     ++held.setCount;
 }
 

@@ -10,4 +10,34 @@ void ClampScrollPosition(SCROLLINFO& info) {
     info.nPos = static_cast<std::int32_t>(std::clamp<std::int64_t>(info.nPos, info.nMin, highest));
 }
 
+void ReadScrollInfo(const SCROLLINFO& held, SCROLLINFO& info) {
+    if (info.fMask & SIF_RANGE) {
+        info.nMin = held.nMin;
+        info.nMax = held.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        info.nPage = held.nPage;
+    if (info.fMask & SIF_POS)
+        info.nPos = held.nPos;
+    if (info.fMask & SIF_TRACKPOS)
+        info.nTrackPos = held.nTrackPos;
+}
+
+void ApplyScrollInfo(SCROLLINFO& held, const SCROLLINFO& info) {
+    if (info.fMask & SIF_RANGE) {
+        held.nMin = info.nMin;
+        held.nMax = info.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        held.nPage = info.nPage;
+    if (info.fMask & SIF_POS)
+        held.nPos = info.nPos;
+    std::int64_t range = static_cast<std::int64_t>(held.nMax) - held.nMin + 1;
+    if (range < 0)
+        range = 0;
+    if (held.nPage > range)
+        held.nPage = static_cast<std::uint32_t>(range);
+    ClampScrollPosition(held);
+}
+
 }  // namespace zov

@@ -101,5 +101,10 @@ public:
 // Moves `info.nPos` into the range a scroll bar allows, as the window system
 // does when a position is set: from nMin to nMax - max(nPage - 1, 0).
 void ClampScrollPosition(SCROLLINFO& info);
+// What a window does with a bar's fields: GetScrollInfo copies those that
+// `info.fMask` names out of `held`; SetScrollInfo copies them in, keeps the
+// page within the range and the position where the thumb can be.
+void ReadScrollInfo(const SCROLLINFO& held, SCROLLINFO& info);
+void ApplyScrollInfo(SCROLLINFO& held, const SCROLLINFO& info);
 
 }  // namespace zov

@@ -300,8 +300,9 @@ TEST_F(BareControlTest, EveryMethodBeforeSetUpGivesItsNeutralValue) {
         Variant result = Call(member.name, Neutral(member), &hr);
         EXPECT_EQ(hr, S_OK) << member.name;
         EXPECT_EQ(result.Type(), member.result) << member.name;
-        if (auto it = expected.find(member.name); it != expected.end())
+        if (auto it = expected.find(member.name); it != expected.end()) {
             EXPECT_EQ(result, it->second) << member.name;
+        }
     }
     auto* control = static_cast<CZOVuvazaRCtrl*>(ole_->Client());
     EXPECT_EQ(control->Viewer(), nullptr);
