@@ -272,6 +272,9 @@ std::int32_t CZOVuvazaRCtrl::SetUp(const std::wstring& language, const std::wstr
         SetPreviewFolder(previewFolder);
         viewer->SetPreviewLogContext(loginId);
         setupDone = true;
+        // The empty desk shows at once, in its colour, before any list.
+        if (window)
+            window->Invalidate(false);
         return viewer->InstanceId();
     } catch (...) {
         return 0;
