@@ -16,16 +16,6 @@ void AppendEscaped(std::string& out, unsigned char byte) {
     out += kHex[byte & 0x0F];
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ValidUtf8(std::string_view bytes) {
     // Decoding and encoding again gives the same bytes only when they were
     // valid UTF-8 to begin with.
@@ -65,8 +55,8 @@ std::string PercentDecode(std::string_view text, bool* sawPercent) {
         if (text[i] == '%') {
             if (sawPercent)
                 *sawPercent = true;
-            if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-                out += static_cast<char>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2]));
+            if (i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
+                out += static_cast<char>(HexDigitValue(text[i + 1]) << 4 | HexDigitValue(text[i + 2]));
                 i += 2;
                 continue;
             }

@@ -20,4 +20,7 @@ std::string ToCp932(std::wstring_view text);
 // Bytes that are no code page 932 character become U+FFFD.
 std::wstring FromCp932(std::string_view bytes);
 
+// The value of one hexadecimal digit of either case, -1 for anything else.
+int HexDigitValue(char c);
+
 }  // namespace zov

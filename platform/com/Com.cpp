@@ -1,5 +1,7 @@
 #include "platform/com/Com.h"
 
+#include "platform/Encoding.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,21 +9,11 @@ namespace zov {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads `digits` hexadecimal digits at `text[at]`; false on anything else.
 bool ReadHex(std::string_view text, std::size_t at, int digits, std::uint32_t& value) {
     value = 0;
     for (int i = 0; i < digits; ++i) {
-        int digit = HexDigit(text[at + static_cast<std::size_t>(i)]);
+        int digit = HexDigitValue(text[at + static_cast<std::size_t>(i)]);
         if (digit < 0)
             return false;
         value = value * 16 + static_cast<std::uint32_t>(digit);
