@@ -3,6 +3,7 @@
 // replaced; those that change the picture post a command and return.
 #include "control/ModuleSettings.h"
 #include "control/StartupArgs.h"
+#include "control/ViewerSetup.h"
 #include "control/ZOVuvazaRCtrl.h"
 #include "docs/Download.h"
 #include "docs/FolderListing.h"
@@ -11,7 +12,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "platform/TextFile.h"
-#include "viewer/ZAZViewer.h"
 
 namespace zov {
 
@@ -81,40 +81,40 @@ void CZOVuvazaRCtrl::SetPreviewFolder(const std::wstring& list) {
 }
 
 void CZOVuvazaRCtrl::FlipRight() {
-    Post(kCommandFlipPrevious);
+    PostCommand(kCommandFlipPrevious);
 }
 void CZOVuvazaRCtrl::FlipLeft() {
-    Post(kCommandFlipNext);
+    PostCommand(kCommandFlipNext);
 }
 void CZOVuvazaRCtrl::FlipRight2() {
-    Post(kCommandFlipPrevious10);
+    PostCommand(kCommandFlipPrevious10);
 }
 void CZOVuvazaRCtrl::FlipLeft2() {
-    Post(kCommandFlipNext10);
+    PostCommand(kCommandFlipNext10);
 }
 void CZOVuvazaRCtrl::FlipRightClose() {
-    Post(kCommandFlipPrevious10);
+    PostCommand(kCommandFlipPrevious10);
 }
 void CZOVuvazaRCtrl::FlipLeftClose() {
-    Post(kCommandFlipNext10);
+    PostCommand(kCommandFlipNext10);
 }
 void CZOVuvazaRCtrl::ZoomDown() {
-    Post(kCommandZoomDown);
+    PostCommand(kCommandZoomDown);
 }
 void CZOVuvazaRCtrl::ScaleUp() {
-    Post(kCommandScaleUp);
+    PostCommand(kCommandScaleUp);
 }
 void CZOVuvazaRCtrl::ScaleDown() {
-    Post(kCommandScaleDown);
+    PostCommand(kCommandScaleDown);
 }
 void CZOVuvazaRCtrl::CompleteOpenPage() {
-    Post(kCommandCompleteOpenPage);
+    PostCommand(kCommandCompleteOpenPage);
 }
 void CZOVuvazaRCtrl::UnCompleteOpenPage() {
-    Post(kCommandUnCompleteOpenPage);
+    PostCommand(kCommandUnCompleteOpenPage);
 }
 void CZOVuvazaRCtrl::SingleOpenPage() {
-    Post(kCommandSingleOpenPage);
+    PostCommand(kCommandSingleOpenPage);
 }
 
 void CZOVuvazaRCtrl::FlipAuto() {
@@ -259,12 +259,7 @@ std::int32_t CZOVuvazaRCtrl::SetUp(const std::wstring& language, const std::wstr
         LockGuard guard(CommandLock());
         SetSystemName(systemName);
         japanese = language == L"ja";
-        if (!viewer) {
-            if (viewerFactory)
-                CreateViewer(viewerFactory);
-            else
-                CreateViewer([](CZOVuvazaRCtrl& owner) { return std::make_unique<ZAZViewer>(&owner); });
-        }
+        SetUpViewer(*this);
         if (!viewer)
             return 0;
         viewer->SetCheckboxesEnabled(checkboxes);

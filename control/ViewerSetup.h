@@ -1,5 +1,5 @@
-// Creating the control's viewer. The page's setup call does this; until the
-// scripting interface exists, the tests and tools call it directly.
+// Creating the control's viewer: the page's setup call does it, and so do the
+// tests and benchmarks that drive a viewer without a page.
 #pragma once
 
 namespace zov {

@@ -47,10 +47,6 @@ public:
     bool CreateViewer(const ViewerFactory& make);
     IViewer* Viewer() const { return viewer.get(); }
 
-    // How SetUp makes the viewer; the real viewer engine unless replaced
-    // (tests of the host alone give a recording viewer).
-    void SetViewerFactory(ViewerFactory make) { viewerFactory = std::move(make); }
-
     // Stops the worker and a running search, then deletes the viewer. The
     // control stays usable as a window; commands are no longer run.
     void ClearMemory();
@@ -154,12 +150,10 @@ private:
     void RestartTimer();
     // Hands a new list to the viewer (command lock held).
     void LoadList(DisplayFileList list);
-    void Post(std::int32_t code) { PostCommand(code); }
 
     // Owned; created by the first setup, deleted by ClearMemory. Replaced
     // only with the command lock held, so the worker reads it under that lock.
     std::unique_ptr<IViewer> viewer;
-    ViewerFactory viewerFactory;
     bool japanese = true;
     WindowHandle toolbar = 0;
     int toolbarMode = 0;  // 0 not synchronised, 1 desk, 2 a document zoomed
