@@ -1,8 +1,8 @@
 // Drawing a zoomed book: the open book at rest in full quality, and one
 // frame of a turning leaf drawn over a composite that is already there (what
 // the viewer does for every frame of a page turn).
-#include "docs/PreviewSettings.h"
-#include "render/Draw.h"
+#include "documents/PreviewSettings.h"
+#include "pixels/Draw.h"
 #include "render/ZAZObject.h"
 
 #include <benchmark/benchmark.h>

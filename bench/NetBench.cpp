@@ -1,8 +1,8 @@
 // Downloads and listings against a real nginx on loopback. The download is
 // measured against curl(1) fetching the same file (its own time_total, so
 // that starting the process is not counted against it).
-#include "docs/Download.h"
-#include "docs/FolderListing.h"
+#include "documents/Download.h"
+#include "documents/FolderListing.h"
 #include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 #include "tests/support/NginxServer.h"

@@ -1,7 +1,7 @@
 // The desk is cleared and captions are drawn for every frame: both must stay
 // far below the 8 ms timer period of the highest flip speed.
-#include "render/Draw.h"
-#include "render/TextStrip.h"
+#include "pixels/Draw.h"
+#include "pixels/TextStrip.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,9 +4,9 @@
 // the frames of a zoomed book: turning a leaf and zooming in.
 #include "control/ViewerSetup.h"
 #include "control/ZOVuvazaRCtrl.h"
-#include "docs/PageFileWriter.h"
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSettings.h"
+#include "documents/PageFileWriter.h"
+#include "documents/PreviewPaths.h"
+#include "documents/PreviewSettings.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/HeadlessWindow.h"

@@ -1,6 +1,6 @@
 // A page turn draws up to two warped pages per frame at the timer's pace;
 // each filter is measured against copying the bytes it writes.
-#include "render/PageWarp.h"
+#include "pixels/PageWarp.h"
 
 #include <benchmark/benchmark.h>
 

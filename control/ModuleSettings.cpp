@@ -1,7 +1,7 @@
 #include "control/ModuleSettings.h"
 
-#include "docs/PreviewSettings.h"
-#include "render/PixelBuffer.h"
+#include "documents/PreviewSettings.h"
+#include "pixels/PixelBuffer.h"
 
 #include <cwchar>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "docs/DisplayFile.h"
+#include "documents/DisplayFile.h"
 
 namespace zov {
 

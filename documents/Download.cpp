@@ -1,7 +1,7 @@
-#include "docs/Download.h"
+#include "documents/Download.h"
 
-#include "docs/PreviewSettings.h"
-#include "docs/UrlText.h"
+#include "documents/PreviewSettings.h"
+#include "documents/UrlText.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"

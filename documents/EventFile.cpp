@@ -1,4 +1,4 @@
-#include "docs/EventFile.h"
+#include "documents/EventFile.h"
 
 #include "platform/DataFolder.h"
 #include "platform/FileSystem.h"

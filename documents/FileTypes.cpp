@@ -1,6 +1,6 @@
-#include "docs/FileTypes.h"
+#include "documents/FileTypes.h"
 
-#include "docs/PreviewSettings.h"
+#include "documents/PreviewSettings.h"
 
 #include <cwctype>
 

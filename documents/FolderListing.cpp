@@ -1,7 +1,7 @@
-#include "docs/FolderListing.h"
+#include "documents/FolderListing.h"
 
-#include "docs/Download.h"
-#include "docs/UrlText.h"
+#include "documents/Download.h"
+#include "documents/UrlText.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/HostWindow.h"

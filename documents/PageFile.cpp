@@ -1,6 +1,6 @@
-#include "docs/PageFile.h"
+#include "documents/PageFile.h"
 
-#include "docs/PageImagePools.h"
+#include "documents/PageImagePools.h"
 #include "platform/Locks.h"
 #include "platform/image/ImageDecoder.h"
 

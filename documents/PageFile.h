@@ -19,7 +19,7 @@
 #pragma once
 
 #include "platform/BinaryFile.h"
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "docs/PageFileWriter.h"
+#include "documents/PageFileWriter.h"
 
-#include "docs/PageFile.h"
+#include "documents/PageFile.h"
 #include "platform/FileSystem.h"
 
 namespace zov {

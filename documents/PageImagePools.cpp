@@ -1,4 +1,4 @@
-#include "docs/PageImagePools.h"
+#include "documents/PageImagePools.h"
 
 #include "platform/Locks.h"
 

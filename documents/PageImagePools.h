@@ -3,7 +3,7 @@
 // separate pools: image 2 blocks are few and large and at most 50 are kept.
 #pragma once
 
-#include "render/BlockPool.h"
+#include "pixels/BlockPool.h"
 
 #include <cstdint>
 #include <vector>

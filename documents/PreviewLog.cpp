@@ -1,7 +1,7 @@
-#include "docs/PreviewLog.h"
+#include "documents/PreviewLog.h"
 
-#include "docs/PreviewSettings.h"
-#include "docs/UrlText.h"
+#include "documents/PreviewSettings.h"
+#include "documents/UrlText.h"
 #include "platform/Encoding.h"
 #include "platform/HostWindow.h"
 #include "platform/net/HttpClient.h"

@@ -1,4 +1,4 @@
-#include "docs/PreviewPaths.h"
+#include "documents/PreviewPaths.h"
 
 #include "platform/DataFolder.h"
 

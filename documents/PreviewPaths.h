@@ -3,7 +3,7 @@
 // Paths are built with '\' separators; URLs get '/' when they are fetched.
 #pragma once
 
-#include "docs/PreviewSettings.h"
+#include "documents/PreviewSettings.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "docs/PreviewSettings.h"
+#include "documents/PreviewSettings.h"
 
 #include <mutex>
 

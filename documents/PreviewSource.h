@@ -4,8 +4,8 @@
 // away; it takes the settings as they are when it is made.
 #pragma once
 
-#include "docs/PreviewSettings.h"
-#include "render/PixelBuffer.h"
+#include "documents/PreviewSettings.h"
+#include "pixels/PixelBuffer.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "docs/Upload.h"
+#include "documents/Upload.h"
 
-#include "docs/UrlText.h"
+#include "documents/UrlText.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/net/HttpClient.h"

@@ -1,4 +1,4 @@
-#include "docs/UrlText.h"
+#include "documents/UrlText.h"
 
 #include "platform/Encoding.h"
 

@@ -1,16 +1,16 @@
-// The container's server: HTTP for the element script and the pages,
-// WebSocket for the elements. Listens on the loopback address only.
+// What every session of the container shares: its configuration, the origins
+// it admits, the control servers it loads, the open connections and the
+// threads on which elements' windows end. Sessions run on the io threads;
+// everything here that they change is behind one mutex.
 #pragma once
 
 #include "host/Security.h"
 #include "host/ServerLoader.h"
 
-#include <boost/asio/io_context.hpp>
-
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,6 +33,7 @@ struct Limits {
 struct HostConfig {
     std::uint16_t port = kDefaultPort;
     std::vector<std::string> allowOrigins;
+    // The folder with the element script (zov.js and its source map) and demo/.
     std::filesystem::path webRoot;
     // A folder with the demo documents in corpus/ and their previews in
     // previews/; served to the demo page as /demo/corpus.json.
@@ -44,55 +45,55 @@ struct HostConfig {
 };
 
 class WebWindow;
-class Listener;
 
-// A page's connection, as the server closes it when stopping.
+// A page's connection, as the container closes it when stopping.
 class Connection {
 public:
     virtual ~Connection() = default;
     virtual void Shutdown() = 0;
 };
 
-class Server {
+class SharedState {
 public:
-    Server(boost::asio::io_context& io, HostConfig config);
-    ~Server();
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    // Binds 127.0.0.1 and starts accepting; false with `error` set when the
-    // port cannot be had. Port 0 takes a free one.
-    bool Listen(std::string& error);
-    std::uint16_t Port() const { return port_; }
-    // Stops accepting and closes every connection; their controls are
-    // destroyed on reaper threads, which Wait joins.
-    void Stop();
-    void Wait();
+    explicit SharedState(HostConfig config);
+    // Joins the reapers still running.
+    ~SharedState();
+    SharedState(const SharedState&) = delete;
+    SharedState& operator=(const SharedState&) = delete;
 
     const HostConfig& Config() const { return config_; }
+    // The port the listener got; the origins allowed follow it. False with
+    // `error` set when a configured origin is not one.
+    bool SetPort(std::uint16_t port, std::string& error);
+    std::uint16_t Port() const { return port_; }
     const OriginPolicy& Origins() const { return origins_; }
     ServerLoader& Loader() { return loader_; }
     // The speed menu command for the configured speed, 0 when none.
     std::uint32_t SpeedCommand() const;
 
+    // Counts a new connection in, or refuses it over the limit.
+    bool AdmitConnection(const std::shared_ptr<Connection>& connection);
+    void ConnectionClosed();
+    // Closes every connection still open; their controls go to reapers.
+    void ShutdownConnections();
+
     // Destroys `windows` one after the other on a thread of their own, then
     // runs `done` there.
     void Reap(std::vector<std::shared_ptr<WebWindow>> windows, std::function<void()> done);
-    bool AdmitConnection(const std::shared_ptr<Connection>& connection);
-    void ConnectionClosed();
+    // Joins every reaper started so far.
+    void WaitForReapers();
 
 private:
-    boost::asio::io_context& io_;
     HostConfig config_;
+    // Written once by SetPort before the listener accepts, read by sessions after.
+    std::uint16_t port_ = 0;
     OriginPolicy origins_;
     ServerLoader loader_;
-    std::uint16_t port_ = 0;
-    std::shared_ptr<Listener> listener_;
     struct Reaper {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
     };
-    std::mutex reapersMutex_;
+    std::mutex mutex_;  // guards reapers_, connections_ and connectionCount_
     std::vector<Reaper> reapers_;
     std::vector<std::weak_ptr<Connection>> connections_;
     std::size_t connectionCount_ = 0;

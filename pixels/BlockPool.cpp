@@ -1,4 +1,4 @@
-#include "render/BlockPool.h"
+#include "pixels/BlockPool.h"
 
 #include <cstdlib>
 #include <utility>

@@ -4,7 +4,7 @@
 // half-open: right and bottom are not drawn.
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 namespace zov {
 

@@ -5,7 +5,7 @@
 // box or bilinear filtering (weights in 7-bit fixed point, 128 = 1.0).
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
-#include "render/BlockPool.h"
+#include "pixels/BlockPool.h"
 
 #include <algorithm>
 #include <atomic>

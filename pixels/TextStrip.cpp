@@ -1,8 +1,8 @@
-#include "render/TextStrip.h"
+#include "pixels/TextStrip.h"
 
 #include "platform/Encoding.h"
 #include "platform/Locks.h"
-#include "render/Draw.h"
+#include "pixels/Draw.h"
 
 #include <pango/pangocairo.h>
 

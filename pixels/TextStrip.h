@@ -2,7 +2,7 @@
 // text of sticky notes. A strip is opaque: it replaces the pixels it covers.
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 #include <string_view>
 

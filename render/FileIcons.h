@@ -3,7 +3,7 @@
 // built-in icon.
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 #include <memory>
 #include <string_view>

@@ -1,8 +1,8 @@
 #include "render/PageCache.h"
 
-#include "docs/Download.h"
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSource.h"
+#include "documents/Download.h"
+#include "documents/PreviewPaths.h"
+#include "documents/PreviewSource.h"
 #include "platform/FileSystem.h"
 #include "platform/Handshake.h"
 #include "platform/Locks.h"

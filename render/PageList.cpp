@@ -1,9 +1,9 @@
 #include "render/PageList.h"
 
-#include "docs/PreviewSettings.h"
-#include "docs/PreviewSource.h"
+#include "documents/PreviewSettings.h"
+#include "documents/PreviewSource.h"
 #include "platform/Locks.h"
-#include "render/Draw.h"
+#include "pixels/Draw.h"
 #include "render/FileIcons.h"
 #include "render/PageCache.h"
 #include "render/Placeholders.h"

@@ -4,7 +4,7 @@
 // the process (resident: their pixels are never released).
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 namespace zov {
 

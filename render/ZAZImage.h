@@ -2,8 +2,8 @@
 // a small one for overview and a large one for reading.
 #pragma once
 
-#include "render/PageWarp.h"
-#include "render/PixelBuffer.h"
+#include "pixels/PageWarp.h"
+#include "pixels/PixelBuffer.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "render/ZAZObject.h"
 
-#include "docs/FileTypes.h"
-#include "docs/PreviewSettings.h"
+#include "documents/FileTypes.h"
+#include "documents/PreviewSettings.h"
 #include "platform/Locks.h"
 #include "render/PageCache.h"
 #include "render/PageList.h"

@@ -3,7 +3,7 @@
 // painted, and the hit tests for clicks on it.
 #pragma once
 
-#include "render/PageWarp.h"
+#include "pixels/PageWarp.h"
 #include "render/ZAZImage.h"
 #include "render/ZAZLayout.h"
 

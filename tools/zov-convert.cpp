@@ -8,7 +8,7 @@
 //
 // Exit status: 0 when every document was converted (or needed nothing),
 // 1 when any failed, 2 for a usage error.
-#include "docs/FileTypes.h"
+#include "documents/FileTypes.h"
 #include "platform/Encoding.h"
 #include "tools/convert/Converter.h"
 

@@ -7,11 +7,11 @@
 //
 // Exit status: 0 when what was asked for was found, 1 when it was not (no
 // page file, no preview, no listing), 2 for a usage error.
-#include "docs/FileTypes.h"
-#include "docs/FolderListing.h"
-#include "docs/PageFile.h"
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSource.h"
+#include "documents/FileTypes.h"
+#include "documents/FolderListing.h"
+#include "documents/PageFile.h"
+#include "documents/PreviewPaths.h"
+#include "documents/PreviewSource.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"

@@ -3,7 +3,7 @@
 #include "viewer/ZAZViewer.h"
 
 #include "platform/Locks.h"
-#include "render/Draw.h"
+#include "pixels/Draw.h"
 
 #include <algorithm>
 

@@ -2,13 +2,13 @@
 // the book has been still for a while and drawn over its preview pages.
 #include "viewer/ZAZViewer.h"
 
-#include "docs/FileTypes.h"
-#include "docs/PageFile.h"
-#include "docs/PreviewSettings.h"
-#include "docs/PreviewSource.h"
+#include "documents/FileTypes.h"
+#include "documents/PageFile.h"
+#include "documents/PreviewSettings.h"
+#include "documents/PreviewSource.h"
 #include "platform/Handshake.h"
 #include "platform/Locks.h"
-#include "render/PageWarp.h"
+#include "pixels/PageWarp.h"
 
 #include <algorithm>
 #include <chrono>

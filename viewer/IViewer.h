@@ -3,7 +3,7 @@
 // built and tested on its own.
 #pragma once
 
-#include "docs/DisplayFile.h"
+#include "documents/DisplayFile.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>

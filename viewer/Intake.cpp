@@ -3,9 +3,9 @@
 // desk shows quickly and grows richer.
 #include "viewer/ZAZViewer.h"
 
-#include "docs/Download.h"
-#include "docs/FileTypes.h"
-#include "docs/PreviewSource.h"
+#include "documents/Download.h"
+#include "documents/FileTypes.h"
+#include "documents/PreviewSource.h"
 #include "platform/Locks.h"
 #include "render/PageCache.h"
 #include "render/PageList.h"

@@ -2,8 +2,8 @@
 // desk or the zoomed book, and stepping the zoom to a neighbouring book.
 #include "viewer/ZAZViewer.h"
 
-#include "docs/PreviewLog.h"
-#include "docs/PreviewSettings.h"
+#include "documents/PreviewLog.h"
+#include "documents/PreviewSettings.h"
 #include "platform/Locks.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // the zoomed book, panning it by dragging, and the wheel.
 #include "viewer/ZAZViewer.h"
 
-#include "docs/EventFile.h"
-#include "docs/PreviewLog.h"
-#include "docs/PreviewSettings.h"
+#include "documents/EventFile.h"
+#include "documents/PreviewLog.h"
+#include "documents/PreviewSettings.h"
 #include "platform/Locks.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 #include "viewer/ZAZViewer.h"
 
 #include "platform/Locks.h"
-#include "render/Draw.h"
+#include "pixels/Draw.h"
 #include "render/PageCache.h"
-#include "render/TextStrip.h"
+#include "pixels/TextStrip.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "viewer/ZAZViewer.h"
 
-#include "docs/PreviewSource.h"
+#include "documents/PreviewSource.h"
 #include "platform/Locks.h"
 #include "render/PageCache.h"
 

@@ -10,9 +10,9 @@
 // the buffer lock the back buffer.
 #pragma once
 
-#include "docs/DisplayFile.h"
+#include "documents/DisplayFile.h"
 #include "platform/Handshake.h"
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 #include "render/ZAZLayout.h"
 #include "render/ZAZObject.h"
 #include "viewer/IViewer.h"

@@ -1,5 +1,5 @@
-#include "docs/Download.h"
-#include "docs/PreviewSettings.h"
+#include "documents/Download.h"
+#include "documents/PreviewSettings.h"
 #include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"

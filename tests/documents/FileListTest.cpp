@@ -1,5 +1,5 @@
-#include "docs/DisplayFile.h"
-#include "docs/FileTypes.h"
+#include "documents/DisplayFile.h"
+#include "documents/FileTypes.h"
 
 #include <gtest/gtest.h>
 

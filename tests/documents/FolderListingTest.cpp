@@ -1,5 +1,5 @@
-#include "docs/FolderListing.h"
-#include "docs/UrlText.h"
+#include "documents/FolderListing.h"
+#include "documents/UrlText.h"
 #include "platform/Encoding.h"
 #include "platform/HeadlessWindow.h"
 #include "platform/net/HttpClient.h"

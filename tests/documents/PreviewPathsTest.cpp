@@ -1,5 +1,5 @@
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSource.h"
+#include "documents/PreviewPaths.h"
+#include "documents/PreviewSource.h"
 #include "platform/DataFolder.h"
 #include "tests/support/TempDataHome.h"
 

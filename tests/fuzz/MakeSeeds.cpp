@@ -1,7 +1,7 @@
 // Writes a small seed corpus for the fuzzers: page files of every version and
 // image type, with and without an extended header, and pictures of each format
 // the encoders can make.
-#include "docs/PageFileWriter.h"
+#include "documents/PageFileWriter.h"
 #include "platform/Encoding.h"
 #include "platform/image/ImageDecoder.h"
 

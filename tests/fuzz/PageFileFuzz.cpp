@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to every page file reader: none may crash, hang, read
 // out of bounds or allocate without bound.
-#include "docs/PageFile.h"
+#include "documents/PageFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -288,6 +288,7 @@ protected:
 
         const std::string web = Root() + "/web";
         WriteBytes("web/zov.js", "// the element script\n");
+        WriteBytes("web/zov.js.map", "{\"version\":3}");
         WriteBytes("web/demo/index.html", "<!doctype html><title>demo</title>\n");
         WriteBytes("web/x", "outside the demo\n");
         WriteBytes("web/node_modules/x", "a package\n");
@@ -661,6 +662,11 @@ TEST_F(HostServer, ServesOnlyTheElementScriptAndTheDemo) {
     EXPECT_EQ(script.status, 200u);
     EXPECT_EQ(script.body, "// the element script\n");
     EXPECT_EQ(script.headers[http::field::content_type].substr(0, 15), "text/javascript");
+    // The source map beside it, for the page author's debugger.
+    HttpAnswer map = Fetch(port_, Get(port_, "/zov.js.map"));
+    EXPECT_EQ(map.status, 200u);
+    EXPECT_EQ(map.body, "{\"version\":3}");
+    EXPECT_EQ(map.headers[http::field::content_type], "application/json");
 
     HttpAnswer demo = Fetch(port_, Get(port_, "/demo/"));
     EXPECT_EQ(demo.status, 200u);
@@ -671,7 +677,7 @@ TEST_F(HostServer, ServesOnlyTheElementScriptAndTheDemo) {
     EXPECT_EQ(root.headers[http::field::location], "/demo/");
 
     for (const char* target : {"/demo/../x", "/demo/..%2fx", "/demo/%2e%2e/x", "/demo//x", "/demo/.hidden",
-                               "/node_modules/x", "/x", "/zov.js/", "/web/zov.js", "/demo/..\\x"})
+                               "/node_modules/x", "/x", "/zov.js/", "/zov.js.map/", "/zov.map", "/web/zov.js", "/demo/..\\x"})
         EXPECT_EQ(Fetch(port_, Get(port_, target)).status, 404u) << target;
 
     http::request<http::empty_body> rebound = Get(port_, "/zov.js");

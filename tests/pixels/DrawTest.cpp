@@ -1,4 +1,4 @@
-#include "render/Draw.h"
+#include "pixels/Draw.h"
 
 #include <gtest/gtest.h>
 

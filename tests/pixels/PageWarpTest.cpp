@@ -1,4 +1,4 @@
-#include "render/PageWarp.h"
+#include "pixels/PageWarp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "render/BlockPool.h"
-#include "render/Draw.h"
-#include "render/PixelBuffer.h"
+#include "pixels/BlockPool.h"
+#include "pixels/Draw.h"
+#include "pixels/PixelBuffer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "render/TextStrip.h"
+#include "pixels/TextStrip.h"
 
 #include <gtest/gtest.h>
 

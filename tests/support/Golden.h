@@ -4,7 +4,7 @@
 // (changed pixels in red) into the build folder.
 #pragma once
 
-#include "render/PixelBuffer.h"
+#include "pixels/PixelBuffer.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#include "docs/PageFileWriter.h"
-#include "docs/PreviewPaths.h"
+#include "documents/PageFileWriter.h"
+#include "documents/PreviewPaths.h"
 #include "platform/FileSystem.h"
 #include "tests/support/NginxServer.h"
 #include "platform/Encoding.h"

@@ -1,6 +1,6 @@
 #include "tests/viewer/ViewerFixture.h"
 
-#include "docs/EventFile.h"
+#include "documents/EventFile.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,9 +1,9 @@
 #include "tools/convert/Converter.h"
 
-#include "docs/FileTypes.h"
-#include "docs/PageFileWriter.h"
-#include "docs/PreviewPaths.h"
-#include "docs/PreviewSource.h"
+#include "documents/FileTypes.h"
+#include "documents/PageFileWriter.h"
+#include "documents/PreviewPaths.h"
+#include "documents/PreviewSource.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/image/ImageDecoder.h"

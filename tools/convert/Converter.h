@@ -10,7 +10,7 @@
 // page text is one line of UTF-8; page file 1 carries the page list.
 #pragma once
 
-#include "docs/PreviewSettings.h"
+#include "documents/PreviewSettings.h"
 
 #include <optional>
 #include <string>
