@@ -20,7 +20,7 @@ void Usage() {
                  "  --port N             port on 127.0.0.1 (default %u; 0 picks a free one)\n"
                  "  --allow-origin O     also let pages of origin O (scheme://host[:port]) connect\n"
                  "  --data-dir DIR       the per-user data folder (registry, cache, notes)\n"
-                 "  --web DIR            the folder with zov.js and demo/ (default: the source tree's web/)\n"
+                 "  --web DIR            the folder with zov.js and demo/ (default: this build's web/)\n"
                  "  --demo DIR           serve the demo documents of DIR (corpus/ and previews/)\n"
                  "  --speed N            flip speed of every new viewer\n"
                  "  --open               open the demo page in the desktop browser\n",

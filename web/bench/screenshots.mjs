@@ -1,12 +1,12 @@
 // Pictures of the demo for the documentation: the desk with its books, and a zoomed
-// book in the middle of a turn. Written to docs/screenshots/ at the top of the tree.
+// book in the middle of a turn. Written to doc/screenshots/ at the top of the tree.
 import { mkdir } from 'node:fs/promises';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { startAll, probeSource, waitForRest } from '../tests/harness.mjs';
 
-const out = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..', 'docs', 'screenshots');
+const out = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..', 'doc', 'screenshots');
 const DESK = [0xc0, 0xc0, 0xc0];
 
 const stack = await startAll({ chromium, viewport: { width: 1280, height: 800, deviceScaleFactor: 1 } });

@@ -231,6 +231,48 @@ describe('the element', () => {
   });
 });
 
+describe('the element script', () => {
+  test('is one classic script with its source map beside it', SLOW, async () => {
+    const script = await fetch(stack.host.base + 'zov.js');
+    assert.equal(script.status, 200);
+    assert.match(script.headers.get('content-type'), /^text\/javascript/);
+    const text = await script.text();
+    // A module statement would make every classic <script> tag fail to load.
+    assert.doesNotMatch(text, /^\s*(import|export)\b/m);
+    assert.match(text, /\n\/\/# sourceMappingURL=zov\.js\.map\s*$/);
+
+    const map = await fetch(stack.host.base + 'zov.js.map');
+    assert.equal(map.status, 200);
+    const { sources, sourcesContent } = await map.json();
+    for (const module of ['index.js', 'viewer-element.js', 'connection.js', 'frames.js'])
+      assert.ok(sources.some((s) => s.endsWith('web/src/' + module)), `${module} in ${sources}`);
+    // The debugger shows the modules without fetching them: the container serves no sources.
+    assert.equal(sourcesContent.length, sources.length);
+    assert.ok(sourcesContent.every((c) => typeof c === 'string' && c.length > 0));
+  });
+
+  test('a second copy of the script on a page changes nothing', SLOW, async () => {
+    const page = await stack.context.newPage();
+    const errors = [];
+    page.on('pageerror', (err) => errors.push(err));
+    try {
+      await page.goto(stack.host.base + 'demo/?files=0');
+      await page.evaluate(() => document.querySelector('zov-viewer').ready);
+      const before = await page.evaluate(() => window.ZovViewerElement === customElements.get('zov-viewer'));
+      await page.addScriptTag({ url: stack.host.base + 'zov.js' });
+      const after = await page.evaluate(() => ({
+        same: window.ZovViewerElement === customElements.get('zov-viewer'),
+        method: typeof document.querySelector('zov-viewer').FlipLeft,
+      }));
+      assert.ok(before);
+      assert.deepEqual(after, { same: true, method: 'function' });
+      assert.deepEqual(errors, []);
+    } finally {
+      await page.close();
+    }
+  });
+});
+
 // ---------------------------------------------------------------------------
 
 // A WebSocket upgrade by hand; resolves with the status (101 when accepted) or the

@@ -21,7 +21,7 @@ export function paths() {
     regsvr: process.env.ZOV_REGSVR || join(build, 'host', 'zov-regsvr'),
     serverLib: process.env.ZOV_SERVER_LIB || join(build, 'control', 'libZOVuvazaR.so'),
     tools: process.env.ZOV_TOOLS || join(build, 'tools'),
-    web: process.env.ZOV_WEB || resolve(here, '..'),
+    web: process.env.ZOV_WEB || join(build, 'web'),
   };
 }
 
