@@ -33,8 +33,6 @@ public:
     void Stop();
     void Wait();
 
-    const HostConfig& Config() const { return state_.Config(); }
-
 private:
     boost::asio::io_context& io_;
     SharedState state_;
