@@ -24,7 +24,11 @@ public:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
     using Response = boost::beast::http::response<boost::beast::http::string_body>;
 
+    // The listener has counted the connection in (SharedState::AdmitHttp).
     HttpSession(SharedState& state, boost::asio::ip::tcp::socket socket);
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
 
     // Reads the next request; the session ends when the page closes or idles.
     void Read();

@@ -1,15 +1,19 @@
 #include "host/Listener.h"
 
 #include "host/HttpSession.h"
+#include "host/PeerUser.h"
+#include "host/SharedState.h"
 
 #include <boost/asio/strand.hpp>
+
+#include <unistd.h>
 
 namespace zov::host {
 
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-Listener::Listener(net::io_context& io, SharedState& state) : io_(io), state_(state), acceptor_(io) {}
+Listener::Listener(net::io_context& io, SharedState& state) : io_(io), state_(state), acceptor_(io), backoff_(io) {}
 
 bool Listener::Open(std::uint16_t port, std::string& error) {
     boost::system::error_code code;
@@ -42,14 +46,35 @@ void Listener::Accept() {
 void Listener::OnAccept(const boost::system::error_code& error, tcp::socket socket) {
     if (error == net::error::operation_aborted || !acceptor_.is_open())
         return;
-    if (!error)
-        std::make_shared<HttpSession>(state_, std::move(socket))->Read();
+    if (error == net::error::no_descriptors || error == net::error::no_buffer_space ||
+        error == net::error::no_memory || error.value() == ENFILE) {
+        // The pending connection stays in the backlog; accepting again at
+        // once would fail again at once, for ever.
+        backoff_.expires_after(kAcceptBackoff);
+        backoff_.async_wait([self = shared_from_this()](const boost::system::error_code& error) {
+            if (!error && self->acceptor_.is_open())
+                self->Accept();
+        });
+        return;
+    }
+    if (!error) {
+        // Another user's process could otherwise drive this user's viewer
+        // with this user's rights.
+        const std::optional<uid_t> peer = PeerUser(socket);
+        if (peer && *peer == ::geteuid() && state_.AdmitHttp()) {
+            std::make_shared<HttpSession>(state_, std::move(socket))->Read();
+        } else {
+            boost::system::error_code ignored;
+            socket.close(ignored);
+        }
+    }
     Accept();
 }
 
 void Listener::Close() {
     boost::system::error_code ignored;
     acceptor_.close(ignored);
+    backoff_.cancel();
 }
 
 }  // namespace zov::host

@@ -1,9 +1,13 @@
 // Accepts connections on the loopback address and hands each to an HTTP
-// session of its own strand.
+// session of its own strand: only connections of this user's processes,
+// and no more at once than the limit.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <chrono>
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +16,10 @@
 namespace zov::host {
 
 class SharedState;
+
+// How long accepting pauses when the process is out of descriptors, so that
+// the connections that hold them get the time to finish.
+inline constexpr std::chrono::milliseconds kAcceptBackoff{100};
 
 class Listener final : public std::enable_shared_from_this<Listener> {
 public:
@@ -31,6 +39,7 @@ private:
     boost::asio::io_context& io_;
     SharedState& state_;  // not owned; outlives the listener
     boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer backoff_;
 };
 
 }  // namespace zov::host

@@ -10,6 +10,7 @@ namespace zov::host {
 SharedState::SharedState(HostConfig config) : config_(std::move(config)), origins_(config_.port) {}
 
 SharedState::~SharedState() {
+    encoders_.join();
     WaitForReapers();
 }
 
@@ -33,22 +34,43 @@ std::uint32_t SharedState::SpeedCommand() const {
     return 0;
 }
 
-bool SharedState::AdmitConnection(const std::shared_ptr<Connection>& connection) {
+bool SharedState::AdmitConnection(const std::shared_ptr<Connection>& connection, const std::string& origin) {
     std::lock_guard lock(mutex_);
     connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
                                       [](const std::weak_ptr<Connection>& weak) { return weak.expired(); }),
                        connections_.end());
-    if (connectionCount_ >= config_.limits.connections)
+    std::size_t& ofOrigin = originCounts_[origin];
+    if (connectionCount_ >= config_.limits.connections || ofOrigin >= config_.limits.connectionsPerOrigin) {
+        if (ofOrigin == 0)
+            originCounts_.erase(origin);
         return false;
+    }
     ++connectionCount_;
+    ++ofOrigin;
     connections_.push_back(connection);
     return true;
 }
 
-void SharedState::ConnectionClosed() {
+void SharedState::ConnectionClosed(const std::string& origin) {
     std::lock_guard lock(mutex_);
     if (connectionCount_ > 0)
         --connectionCount_;
+    if (auto found = originCounts_.find(origin); found != originCounts_.end() && --found->second == 0)
+        originCounts_.erase(found);
+}
+
+bool SharedState::AdmitHttp() {
+    std::lock_guard lock(mutex_);
+    if (httpCount_ >= config_.limits.httpConnections)
+        return false;
+    ++httpCount_;
+    return true;
+}
+
+void SharedState::HttpClosed() {
+    std::lock_guard lock(mutex_);
+    if (httpCount_ > 0)
+        --httpCount_;
 }
 
 void SharedState::ShutdownConnections() {

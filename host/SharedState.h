@@ -7,10 +7,13 @@
 #include "host/Security.h"
 #include "host/ServerLoader.h"
 
+#include <boost/asio/thread_pool.hpp>
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,13 +24,29 @@
 namespace zov::host {
 
 inline constexpr std::uint16_t kDefaultPort = 8740;
+// Threads that encode frames for every page.
+inline constexpr std::size_t kEncoderThreads = 2;
 
 struct Limits {
     std::size_t message = 1 << 20;      // bytes of one message from a page
     std::size_t elements = 16;          // elements alive on one connection
     std::size_t string = 1 << 18;       // UTF-16 units of one string argument
     int calls = 64;                     // calls waiting on one element
-    std::size_t connections = 64;       // connections at once
+    std::size_t connections = 64;       // WebSocket connections at once
+    // One origin's share of them, so that one site cannot lock the others out.
+    std::size_t connectionsPerOrigin = 48;
+    std::size_t httpConnections = 64;   // plain HTTP connections at once
+    // An element's window: each side and the whole in device pixels; the
+    // window keeps a few pictures of that size.
+    std::int64_t side = 8192;
+    std::int64_t area = std::int64_t{1} << 24;
+    // Bytes of text messages waiting to be written to one page; a page that
+    // stops reading while it goes on sending is closed past this.
+    std::size_t sendQueue = 16u << 20;
+    // Input messages (mouse, wheel, scroll) one element takes in a burst,
+    // and per second after it; more are dropped.
+    int inputBurst = 400;
+    int inputPerSecond = 1000;
 };
 
 struct HostConfig {
@@ -71,9 +90,16 @@ public:
     // The speed menu command for the configured speed, 0 when none.
     std::uint32_t SpeedCommand() const;
 
-    // Counts a new connection in, or refuses it over the limit.
-    bool AdmitConnection(const std::shared_ptr<Connection>& connection);
-    void ConnectionClosed();
+    // Counts a new WebSocket connection of `origin` in, or refuses it over
+    // the limit or the origin's share.
+    bool AdmitConnection(const std::shared_ptr<Connection>& connection, const std::string& origin);
+    void ConnectionClosed(const std::string& origin);
+    // The same for plain HTTP connections, before their first request.
+    bool AdmitHttp();
+    void HttpClosed();
+    // Where frames are compared and encoded: never the io threads, which
+    // every page shares.
+    boost::asio::thread_pool& Encoders() { return encoders_; }
     // Closes every connection still open; their controls go to reapers.
     void ShutdownConnections();
 
@@ -93,10 +119,13 @@ private:
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
     };
-    std::mutex mutex_;  // guards reapers_, connections_ and connectionCount_
+    std::mutex mutex_;  // guards reapers_, connections_ and the counts
     std::vector<Reaper> reapers_;
     std::vector<std::weak_ptr<Connection>> connections_;
     std::size_t connectionCount_ = 0;
+    std::map<std::string, std::size_t> originCounts_;
+    std::size_t httpCount_ = 0;
+    boost::asio::thread_pool encoders_{kEncoderThreads};
 };
 
 }  // namespace zov::host

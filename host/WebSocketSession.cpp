@@ -24,8 +24,23 @@ using Json = nlohmann::json;
 
 namespace {
 
-// Sizes and origins beyond any real screen are refused.
-constexpr std::int64_t kLargestWindow = 16384;
+// Screen positions beyond any real screen are refused.
+constexpr std::int64_t kLargestScreen = 16384;
+// What an error message repeats of what it refuses.
+constexpr std::size_t kEchoLimit = 64;
+// Bookkeeping of each queued message, counted against the send-queue limit
+// so that many small ones cannot pass it.
+constexpr std::size_t kQueuedMessageOverhead = 64;
+
+// The start of `text`, cut at a character boundary.
+std::string Echo(const std::string& text) {
+    if (text.size() <= kEchoLimit)
+        return text;
+    std::size_t end = kEchoLimit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end) + "...";
+}
 
 // UTF-16 code units of a UTF-8 text, for the string limit.
 std::size_t Utf16Length(std::string_view utf8) {
@@ -123,11 +138,12 @@ void SessionLink::FrameReady(std::uint32_t element) {
 
 }  // namespace
 
-WebSocketSession::WebSocketSession(SharedState& state, tcp::socket socket) : state_(state), ws_(std::move(socket)) {}
+WebSocketSession::WebSocketSession(SharedState& state, tcp::socket socket, std::string origin)
+    : state_(state), ws_(std::move(socket)), origin_(std::move(origin)) {}
 
 WebSocketSession::~WebSocketSession() {
     if (admitted_)
-        state_.ConnectionClosed();
+        state_.ConnectionClosed(origin_);
 }
 
 void WebSocketSession::Refuse() {
@@ -156,7 +172,9 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
                        {{"message", limits.message},
                         {"elements", limits.elements},
                         {"string", limits.string},
-                        {"calls", limits.calls}}}};
+                        {"calls", limits.calls},
+                        {"side", limits.side},
+                        {"area", limits.area}}}};
         self->Send(hello.dump(), false);
         self->Read();
     });
@@ -165,6 +183,12 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
 void WebSocketSession::Send(std::string data, bool binary) {
     if (closed_)
         return;
+    // Frames need no bound here: one at a time per element, until acked.
+    if (!binary) {
+        queuedText_ += data.size() + kQueuedMessageOverhead;
+        if (queuedText_ > state_.Config().limits.sendQueue)
+            return Close();
+    }
     queue_.push_back(Outgoing{std::move(data), binary});
     if (!writing_)
         WriteNext();
@@ -174,8 +198,25 @@ void WebSocketSession::PumpFrame(std::uint32_t element) {
     auto found = elements_.find(element);
     if (closed_ || found == elements_.end() || !found->second->created)
         return;
-    if (std::optional<EncodedFrame> frame = found->second->window->TakeFrame())
-        Send(std::move(frame->bytes), true);
+    // Comparing and encoding a large picture takes long; on the io thread it
+    // would hold up every other page.
+    std::weak_ptr<WebWindow> weakWindow = found->second->window;
+    net::post(state_.Encoders(), [weak = weak_from_this(), weakWindow, element, executor = ws_.get_executor()] {
+        auto window = weakWindow.lock();
+        if (!window)
+            return;
+        std::optional<EncodedFrame> frame = window->TakeFrame();
+        if (!frame)
+            return;
+        net::post(executor, [weak, weakWindow, element, bytes = std::move(frame->bytes)]() mutable {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            auto found = self->elements_.find(element);
+            if (found != self->elements_.end() && found->second->window == weakWindow.lock())
+                self->Send(std::move(bytes), true);
+        });
+    });
 }
 
 void WebSocketSession::Shutdown() {
@@ -211,8 +252,11 @@ void WebSocketSession::WriteNext() {
     ws_.binary(queue_.front().binary);
     ws_.async_write(net::buffer(queue_.front().data),
                     [self = shared_from_this()](beast::error_code error, std::size_t) {
-                        if (!self->queue_.empty())
+                        if (!self->queue_.empty()) {
+                            if (!self->queue_.front().binary)
+                                self->queuedText_ -= self->queue_.front().data.size() + kQueuedMessageOverhead;
                             self->queue_.pop_front();
+                        }
                         if (error)
                             return self->Close();
                         self->WriteNext();
@@ -266,12 +310,14 @@ void WebSocketSession::Handle(const std::string& text) {
         return Answer(element, target, message);
     if (*type == "key")
         return;  // reserved: the control has no keyboard handling
-    Error(element, "unknown message type " + *type);
+    Error(element, "unknown message type " + Echo(*type));
 }
 
 void WebSocketSession::Create(std::uint32_t element, const Json& message) {
     if (elements_.count(element))
         return Error(element, "the element exists already");
+    if (destroying_.count(element))
+        return Error(element, "the element is still being destroyed");
     if (elements_.size() >= state_.Config().limits.elements)
         return Error(element, "too many elements on this page");
     const std::string* name = StringField(message, "clsid");
@@ -279,12 +325,13 @@ void WebSocketSession::Create(std::uint32_t element, const Json& message) {
         name = StringField(message, "progid");
     if (!name || name->empty() || name->size() > 200)
         return Error(element, "create needs a clsid or progid");
-    auto width = IntField(message, "w", 0, kLargestWindow);
-    auto height = IntField(message, "h", 0, kLargestWindow);
-    auto sx = IntField(message, "sx", -kLargestWindow * 8, kLargestWindow * 8);
-    auto sy = IntField(message, "sy", -kLargestWindow * 8, kLargestWindow * 8);
-    if (!width || !height)
-        return Error(element, "create needs the size, w and h");
+    const Limits& limits = state_.Config().limits;
+    auto width = IntField(message, "w", 0, limits.side);
+    auto height = IntField(message, "h", 0, limits.side);
+    auto sx = IntField(message, "sx", -kLargestScreen * 8, kLargestScreen * 8);
+    auto sy = IntField(message, "sy", -kLargestScreen * 8, kLargestScreen * 8);
+    if (!width || !height || *width * *height > limits.area)
+        return Error(element, "create needs the size, w and h, within the limits side and area");
     std::string error;
     IClassFactory* factory = state_.Loader().Factory(*name, error);
     if (!factory)
@@ -329,10 +376,16 @@ void WebSocketSession::DestroyElement(std::uint32_t element, bool answer) {
     std::shared_ptr<WebWindow> window = found->second->window;
     elements_.erase(found);
     order_.erase(std::remove(order_.begin(), order_.end(), element), order_.end());
-    std::shared_ptr<ElementLink> link = link_;
-    state_.Reap({window}, [link, element, answer] {
-        if (answer)
-            link->SendText(Json({{"t", "destroyed"}, {"el", element}}).dump());
+    destroying_.insert(element);
+    state_.Reap({window}, [weak = weak_from_this(), executor = ws_.get_executor(), element, answer] {
+        net::post(executor, [weak, element, answer] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->destroying_.erase(element);
+            if (answer)
+                self->Send(Json({{"t", "destroyed"}, {"el", element}}).dump(), false);
+        });
     });
 }
 
@@ -341,7 +394,7 @@ void WebSocketSession::Call(std::uint32_t element, Element& target, const Json& 
     if (!id)
         return Error(element, "a call needs its id");
     auto fail = [&](const std::string& text) {
-        Send(Json({{"t", "return"}, {"el", element}, {"id", *id}, {"error", text}}).dump(), false);
+        AnswerInOrder(target, Json({{"t", "return"}, {"el", element}, {"id", *id}, {"error", text}}).dump());
     };
     const DispatchMember* member = nullptr;
     if (const std::string* name = StringField(message, "m"))
@@ -385,81 +438,138 @@ void WebSocketSession::Call(std::uint32_t element, Element& target, const Json& 
             return fail(where + " cannot be passed from a page");
         }
     }
-    if (target.waiting->load() >= state_.Config().limits.calls)
+    if (target.posted - target.answered >= static_cast<std::uint64_t>(state_.Config().limits.calls))
         return fail("too many calls waiting");
-    ++*target.waiting;
-    std::shared_ptr<std::atomic<int>> waiting = target.waiting;
     std::weak_ptr<WebWindow> weakWindow = target.window;
-    std::shared_ptr<ElementLink> link = link_;
     const DISPID dispid = member->id;
     const std::int64_t callId = *id;
-    const bool posted = target.window->PostMessage([weakWindow, link, waiting, element, dispid, callId,
-                                                    args = std::move(args)] {
-        --*waiting;
-        auto window = weakWindow.lock();
-        if (!window)
-            return;
-        Variant result;
-        const HRESULT hr = window->Invoke(dispid, args, result);
-        Json reply = {{"t", "return"}, {"el", element}, {"id", callId}};
-        if (FAILED(hr))
-            reply["error"] = ErrorText(hr);
-        else
-            reply["v"] = ResultValue(result);
-        link->SendText(reply.dump());
-    });
-    if (!posted) {
-        --*target.waiting;
-        fail("the element is closing");
+    const bool posted = target.window->PostMessage(
+        [weakWindow, weak = weak_from_this(), executor = ws_.get_executor(), element, dispid, callId,
+         args = std::move(args)] {
+            auto window = weakWindow.lock();
+            if (!window)
+                return;
+            Variant result;
+            const HRESULT hr = window->Invoke(dispid, args, result);
+            Json reply = {{"t", "return"}, {"el", element}, {"id", callId}};
+            if (FAILED(hr))
+                reply["error"] = ErrorText(hr);
+            else
+                reply["v"] = ResultValue(result);
+            net::post(executor, [weak, raw = window.get(), element, text = reply.dump()]() mutable {
+                if (auto self = weak.lock())
+                    self->CallAnswered(element, raw, std::move(text));
+            });
+        },
+        MessageKind::Call);
+    if (!posted)
+        return fail("the element is closing");
+    ++target.posted;
+}
+
+void WebSocketSession::AnswerInOrder(Element& target, std::string text) {
+    if (target.answered == target.posted) {
+        Send(std::move(text), false);
+        return;
+    }
+    // Bounded: a page that goes on calling past the limit gets only
+    // refusals, and their bytes count against the send queue.
+    target.heldAnswers.emplace_back(target.posted, std::move(text));
+    if (target.heldAnswers.size() > static_cast<std::size_t>(state_.Config().limits.calls) * 16)
+        Close();
+}
+
+void WebSocketSession::CallAnswered(std::uint32_t element, const WebWindow* window, std::string text) {
+    auto found = elements_.find(element);
+    if (found == elements_.end() || found->second->window.get() != window)
+        return;
+    Element& target = *found->second;
+    ++target.answered;
+    Send(std::move(text), false);
+    while (!target.heldAnswers.empty() && target.heldAnswers.front().first <= target.answered) {
+        std::string held = std::move(target.heldAnswers.front().second);
+        target.heldAnswers.pop_front();
+        Send(std::move(held), false);
     }
 }
 
+bool WebSocketSession::TakeInput(Element& target) {
+    const Limits& limits = state_.Config().limits;
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - target.inputRefilled).count();
+    target.inputTokens = std::min<double>(limits.inputBurst, target.inputTokens + seconds * limits.inputPerSecond);
+    target.inputRefilled = now;
+    if (target.inputTokens < 1)
+        return false;
+    target.inputTokens -= 1;
+    return true;
+}
+
 void WebSocketSession::Size(std::uint32_t element, Element& target, const Json& message) {
-    auto width = IntField(message, "w", 0, kLargestWindow);
-    auto height = IntField(message, "h", 0, kLargestWindow);
-    auto sx = IntField(message, "sx", -kLargestWindow * 8, kLargestWindow * 8);
-    auto sy = IntField(message, "sy", -kLargestWindow * 8, kLargestWindow * 8);
-    if (!width || !height)
-        return Error(element, "size needs w and h");
+    const Limits& limits = state_.Config().limits;
+    auto width = IntField(message, "w", 0, limits.side);
+    auto height = IntField(message, "h", 0, limits.side);
+    auto sx = IntField(message, "sx", -kLargestScreen * 8, kLargestScreen * 8);
+    auto sy = IntField(message, "sy", -kLargestScreen * 8, kLargestScreen * 8);
+    if (!width || !height || *width * *height > limits.area)
+        return Error(element, "size needs w and h within the limits side and area");
+    const std::pair<SIZE, POINT> size{
+        SIZE{static_cast<std::int32_t>(*width), static_cast<std::int32_t>(*height)},
+        POINT{static_cast<std::int32_t>(sx.value_or(0)), static_cast<std::int32_t>(sy.value_or(0))}};
+    std::shared_ptr<PendingSize> pending = target.pendingSize;
+    {
+        std::lock_guard lock(pending->mutex);
+        const bool posted = pending->size.has_value();
+        pending->size = size;
+        if (posted)
+            return;  // the window has not taken the last one yet: it takes this one
+    }
     std::weak_ptr<WebWindow> weak = target.window;
-    POINT origin{static_cast<std::int32_t>(sx.value_or(0)), static_cast<std::int32_t>(sy.value_or(0))};
-    target.window->PostMessage([weak, w = static_cast<std::int32_t>(*width), h = static_cast<std::int32_t>(*height),
-                                origin] {
-        if (auto window = weak.lock())
-            window->DeliverSize(w, h, origin);
+    target.window->PostMessage([weak, pending] {
+        std::optional<std::pair<SIZE, POINT>> size;
+        {
+            std::lock_guard lock(pending->mutex);
+            size.swap(pending->size);
+        }
+        if (auto window = weak.lock(); window && size)
+            window->DeliverSize(size->first.cx, size->first.cy, size->second);
     });
 }
 
 void WebSocketSession::Mouse(std::uint32_t element, Element& target, const Json& message) {
     const std::string* event = StringField(message, "e");
-    auto x = IntField(message, "x", -kLargestWindow, kLargestWindow);
-    auto y = IntField(message, "y", -kLargestWindow, kLargestWindow);
+    auto x = IntField(message, "x", -kLargestScreen, kLargestScreen);
+    auto y = IntField(message, "y", -kLargestScreen, kLargestScreen);
     auto keys = IntField(message, "k", 0, 0xFF);
     if (!event || (*event != "down" && *event != "up" && *event != "move" && *event != "rdown" && *event != "rup") ||
         !x || !y)
         return Error(element, "mouse needs e, x and y");
+    if (!TakeInput(target))
+        return;
     std::weak_ptr<WebWindow> weak = target.window;
     target.window->PostMessage([weak, event = *event, k = static_cast<std::uint32_t>(keys.value_or(0)),
                                 point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}] {
         if (auto window = weak.lock())
             window->DeliverMouse(event, k, point);
-    });
+    }, MessageKind::Input);
 }
 
 void WebSocketSession::Wheel(std::uint32_t element, Element& target, const Json& message) {
-    auto x = IntField(message, "x", -kLargestWindow * 8, kLargestWindow * 8);
-    auto y = IntField(message, "y", -kLargestWindow * 8, kLargestWindow * 8);
+    auto x = IntField(message, "x", -kLargestScreen * 8, kLargestScreen * 8);
+    auto y = IntField(message, "y", -kLargestScreen * 8, kLargestScreen * 8);
     auto delta = IntField(message, "d", -32768, 32767);
     auto keys = IntField(message, "k", 0, 0xFF);
     if (!x || !y || !delta)
         return Error(element, "wheel needs x, y and d");
+    if (!TakeInput(target))
+        return;
     std::weak_ptr<WebWindow> weak = target.window;
     target.window->PostMessage([weak, k = static_cast<std::uint32_t>(keys.value_or(0)),
                                 d = static_cast<std::int16_t>(*delta),
                                 point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}] {
         if (auto window = weak.lock())
             window->DeliverWheel(k, d, point);
-    });
+    }, MessageKind::Input);
 }
 
 void WebSocketSession::Scroll(std::uint32_t element, Element& target, const Json& message) {
@@ -468,12 +578,14 @@ void WebSocketSession::Scroll(std::uint32_t element, Element& target, const Json
     auto position = IntField(message, "pos", INT32_MIN, INT32_MAX);
     if (!bar || (*bar != "v" && *bar != "h") || !code)
         return Error(element, "scroll needs bar and code");
+    if (!TakeInput(target))
+        return;
     std::weak_ptr<WebWindow> weak = target.window;
     target.window->PostMessage([weak, which = *bar == "h" ? SB_HORZ : SB_VERT, c = static_cast<int>(*code),
                                 p = static_cast<std::int32_t>(position.value_or(0))] {
         if (auto window = weak.lock())
             window->DeliverScroll(which, c, p);
-    });
+    }, MessageKind::Input);
 }
 
 void WebSocketSession::Answer(std::uint32_t element, Element& target, const Json& message) {
@@ -492,7 +604,14 @@ void WebSocketSession::Close() {
     if (closed_)
         return;
     closed_ = true;
-    queue_.clear();
+    // The message being written stays until its write completes.
+    if (writing_ && !queue_.empty()) {
+        queue_.erase(queue_.begin() + 1, queue_.end());
+        queuedText_ = queue_.front().binary ? 0 : queue_.front().data.size() + kQueuedMessageOverhead;
+    } else {
+        queue_.clear();
+        queuedText_ = 0;
+    }
     // The page is gone: its controls go in the order they were made.
     std::vector<std::shared_ptr<WebWindow>> windows;
     for (std::uint32_t element : order_)

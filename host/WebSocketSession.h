@@ -15,13 +15,17 @@
 #include <boost/beast/websocket/stream.hpp>
 #include <nlohmann/json_fwd.hpp>
 
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zov::host {
@@ -31,7 +35,8 @@ class WebWindow;
 
 class WebSocketSession final : public Connection, public std::enable_shared_from_this<WebSocketSession> {
 public:
-    WebSocketSession(SharedState& state, boost::asio::ip::tcp::socket socket);
+    // `origin` is the page's, normalised; the connection counts against it.
+    WebSocketSession(SharedState& state, boost::asio::ip::tcp::socket socket, std::string origin);
     ~WebSocketSession() override;
 
     // Over the connection limit: closed before the handshake.
@@ -39,7 +44,8 @@ public:
     // Completes the upgrade `request` (already checked), greets the page
     // with the limits and starts reading.
     void Accept(boost::beast::http::request<boost::beast::http::string_body> request);
-    // Queues a message; written when the ones before it are.
+    // Queues a message; written when the ones before it are. Text past the
+    // send-queue limit closes the connection: the page no longer reads.
     void Send(std::string data, bool binary);
     // Sends the element's next frame when its window has one ready.
     void PumpFrame(std::uint32_t element);
@@ -50,13 +56,25 @@ private:
         std::string data;
         bool binary;
     };
+    // The newest size the page sent that the window has not taken yet:
+    // sizes are merged, since each one reallocates the window's pictures.
+    struct PendingSize {
+        std::mutex mutex;
+        std::optional<std::pair<SIZE, POINT>> size;
+    };
     struct Element {
         std::shared_ptr<WebWindow> window;
         std::span<const DispatchMember> members;
         bool created = false;
-        // Calls posted to the window and not yet run; read on the strand,
-        // counted down on the window thread.
-        std::shared_ptr<std::atomic<int>> waiting = std::make_shared<std::atomic<int>>(0);
+        // Calls handed to the window and answered; answers leave in the
+        // order of the calls, so refusals wait behind the calls before them.
+        std::uint64_t posted = 0;
+        std::uint64_t answered = 0;
+        std::deque<std::pair<std::uint64_t, std::string>> heldAnswers;
+        std::shared_ptr<PendingSize> pendingSize = std::make_shared<PendingSize>();
+        // Input allowance: a bucket of inputBurst, refilled inputPerSecond.
+        double inputTokens = 0;
+        std::chrono::steady_clock::time_point inputRefilled{};
     };
 
     void Read();
@@ -72,18 +90,29 @@ private:
     void Wheel(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Scroll(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Answer(std::uint32_t element, Element& target, const nlohmann::json& message);
+    // Sends the answer of a call now, or after the calls made before it.
+    void AnswerInOrder(Element& target, std::string text);
+    // `window` only identifies the element's window of the call.
+    void CallAnswered(std::uint32_t element, const WebWindow* window, std::string text);
+    // False (and the input dropped) when the element's allowance is spent.
+    bool TakeInput(Element& target);
     void Close();
 
     SharedState& state_;  // not owned; outlives every session
     boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
     boost::beast::flat_buffer buffer_;
+    const std::string origin_;
     std::deque<Outgoing> queue_;
+    std::size_t queuedText_ = 0;  // bytes of text in queue_, with their overhead
     bool writing_ = false;
     bool closed_ = false;
     bool admitted_ = false;
     // The page's elements by their number, and the order they were made in.
     std::map<std::uint32_t, std::shared_ptr<Element>> elements_;
     std::vector<std::uint32_t> order_;
+    // Elements whose destroy has not been answered yet; their numbers are
+    // not taken again until it is.
+    std::set<std::uint32_t> destroying_;
     std::shared_ptr<ElementLink> link_;
 };
 

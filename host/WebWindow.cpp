@@ -94,12 +94,17 @@ void WebWindow::Release() {
     }
 }
 
-bool WebWindow::PostMessage(std::function<void()> work) {
+bool WebWindow::PostMessage(std::function<void()> work, MessageKind kind) {
     {
         std::lock_guard lock(mutex_);
         if (closing_)
             return false;
-        tasks_.push_back(std::move(work));
+        if (kind == MessageKind::Input) {
+            if (pendingInput_ >= kPendingInputLimit)
+                return true;
+            ++pendingInput_;
+        }
+        tasks_.push_back(Task{std::move(work), kind});
     }
     wake_.notify_one();
     return true;
@@ -130,12 +135,10 @@ void WebWindow::RunUntil(const std::function<bool()>& done) {
             if (finished)
                 return;
         }
-        if (!tasks_.empty()) {
-            std::function<void()> task = std::move(tasks_.front());
-            tasks_.pop_front();
+        if (std::optional<Task> task = NextTask()) {
             lock.unlock();
             try {
-                task();
+                task->work();
             } catch (...) {
                 // A message that fails is dropped; the window goes on.
             }
@@ -168,6 +171,26 @@ void WebWindow::RunUntil(const std::function<bool()>& done) {
         else
             wake_.wait(lock);
     }
+}
+
+std::optional<WebWindow::Task> WebWindow::NextTask() {
+    for (auto it = tasks_.begin(); it != tasks_.end();) {
+        if (it->kind == MessageKind::Input && modalDepth_ > 0) {
+            it = tasks_.erase(it);
+            --pendingInput_;
+            continue;
+        }
+        if (it->kind == MessageKind::Call && modalDepth_ > 0) {
+            ++it;
+            continue;
+        }
+        Task task = std::move(*it);
+        tasks_.erase(it);
+        if (task.kind == MessageKind::Input)
+            --pendingInput_;
+        return task;
+    }
+    return std::nullopt;
 }
 
 void WebWindow::Paint() {
@@ -406,7 +429,7 @@ void WebWindow::Post(std::function<void()> work) {
 }
 
 int WebWindow::MessageBox(const MessageBoxRequest& request) {
-    if (std::this_thread::get_id() != threadId_)
+    if (std::this_thread::get_id() != threadId_ || modalDepth_ >= kModalDepthLimit)
         return IDCANCEL;
     const std::uint32_t question = ++lastQuestion_;
     Json buttons = Json::array();
@@ -416,7 +439,9 @@ int WebWindow::MessageBox(const MessageBoxRequest& request) {
                     {"text", ToUtf8(request.text)}, {"caption", ToUtf8(request.caption)},
                     {"type", request.type},   {"buttons", buttons}};
     link_->SendText(message.dump());
+    ++modalDepth_;
     RunUntil([this, question] { return answers_.count(question) != 0; });
+    --modalDepth_;
     auto answer = answers_.find(question);
     if (answer == answers_.end())
         return IDCANCEL;  // the window closed first

@@ -33,6 +33,18 @@ public:
     virtual void FrameReady(std::uint32_t element) = 0;
 };
 
+// What a queued message is, for the modal loop: input for a window behind
+// its modal box is discarded, calls wait until the box is answered, the
+// rest (sizes, answers, the control's own posts) goes on.
+enum class MessageKind { Other, Input, Call };
+
+// Input messages waiting for the window thread; more are dropped, as a
+// window that does not keep up loses mouse moves.
+inline constexpr std::size_t kPendingInputLimit = 256;
+// Modal boxes open at once on one window: a box asked for while one is up
+// is answered IDCANCEL at once.
+inline constexpr int kModalDepthLimit = 1;
+
 class WebWindow final : public HostWindow {
 public:
     using CreatedHandler = std::function<void(std::span<const DispatchMember> members, const std::string& error)>;
@@ -47,7 +59,8 @@ public:
     // `initialCommand`, when not 0, is delivered as a command first.
     void Start(IClassFactory* factory, std::uint32_t initialCommand, CreatedHandler created);
     // Queues work for the window thread; false once the window is closing.
-    bool PostMessage(std::function<void()> work);
+    // Input past kPendingInputLimit is dropped (and counts as posted).
+    bool PostMessage(std::function<void()> work, MessageKind kind = MessageKind::Other);
     // Ends the loop (a modal box waiting is answered IDCANCEL), closes and
     // releases the control on the window thread. Join waits for that.
     void Destroy();
@@ -91,8 +104,16 @@ private:
     };
 
     void Run(IClassFactory* factory, std::uint32_t initialCommand, const CreatedHandler& created);
+    struct Task {
+        std::function<void()> work;
+        MessageKind kind;
+    };
+
     // Handles messages until `done` holds or the window closes.
     void RunUntil(const std::function<bool()>& done);
+    // The next task the loop may run now; drops input while a box is up.
+    // Called with mutex_ held.
+    std::optional<Task> NextTask();
     void Paint();
     void Release();
 
@@ -104,7 +125,11 @@ private:
     // The message queue and timers; guarded by mutex_.
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::function<void()>> tasks_;
+    std::deque<Task> tasks_;
+    std::size_t pendingInput_ = 0;
+    // Modal boxes open; written on the window thread, read by NextTask
+    // there too.
+    int modalDepth_ = 0;
     std::map<unsigned, Timer> timers_;
     bool invalid_ = false;
     bool closing_ = false;

@@ -40,7 +40,7 @@ export class Connection {
     this.elements = new Map();
     this.outbox = [];
     // What the container takes until its hello says otherwise.
-    this.limits = { message: 1048576, elements: 16, string: 262144, calls: 64 };
+    this.limits = { message: 1048576, elements: 16, string: 262144, calls: 64, side: 8192, area: 16777216 };
     this.closeReason = '';
     try {
       this.ws = new WebSocket(url);

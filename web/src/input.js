@@ -27,7 +27,7 @@ export class PointerInput {
   }
 
   point(e) {
-    const dpr = window.devicePixelRatio || 1;
+    const dpr = (window.devicePixelRatio || 1) * (this.element._inputScale || 1);
     const rect = this.canvas.getBoundingClientRect();
     return { x: Math.round((e.clientX - rect.left) * dpr), y: Math.round((e.clientY - rect.top) * dpr) };
   }

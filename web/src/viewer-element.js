@@ -291,10 +291,21 @@ export class ZovViewerElement extends HTMLElement {
   _measure() {
     const dpr = window.devicePixelRatio || 1;
     const rect = this._canvas.getBoundingClientRect();
-    const w = this._devSize ? this._devSize.w : Math.round(rect.width * dpr);
-    const h = this._devSize ? this._devSize.h : Math.round(rect.height * dpr);
+    let w = Math.max(0, this._devSize ? this._devSize.w : Math.round(rect.width * dpr));
+    let h = Math.max(0, this._devSize ? this._devSize.h : Math.round(rect.height * dpr));
+    // The container draws no larger picture than its limits; the canvas
+    // scales it up, and input points scale down with it.
+    const lim = this._conn ? this._conn.limits : null;
+    let scale = 1;
+    if (lim && w > 0 && h > 0)
+      scale = Math.min(1, lim.side / w, lim.side / h, Math.sqrt(lim.area / (w * h)));
+    if (scale < 1) {
+      w = Math.floor(w * scale);
+      h = Math.floor(h * scale);
+    }
+    this._inputScale = scale;
     return {
-      w: Math.max(0, w), h: Math.max(0, h),
+      w, h,
       sx: Math.round((window.screenX + rect.left) * dpr),
       sy: Math.round((window.screenY + rect.top) * dpr)
     };
