@@ -1,5 +1,6 @@
 #include "host/WebSocketSession.h"
 
+#include "host/Protocol.h"
 #include "host/WebWindow.h"
 #include "platform/Encoding.h"
 
@@ -26,54 +27,9 @@ namespace {
 
 // Screen positions beyond any real screen are refused.
 constexpr std::int64_t kLargestScreen = 16384;
-// What an error message repeats of what it refuses.
-constexpr std::size_t kEchoLimit = 64;
 // Bookkeeping of each queued message, counted against the send-queue limit
 // so that many small ones cannot pass it.
 constexpr std::size_t kQueuedMessageOverhead = 64;
-
-// The start of `text`, cut at a character boundary.
-std::string Echo(const std::string& text) {
-    if (text.size() <= kEchoLimit)
-        return text;
-    std::size_t end = kEchoLimit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end) + "...";
-}
-
-// UTF-16 code units of a UTF-8 text, for the string limit.
-std::size_t Utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) != 0x80)
-            ++units;
-        if ((c & 0xF8) == 0xF0)
-            ++units;  // a character beyond the basic plane takes two
-    }
-    return units;
-}
-
-// Reads an integer field within [low, high].
-std::optional<std::int64_t> IntField(const Json& message, const char* name, std::int64_t low, std::int64_t high) {
-    auto it = message.find(name);
-    if (it == message.end() || !it->is_number_integer())
-        return std::nullopt;
-    const std::int64_t value = it->is_number_unsigned()
-                                   ? static_cast<std::int64_t>(std::min<std::uint64_t>(it->get<std::uint64_t>(),
-                                                                                       std::uint64_t{1} << 62))
-                                   : it->get<std::int64_t>();
-    if (value < low || value > high)
-        return std::nullopt;
-    return value;
-}
-
-const std::string* StringField(const Json& message, const char* name) {
-    auto it = message.find(name);
-    if (it == message.end() || !it->is_string())
-        return nullptr;
-    return it->get_ptr<const std::string*>();
-}
 
 Json MemberList(std::span<const DispatchMember> members) {
     Json list = Json::array();
@@ -272,15 +228,12 @@ void WebSocketSession::Error(std::uint32_t element, const std::string& message) 
 
 void WebSocketSession::Handle(const std::string& text) {
     Json message = Json::parse(text, nullptr, false);
-    if (message.is_discarded() || !message.is_object())
-        return Error(0, "a message must be a JSON object");
-    const std::string* type = StringField(message, "t");
-    if (!type)
-        return Error(0, "a message needs its type, t");
-    std::optional<std::int64_t> elementField = IntField(message, "el", 1, 0xFFFFFFFF);
-    if (!elementField)
-        return Error(0, "a message needs its element, el");
-    const auto element = static_cast<std::uint32_t>(*elementField);
+    std::string problem;
+    std::optional<MessageHead> head = message.is_discarded() ? std::nullopt : ReadHead(message, problem);
+    if (!head)
+        return Error(0, problem.empty() ? "a message must be a JSON object" : problem);
+    const std::string* type = &head->type;
+    const std::uint32_t element = head->element;
     if (*type == "create")
         return Create(element, message);
     auto found = elements_.find(element);
@@ -396,48 +349,14 @@ void WebSocketSession::Call(std::uint32_t element, Element& target, const Json& 
     auto fail = [&](const std::string& text) {
         AnswerInOrder(target, Json({{"t", "return"}, {"el", element}, {"id", *id}, {"error", text}}).dump());
     };
-    const DispatchMember* member = nullptr;
-    if (const std::string* name = StringField(message, "m"))
-        member = FindMember(target.members, *name);
-    else if (std::optional<std::int64_t> dispid = IntField(message, "d", INT32_MIN, INT32_MAX))
-        member = FindMember(target.members, static_cast<DISPID>(*dispid));
+    const DispatchMember* member = CalledMember(target.members, message);
     if (!member)
         return fail("no such method");
-    auto argsField = message.find("a");
-    if (argsField == message.end() || !argsField->is_array())
-        return fail(std::string(member->name) + ": the arguments, a, must be an array");
-    if (argsField->size() != member->args.size())
-        return fail(std::string(member->name) + ": " + std::to_string(member->args.size()) +
-                    " arguments expected");
-    std::vector<Variant> args;
-    for (std::size_t i = 0; i < member->args.size(); ++i) {
-        const Json& value = (*argsField)[i];
-        const std::string where = std::string(member->name) + ": argument " + std::to_string(i + 1);
-        switch (member->args[i]) {
-        case VarType::String:
-            if (!value.is_string())
-                return fail(where + " must be a string");
-            if (Utf16Length(value.get_ref<const std::string&>()) > state_.Config().limits.string)
-                return fail(where + " is too long");
-            args.emplace_back(FromUtf8(value.get_ref<const std::string&>()));
-            break;
-        case VarType::Long:
-            if (!value.is_number_integer() ||
-                (value.is_number_unsigned() ? value.get<std::uint64_t>() > INT32_MAX
-                                            : (value.get<std::int64_t>() < INT32_MIN ||
-                                               value.get<std::int64_t>() > INT32_MAX)))
-                return fail(where + " must be a 32-bit integer");
-            args.emplace_back(static_cast<std::int32_t>(value.get<std::int64_t>()));
-            break;
-        case VarType::Bool:
-            if (!value.is_boolean())
-                return fail(where + " must be true or false");
-            args.emplace_back(value.get<bool>());
-            break;
-        default:
-            return fail(where + " cannot be passed from a page");
-        }
-    }
+    std::string problem;
+    std::optional<std::vector<Variant>> read = ReadArguments(*member, message, state_.Config().limits.string, problem);
+    if (!read)
+        return fail(problem);
+    std::vector<Variant> args = std::move(*read);
     if (target.posted - target.answered >= static_cast<std::uint64_t>(state_.Config().limits.calls))
         return fail("too many calls waiting");
     std::weak_ptr<WebWindow> weakWindow = target.window;
