@@ -7,11 +7,14 @@
 #include "control/ZOVuvazaRCtrl.h"
 #include "documents/Download.h"
 #include "documents/FolderListing.h"
+#include "documents/PreviewPaths.h"
 #include "documents/PreviewSettings.h"
 #include "platform/DataFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "platform/TextFile.h"
+
+#include <algorithm>
 
 namespace zov {
 
@@ -41,11 +44,31 @@ bool IsPlainFileName(std::wstring_view name) {
            name.find(L'\0') == std::wstring_view::npos;
 }
 
+// Every root SetPreviewFolder would take from the list may be one.
+bool PreviewRootsAcceptable(const std::vector<std::wstring>& roots) {
+    return std::all_of(roots.begin(), roots.end(), [](const std::wstring& root) { return IsAcceptablePreviewRoot(root); });
+}
+
+// The service's scheme and host become the preview root without a login.
+bool ServiceAddressAcceptable(const std::wstring& address) {
+    return address.find(L"://") == std::wstring::npos || IsAcceptablePreviewRoot(SchemeAndHost(address));
+}
+
+// A share path that climbs out of the share mount root, also behind the
+// "file:" prefix the desk drops.
+bool LeavesShareMountRoot(std::wstring_view path) {
+    if (StartsWith(path, L"file:"))
+        path.remove_prefix(5);
+    return EscapesShareMountRoot(path);
+}
+
 }  // namespace
 
 void CZOVuvazaRCtrl::LoadList(DisplayFileList list) {
-    if (viewer)
-        viewer->LoadFileList(std::move(list));
+    if (!viewer)
+        return;
+    std::erase_if(list, [](const DisplayFile& file) { return LeavesShareMountRoot(file.path); });
+    viewer->LoadFileList(std::move(list));
 }
 
 void CZOVuvazaRCtrl::AboutBox() {
@@ -70,11 +93,17 @@ void CZOVuvazaRCtrl::SetPreviewFolder(const std::wstring& list) {
         LockGuard guard(CommandLock());
         if (!viewer)
             return;
+        // The root names the cache folder every page's list clears: one the
+        // page may not have refuses the whole call.
+        const std::vector<std::wstring> roots = SplitList(list, kAngleSeparators);
+        if (!PreviewRootsAcceptable(roots))
+            return;
         ModuleSettings settings = GetModuleSettings();
         // Without a login the service's own server holds the previews.
-        if (settings.eValueWithoutLogin && settings.eValueAddress.find(L"://") != std::wstring::npos)
+        if (settings.eValueWithoutLogin && settings.eValueAddress.find(L"://") != std::wstring::npos &&
+            ServiceAddressAcceptable(settings.eValueAddress))
             SetPreviewRoot(SchemeAndHost(settings.eValueAddress));
-        for (const std::wstring& root : SplitList(list, kAngleSeparators))
+        for (const std::wstring& root : roots)
             SetPreviewRoot(root);
     } catch (...) {
     }
@@ -156,6 +185,9 @@ std::int32_t CZOVuvazaRCtrl::eValueInit(const std::wstring& language, const std:
                                         const std::wstring& eValueAddress) {
     try {
         LockGuard guard(CommandLock());
+        if (!PreviewRootsAcceptable(SplitList(previewFolder, kAngleSeparators)) ||
+            !ServiceAddressAcceptable(eValueAddress))
+            return 0;
         SetEValueAddress(eValueAddress);
         if (loginId.empty() && previewFolder.empty())
             SetEValueWithoutLogin();
@@ -257,6 +289,9 @@ std::int32_t CZOVuvazaRCtrl::SetUp(const std::wstring& language, const std::wstr
     (void)lastFlag;  // accepted and without effect
     try {
         LockGuard guard(CommandLock());
+        // Refused before anything is set up or stored.
+        if (!PreviewRootsAcceptable(SplitList(previewFolder, kAngleSeparators)))
+            return 0;
         SetSystemName(systemName);
         japanese = language == L"ja";
         SetUpViewer(*this);
@@ -313,9 +348,14 @@ void CZOVuvazaRCtrl::SetFolderFiles(const std::wstring& folder, const std::wstri
 void CZOVuvazaRCtrl::SetFolder(const std::wstring& folder, bool remember) {
     try {
         LockGuard guard(CommandLock());
+        const bool samePlace = GetModuleSettings().systemName == L"SamePlace";
+        if (StartsWith(folder, L"http") && samePlace && !PreviewRootsAcceptable(SplitList(folder, kAngleSeparators)))
+            return;
+        if (LeavesShareMountRoot(folder))
+            return;
         std::optional<std::vector<std::wstring>> names;
         if (StartsWith(folder, L"http")) {
-            if (GetModuleSettings().systemName == L"SamePlace")
+            if (samePlace)
                 SetPreviewFolder(folder);
             names = GetFolderFiles(L"", L"", folder, window);
         } else if (StartsWith(folder, L"\\\\")) {

@@ -17,6 +17,10 @@ using namespace std::chrono_literals;
 // How long the worker sleeps when the queue is empty: bounds the latency of a
 // command.
 constexpr auto kWorkerPoll = 20ms;
+// How often the worker, waiting for the command lock, looks at its stop flag:
+// the lock may be held by a message box on the window thread, whose nested
+// loop can run ClearMemory, which waits for the worker.
+constexpr auto kCommandLockPoll = 5ms;
 // How often a stopping thread checks that the other side has finished.
 constexpr auto kStopPoll = 50ms;
 constexpr auto kSearchStopPoll = 200ms;
@@ -166,7 +170,13 @@ void CZOVuvazaRCtrl::WorkerLoop() {
         if (stopRequested)
             break;
         try {
-            LockGuard guard(CommandLock());
+            std::unique_lock<ProcessLock> guard(CommandLock(), std::try_to_lock);
+            while (!guard.owns_lock() && !stopRequested) {
+                std::this_thread::sleep_for(kCommandLockPoll);
+                guard.try_lock();
+            }
+            if (!guard.owns_lock())
+                break;
             // Before the first setup there is no viewer: the command is dropped.
             if (viewer)
                 RunCommand(*viewer, *command);

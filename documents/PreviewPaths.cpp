@@ -1,6 +1,7 @@
 #include "documents/PreviewPaths.h"
 
 #include "platform/DataFolder.h"
+#include "platform/FileSystem.h"
 
 #include <cstdio>
 
@@ -15,6 +16,71 @@ std::wstring WithoutColons(std::wstring_view path) {
         if (c != L':')
             r += c;
     return r;
+}
+
+constexpr std::size_t kMaxPortDigits = 5;
+constexpr unsigned kMaxPort = 65535;
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+bool IsHexDigit(wchar_t c) {
+    return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+bool IsLabelChar(wchar_t c) {
+    return IsDigit(c) || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'-' || c == L'_';
+}
+
+bool IsPort(std::wstring_view digits) {
+    if (digits.empty() || digits.size() > kMaxPortDigits)
+        return false;
+    unsigned value = 0;
+    for (wchar_t c : digits) {
+        if (!IsDigit(c))
+            return false;
+        value = value * 10 + static_cast<unsigned>(c - L'0');
+    }
+    return value <= kMaxPort;
+}
+
+// Dot-separated labels, none empty: so never "." or "..".
+bool IsHostName(std::wstring_view name) {
+    if (name.empty() || name.size() > kMaxHostNameChars)
+        return false;
+    std::size_t label = 0;
+    for (wchar_t c : name) {
+        if (c == L'.') {
+            if (label == 0)
+                return false;
+            label = 0;
+        } else if (!IsLabelChar(c) || ++label > kMaxHostLabelChars) {
+            return false;
+        }
+    }
+    return label > 0;
+}
+
+bool IsBracketedAddress(std::wstring_view address) {
+    if (address.size() < 4 || address.front() != L'[' || address.back() != L']')
+        return false;
+    std::wstring_view inside = address.substr(1, address.size() - 2);
+    bool colon = false;
+    for (wchar_t c : inside) {
+        if (c == L':')
+            colon = true;
+        else if (!IsHexDigit(c) && c != L'.')
+            return false;
+    }
+    return colon;
+}
+
+std::wstring CacheName(std::wstring host) {
+    for (wchar_t& c : host)
+        if (c == L':')
+            c = L'.';
+    return host;
 }
 
 void ReplaceAll(std::wstring& text, std::wstring_view from, std::wstring_view to) {
@@ -74,14 +140,43 @@ std::wstring PageFilePath(std::wstring_view path, std::int32_t n, const PreviewS
     return folder + PageFileName(n);
 }
 
+bool IsHostPart(std::wstring_view host) {
+    std::wstring_view name = host;
+    if (!host.empty() && host.front() == L'[') {
+        std::size_t close = host.find(L']');
+        if (close == std::wstring_view::npos)
+            return false;
+        name = host.substr(0, close + 1);
+        std::wstring_view rest = host.substr(close + 1);
+        if (!rest.empty() && (rest.front() != L':' || !IsPort(rest.substr(1))))
+            return false;
+        return IsBracketedAddress(name);
+    }
+    if (std::size_t colon = host.find(L':'); colon != std::wstring_view::npos) {
+        if (!IsPort(host.substr(colon + 1)))
+            return false;
+        name = host.substr(0, colon);
+    }
+    return IsHostName(name);
+}
+
+bool IsAcceptablePreviewRoot(std::wstring_view root) {
+    if (root.size() > kMaxPreviewRootChars || root.find(L'\0') != std::wstring_view::npos)
+        return false;
+    if (root.find(L"://") != std::wstring_view::npos)
+        return IsHostPart(HostPart(root));
+    return !EscapesShareMountRoot(root);
+}
+
 std::wstring CacheFolder(const PreviewSettings& settings) {
-    std::wstring host = HostPart(settings.previewRoot);
-    if (host.empty())
+    if (settings.previewRoot.find(L"://") == std::wstring::npos)
         return UserDataFolder() + L".preview";
-    for (wchar_t& c : host)
-        if (c == L':')
-            c = L'.';
-    return UserDataFolder() + host;
+    std::wstring host = HostPart(settings.previewRoot);
+    // The host names a folder of ours: a root set past the checks must not
+    // make it "..".
+    if (!IsHostPart(host))
+        return {};
+    return UserDataFolder() + CacheName(std::move(host));
 }
 
 std::wstring LocalCachePath(std::wstring_view path, std::int32_t n, const PreviewSettings& settings) {
@@ -94,10 +189,9 @@ std::wstring LocalCachePath(std::wstring_view path, std::int32_t n, const Previe
     std::wstring base = UserDataFolder();
     std::wstring host = HostPart(settings.previewRoot);
     if (!host.empty()) {
-        for (wchar_t& c : host)
-            if (c == L':')
-                c = L'.';
-        base += host + L"\\";
+        if (!IsHostPart(host))
+            return {};
+        base += CacheName(std::move(host)) + L"\\";
     }
     std::wstring local;
     if (settings.eValueNSMode) {

@@ -22,8 +22,22 @@ std::wstring SearchTextName(std::wstring_view pageFile);
 std::wstring PreviewFolder(std::wstring_view path, const PreviewSettings& settings);
 std::wstring PageFilePath(std::wstring_view path, std::int32_t n, const PreviewSettings& settings);
 
+// A host part that names one cache folder: a host name (letters, digits,
+// '-', '_' in dot-separated labels) or an IPv4 or bracketed IPv6 address,
+// with an optional ":port". Never "." or "..", no separators, no escapes.
+inline constexpr std::size_t kMaxHostNameChars = 253;
+inline constexpr std::size_t kMaxHostLabelChars = 63;
+bool IsHostPart(std::wstring_view host);
+
+// Whether `root` may become the preview root: with "://" its host part is a
+// host part as above; a share path stays below the share mount root; no
+// longer than kMaxPreviewRootChars.
+inline constexpr std::size_t kMaxPreviewRootChars = 4096;
+bool IsAcceptablePreviewRoot(std::wstring_view root);
+
 // The cache folder of the preview root: the per-user data folder + the root's
-// host (':' as '.'), or + ".preview" for a root without one.
+// host (':' as '.'), or + ".preview" for a root without one. Empty for a root
+// whose host part is no host part.
 std::wstring CacheFolder(const PreviewSettings& settings);
 // Where page file n of `path` is kept in the local cache. Empty when the path
 // would leave the per-user data folder: names from servers, lists and keys

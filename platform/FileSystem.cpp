@@ -1,15 +1,19 @@
 #include "platform/FileSystem.h"
 
+#include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -40,6 +44,34 @@ std::wstring_view StripTrailingSeparators(std::wstring_view path) {
     return path;
 }
 
+// The components of a share path with "." and ".." resolved; nothing when
+// they climb to the share mount root or above it.
+std::optional<std::vector<std::wstring_view>> ShareComponents(std::wstring_view path) {
+    std::vector<std::wstring_view> parts;
+    std::size_t at = 0;
+    while (at < path.size()) {
+        while (at < path.size() && IsSeparator(path[at]))
+            ++at;
+        std::size_t end = at;
+        while (end < path.size() && !IsSeparator(path[end]))
+            ++end;
+        std::wstring_view part = path.substr(at, end - at);
+        at = end;
+        if (part.empty() || part == L".")
+            continue;
+        if (part == L"..") {
+            if (parts.empty())
+                return std::nullopt;
+            parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty())
+        return std::nullopt;
+    return parts;
+}
+
 FileTime FromTimestamp(std::int64_t seconds, std::uint32_t nanoseconds) {
     using namespace std::chrono;
     return FileTime(duration_cast<FileTime::duration>(seconds * 1s + nanoseconds * 1ns));
@@ -57,14 +89,32 @@ void SetShareMountRoot(std::wstring_view root) {
     ShareRootValue() = std::wstring(StripTrailingSeparators(root));
 }
 
+bool IsSharePath(std::wstring_view path) {
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+bool EscapesShareMountRoot(std::wstring_view path) {
+    return IsSharePath(path) && !ShareComponents(path);
+}
+
 std::string NativePath(std::wstring_view path) {
     std::wstring native;
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        while (!path.empty() && IsSeparator(path.front()))
-            path.remove_prefix(1);
-        native = ShareMountRoot() + L"/";
+    if (IsSharePath(path)) {
+        // Resolved here rather than by the kernel, so that no "..", after a
+        // link or not, reaches outside the mount root.
+        std::optional<std::vector<std::wstring_view>> parts = ShareComponents(path);
+        if (!parts)
+            return {};
+        native = ShareMountRoot();
+        for (std::wstring_view part : *parts) {
+            native += L'/';
+            native += part;
+        }
+        if (IsSeparator(path.back()))
+            native += L'/';
+        return ToUtf8(native);
     }
-    native.reserve(native.size() + path.size());
+    native.reserve(path.size());
     for (wchar_t c : path)
         native += c == L'\\' ? L'/' : c;
     return ToUtf8(native);
@@ -90,6 +140,8 @@ bool RemoveFile(std::wstring_view path) {
 
 bool WriteFileAtomically(std::wstring_view path, std::string_view bytes) {
     const std::string target = NativePath(path);
+    if (target.empty())
+        return false;
     // Unique per writer, so that parallel writers never share a temporary.
     static std::atomic<unsigned> serial{0};
     const std::string temporary = target + ".part" + std::to_string(getpid()) + "-" + std::to_string(++serial);
@@ -144,13 +196,37 @@ bool DeleteNativeTree(const std::string& native) {
     return rmdir(native.c_str()) == 0;
 }
 
+// The canonical form of `native` when it is a real folder (not a link)
+// strictly below the per-user data folder.
+std::optional<fs::path> FolderInsideUserData(const std::string& native) {
+    struct stat st;
+    if (native.empty() || lstat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    std::error_code error;
+    const fs::path base = fs::canonical(NativePath(UserDataFolder()), error);
+    if (error)
+        return std::nullopt;
+    fs::path target = fs::canonical(native, error);
+    if (error)
+        return std::nullopt;
+    auto [b, t] = std::mismatch(base.begin(), base.end(), target.begin(), target.end());
+    if (b != base.end() || t == target.end())
+        return std::nullopt;
+    return target;
+}
+
 }  // namespace
 
 bool DeleteTree(std::wstring_view folder) {
     folder = StripTrailingSeparators(folder);
     if (folder.empty())
         return false;
-    return DeleteNativeTree(NativePath(folder));
+    // Its names come from pages and servers: whatever they say, nothing
+    // outside the viewer's own folder is ever deleted.
+    std::optional<fs::path> target = FolderInsideUserData(NativePath(folder));
+    if (!target)
+        return false;
+    return DeleteNativeTree(target->native());
 }
 
 std::optional<FileTime> CreationTime(std::wstring_view path) {

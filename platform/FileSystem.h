@@ -14,8 +14,16 @@ using FileTime = std::chrono::system_clock::time_point;
 
 // The native (UTF-8, '/'-separated) form of a viewer path. A network share
 // path (two leading separators: \\server\share\... or //server/share/...) is
-// reached below the share mount root, where shares are mounted.
+// reached below the share mount root, where shares are mounted; its "." and
+// ".." are resolved first, and one that would climb to the mount root or
+// above it gives an empty path, which opens nothing.
 std::string NativePath(std::wstring_view path);
+
+// Two leading separators, '\' or '/' in any mix.
+bool IsSharePath(std::wstring_view path);
+// True for a share path that does not name something below the share mount
+// root once its "." and ".." are resolved; false for any other path.
+bool EscapesShareMountRoot(std::wstring_view path);
 
 // Root under which network shares are mounted: $ZOV_SHARE_ROOT, else "/mnt",
 // unless set.
@@ -40,7 +48,9 @@ bool CreateFolderTree(std::wstring_view path);
 
 // Deletes `folder` with everything in it, as far as it can; the result is
 // whether the folder itself was removed at the end. Symbolic links are removed,
-// never followed, and a path that names the root is refused.
+// never followed. Only a real folder strictly below the per-user data folder
+// is deleted (compared as canonical paths); anything else, the data folder
+// itself and a link included, is refused.
 bool DeleteTree(std::wstring_view folder);
 
 // When the file was made: its birth time where the file system records one,

@@ -7,9 +7,11 @@
 #include "control/ZOVuvazaRServer.h"
 #include "platform/TextFile.h"
 #include "platform/com/Registry.h"
+#include "platform/net/HttpClient.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/viewer/ViewerFixture.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace zov::test {
@@ -211,6 +213,47 @@ TEST_F(ScriptingTest, OpenPagesBeforeAnyListReturnsInsteadOfWaitingForEver) {
     SetUpWith(L"en", L"C0C0C0");
     OnWindow([](CZOVuvazaRCtrl& c) { c.OpenPages(L"3/4"); });
     EXPECT_TRUE(DeskPaths().empty());
+}
+
+TEST_F(ScriptingTest, ClearMemoryReturnsWhileAFailedListingShowsItsBoxUnderTheCommandLock) {
+    SetUpWith(L"en", L"C0C0C0");
+    HttpSettings quick;
+    quick.stallTimeout = 300ms;
+    SetHttpSettings(quick);
+    // WebDAV refused, then the index page stalls: the failure is shown in a
+    // box while SetFolder holds the command lock.
+    TestHttpServer server;
+    server.Route("/slow/", [](const TestRequest& request) {
+        TestResponse response;
+        if (request.method == "PROPFIND")
+            response.status = 405;
+        else
+            response.stall = true;
+        return response;
+    });
+    window_->Post([&] { control_->SetFolder(FromUtf8(server.Url("/slow/")), false); });
+    ASSERT_TRUE(Eventually([&] { return window_->MessageBoxes().size() == 1; }));
+
+    // The box's nested loop runs the page's next calls: a command the worker
+    // takes and then waits to run, and ClearMemory, which waits for the worker.
+    window_->Post([&] { control_->ZoomDown(); });
+    ASSERT_TRUE(Eventually([&] { return control_->PendingCommands() == 0; }));
+    std::this_thread::sleep_for(50ms);
+    std::atomic<bool> cleared{false};
+    window_->Post([&] {
+        control_->ClearMemory();
+        cleared = true;
+    });
+    if (!Eventually([&] { return cleared.load(); })) {
+        // The window thread can never come back: end here rather than hang.
+        std::fprintf(stderr, "ClearMemory did not return while the box held the command lock\n");
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    EXPECT_EQ(control_->Viewer(), nullptr);
+    window_->AnswerMessageBox(IDOK);
+    window_->Send([] {});
+    SetHttpSettings(HttpSettings{});
 }
 
 // A control before its setup: no viewer, every call neutral.

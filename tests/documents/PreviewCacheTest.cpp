@@ -123,6 +123,43 @@ TEST_F(HttpPreviews, AFolderAddressIsABookOfItsFiles) {
     EXPECT_EQ(Source(L"/local/folder/").FolderFileCount(), 0);
 }
 
+// The cache is cleared under a name a page chose; the data folder lies
+// three levels down so that even a clearing that escaped stays in the test's
+// own folder.
+class ClearingTheCache : public test::TempDataHome {
+protected:
+    void SetUp() override {
+        TempDataHome::SetUp();
+        const std::string home = Root() + "/a/b/home";
+        setenv("ZOV_DATA_HOME", home.c_str(), 1);
+        for (const char* canary : kCanaries)
+            WriteBytes(canary, "alive");
+    }
+    static constexpr const char* kCanaries[] = {"a/canary", "a/b/canary", "a/b/home/canary",
+                                                "a/b/home/ZOVuvazaR/Registry.txt"};
+};
+
+TEST_F(ClearingTheCache, ARootWithoutAHostClearsNothingAndAGoodOneItsOwnFolder) {
+    PreviewSettings settings;
+    for (const wchar_t* root : {L"http://..\\..", L"http://..", L"http://.", L"http://..\\..\\..", L"https://../x",
+                                L"http://.:80", L"http://..\\/.."}) {
+        settings.previewRoot = root;
+        ClearCache(settings);
+        for (const char* canary : kCanaries)
+            EXPECT_TRUE(PathExists(FromUtf8(Root() + "/" + canary))) << canary << " after " << ToUtf8(root);
+    }
+    WriteBytes("a/b/home/ZOVuvazaR/srv.8080/x.pdf_00000001.txt", "cached");
+    WriteBytes("a/b/home/ZOVuvazaR/.preview/y.pdf_00000001.txt", "cached");
+    settings.previewRoot = L"http://srv:8080/p";
+    ClearCache(settings);
+    EXPECT_FALSE(PathExists(FromUtf8(Root() + "/a/b/home/ZOVuvazaR/srv.8080")));
+    settings.previewRoot = L"/local/previews";
+    ClearCache(settings);
+    EXPECT_FALSE(PathExists(FromUtf8(Root() + "/a/b/home/ZOVuvazaR/.preview")));
+    for (const char* canary : kCanaries)
+        EXPECT_TRUE(PathExists(FromUtf8(Root() + "/" + canary))) << canary;
+}
+
 TEST(FolderListingCache, IsEmptiedBeforeTheHundredAndSecondFolder) {
     test::TestHttpServer server;
     server.Route("/f*", [](const test::TestRequest& request) {

@@ -1,6 +1,7 @@
 #include "documents/PreviewPaths.h"
 #include "documents/PreviewSource.h"
 #include "platform/DataFolder.h"
+#include "platform/Encoding.h"
 #include "tests/support/TempDataHome.h"
 
 namespace zov {
@@ -51,6 +52,41 @@ TEST(PreviewPaths, HostsAndSchemes) {
     EXPECT_FALSE(IsHttp(L"HTTP://x"));
 }
 
+TEST(PreviewPaths, AHostPartIsANameOrAnAddressWithAnOptionalPort) {
+    for (const wchar_t* host : {L"srv", L"srv:8080", L"127.0.0.1", L"127.0.0.1:1", L"[::1]", L"[::1]:8080",
+                                L"[::ffff:10.0.0.1]", L"a-b_c.example.com", L"xn--bcher-kva.example", L"srv:65535"}) {
+        EXPECT_TRUE(IsHostPart(host)) << ToUtf8(host);
+    }
+    const std::wstring longLabel(kMaxHostLabelChars + 1, L'a');
+    std::wstring longName;
+    while (longName.size() <= kMaxHostNameChars)
+        longName += L"abcdefg.";
+    longName += L"z";
+    for (const std::wstring& host :
+         {std::wstring(), std::wstring(L"."), std::wstring(L".."), std::wstring(L"..\\.."), std::wstring(L"a\\b"),
+          std::wstring(L"a..b"), std::wstring(L".a"), std::wstring(L"a."), std::wstring(L"srv:"), std::wstring(L":80"),
+          std::wstring(L"srv:65536"), std::wstring(L"srv:123456"), std::wstring(L"srv:8o"), std::wstring(L"[..]"),
+          std::wstring(L"[::1"), std::wstring(L"[::1]x"), std::wstring(L"[]"), std::wstring(L"user@srv"),
+          std::wstring(L"%2e%2e"), std::wstring(L"s rv"), std::wstring(L"\u00e4.example"), std::wstring(L"a:b:c"),
+          longLabel, longName}) {
+        EXPECT_FALSE(IsHostPart(host)) << ToUtf8(host);
+    }
+}
+
+TEST(PreviewPaths, RootsWithoutAHostOrWithClimbingSharesAreRefused) {
+    for (const wchar_t* root : {L"http://srv/p", L"https://127.0.0.1:8080", L"http://a/../..", L"/local/previews",
+                                L"C:\\previews", L"\\\\srv\\share\\previews", L"relative\\..\\previews"}) {
+        EXPECT_TRUE(IsAcceptablePreviewRoot(root)) << ToUtf8(root);
+    }
+    for (const wchar_t* root : {L"http://..\\..", L"http://.", L"http://", L"http:///p", L"https://..",
+                                L"C:\\x://..\\..", L"\\\\..\\..\\etc", L"//../x", L"\\\\srv\\.."}) {
+        EXPECT_FALSE(IsAcceptablePreviewRoot(root)) << ToUtf8(root);
+    }
+    EXPECT_FALSE(IsAcceptablePreviewRoot(std::wstring(L"http://srv/\0/..", 15)));
+    EXPECT_TRUE(IsAcceptablePreviewRoot(L"/" + std::wstring(kMaxPreviewRootChars - 1, L'p')));
+    EXPECT_FALSE(IsAcceptablePreviewRoot(L"/" + std::wstring(kMaxPreviewRootChars, L'p')));
+}
+
 class CachePaths : public test::TempDataHome {};
 
 TEST_F(CachePaths, FlatKeepsTheFileNameEValueNSTheWholePath) {
@@ -68,8 +104,11 @@ TEST_F(CachePaths, NamesThatWouldLeaveTheDataFolderAreRefused) {
     // A key that climbs out of the cache.
     EXPECT_EQ(LocalCachePath(L"abcdef\\..\\..\\..\\..\\..\\..\\..\\etc\\x", 1, Mode(L"http://srv/p", L"eValueNS")), L"");
     EXPECT_EQ(LocalCachePath(L"../../x/evil", 1, Mode(L"http://srv/p", L"eValueNS")), L"");
-    // A root whose host is "..".
-    EXPECT_EQ(LocalCachePath(L"http://h/a.ppt", 1, Mode(L"http://../p", L"Flat")), L"");
+    // A root whose host is no host: no cache folder at all.
+    for (const wchar_t* root : {L"http://../p", L"http://.", L"http://..\\..", L"http://%2e%2e"}) {
+        EXPECT_EQ(LocalCachePath(L"http://h/a.ppt", 1, Mode(root, L"Flat")), L"") << ToUtf8(root);
+        EXPECT_EQ(CacheFolder(Mode(root, L"Flat")), L"") << ToUtf8(root);
+    }
     EXPECT_TRUE(StaysInUserDataFolder(UserDataFolder() + L"srv\\a..b_00000001.txt"));
     EXPECT_FALSE(StaysInUserDataFolder(L"/tmp/elsewhere"));
 }

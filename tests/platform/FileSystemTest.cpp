@@ -38,6 +38,25 @@ TEST(NativePath, TurnsBackslashesIntoSlashesAndReachesSharesBelowTheMountRoot) {
     SetShareMountRoot(L"/mnt");
 }
 
+TEST(NativePath, SharePathsAreResolvedAndNeverClimbOutOfTheMountRoot) {
+    // "." and ".." are resolved before the kernel sees them; the trailing
+    // separator of a folder stays.
+    EXPECT_EQ(NativePath(L"\\\\srv\\share\\..\\other\\.\\a.ppt"), "/mnt/srv/other/a.ppt");
+    EXPECT_EQ(NativePath(L"\\\\srv\\\\share//dir\\"), "/mnt/srv/share/dir/");
+    EXPECT_EQ(NativePath(L"\\\\.\\srv\\x\\..\\y"), "/mnt/srv/y");
+    for (const wchar_t* climbing : {L"\\\\..\\..\\etc", L"//../../etc/passwd", L"\\/..\\/etc", L"\\\\srv\\..\\..\\x",
+                                    L"\\\\srv\\share\\..\\..\\..\\etc", L"\\\\.\\..", L"\\\\srv\\..", L"\\\\", L"\\\\.\\."}) {
+        EXPECT_EQ(NativePath(climbing), "") << ToUtf8(climbing);
+        EXPECT_TRUE(EscapesShareMountRoot(climbing)) << ToUtf8(climbing);
+    }
+    // Only share paths are checked: other paths are the page's own business.
+    EXPECT_FALSE(EscapesShareMountRoot(L"/home/u/../x"));
+    EXPECT_FALSE(EscapesShareMountRoot(L"\\\\srv\\share\\a..b"));
+    EXPECT_FALSE(EscapesShareMountRoot(L"\\\\srv\\share\\..\\b"));
+    EXPECT_TRUE(IsSharePath(L"/\\srv"));
+    EXPECT_FALSE(IsSharePath(L"/srv//share"));
+}
+
 TEST_F(FileSystem, UserDataFolderFollowsTheEnvironment) {
     EXPECT_EQ(LocalAppDataFolder(), WideRoot());
     EXPECT_EQ(UserDataFolder(), WideRoot() + L"\\ZOVuvazaR\\");
@@ -71,20 +90,66 @@ TEST_F(FileSystem, CreateFolderTreeFailsWhenAFileIsInTheWay) {
 }
 
 TEST_F(FileSystem, DeleteTreeRemovesEverythingButNeverFollowsLinks) {
-    WriteBytes("tree/one.txt", "1");
-    WriteBytes("tree/sub/two.txt", "2");
-    WriteBytes("tree/sub/deeper/three.txt", "3");
-    WriteBytes("tree/bad-\xFF-name.txt", "not UTF-8");
+    WriteBytes("ZOVuvazaR/tree/one.txt", "1");
+    WriteBytes("ZOVuvazaR/tree/sub/two.txt", "2");
+    WriteBytes("ZOVuvazaR/tree/sub/deeper/three.txt", "3");
+    WriteBytes("ZOVuvazaR/tree/bad-\xFF-name.txt", "not UTF-8");
     WriteBytes("outside/keep.txt", "keep");
-    fs::create_directory_symlink(Native("outside"), Native("tree/sub/link"));
+    fs::create_directory_symlink(Native("outside"), Native("ZOVuvazaR/tree/sub/link"));
 
-    EXPECT_TRUE(DeleteTree(Viewer("tree\\")));
-    EXPECT_FALSE(fs::exists(Native("tree")));
+    EXPECT_TRUE(DeleteTree(UserDataFolder() + L"tree\\"));
+    EXPECT_FALSE(fs::exists(Native("ZOVuvazaR/tree")));
     EXPECT_TRUE(fs::exists(Native("outside/keep.txt")));
 
-    EXPECT_FALSE(DeleteTree(Viewer("tree")));  // nothing there any more
-    EXPECT_FALSE(DeleteTree(L"\\"));           // the root is never a cache
+    EXPECT_FALSE(DeleteTree(UserDataFolder() + L"tree"));  // nothing there any more
+    EXPECT_FALSE(DeleteTree(L"\\"));                       // the root is never a cache
     EXPECT_FALSE(DeleteTree(L"//"));
+}
+
+TEST_F(FileSystem, DeleteTreeDeletesNothingButFoldersBelowTheDataFolder) {
+    // Two levels down, so that a deletion that escaped stays in the test's folder.
+    setenv("ZOV_DATA_HOME", Native("a/b/home").c_str(), 1);
+    WriteBytes("a/b/home/ZOVuvazaR/Registry.txt", "registry");
+    WriteBytes("a/b/home/ZOVuvazaR/cache/a.txt", "a");
+    WriteBytes("a/b/home/beside/keep.txt", "keep");
+    WriteBytes("a/b/home/shares/srv/docs/keep.txt", "keep");
+    WriteBytes("a/b/keep.txt", "keep");
+    fs::create_directory_symlink(Native("a/b/home/beside"), Native("a/b/home/ZOVuvazaR/link"));
+    SetShareMountRoot(FromUtf8(Native("a/b/home/shares")));
+    const std::wstring data = UserDataFolder();
+    // The data folder itself, above it, beside it, by a link or a share.
+    for (const std::wstring& refused :
+         {data, data + L".", data + L"..", data + L"..\\..", data + L"cache\\..", data + L"..\\beside", data + L"link",
+          Viewer("a/b/home"), Viewer("a/b/home/beside"), std::wstring(L"\\\\..\\beside"), std::wstring(L"\\\\srv\\docs")}) {
+        EXPECT_FALSE(DeleteTree(refused)) << ToUtf8(refused);
+    }
+    SetShareMountRoot(L"/mnt");
+    for (const char* kept : {"a/b/home/ZOVuvazaR/Registry.txt", "a/b/home/ZOVuvazaR/cache/a.txt",
+                             "a/b/home/beside/keep.txt", "a/b/home/shares/srv/docs/keep.txt", "a/b/keep.txt"}) {
+        EXPECT_TRUE(fs::exists(Native(kept))) << kept;
+    }
+    EXPECT_TRUE(fs::is_symlink(Native("a/b/home/ZOVuvazaR/link")));
+
+    // A way round that still ends below the data folder is fine: the paths
+    // are compared once resolved.
+    EXPECT_TRUE(DeleteTree(data + L"..\\ZOVuvazaR\\cache"));
+    EXPECT_FALSE(fs::exists(Native("a/b/home/ZOVuvazaR/cache")));
+}
+
+TEST_F(FileSystem, NothingIsWrittenForASharePathThatClimbsOut) {
+    fs::create_directories(Native("shares/srv"));
+    fs::create_directories(Native("cwd"));
+    SetShareMountRoot(FromUtf8(Native("shares")));
+    const fs::path before = fs::current_path();
+    fs::current_path(Native("cwd"));
+    EXPECT_FALSE(WriteFileAtomically(L"\\\\srv\\..\\..\\x.txt", "bytes"));
+    EXPECT_FALSE(CreateFolderTree(L"\\\\srv\\..\\..\\made\\below"));
+    fs::current_path(before);
+    SetShareMountRoot(L"/mnt");
+    EXPECT_FALSE(fs::exists(Native("x.txt")));
+    EXPECT_FALSE(fs::exists(Native("made")));
+    // Nor, under a temporary name, where the process happens to be.
+    EXPECT_TRUE(fs::is_empty(Native("cwd")));
 }
 
 TEST_F(FileSystem, ExistenceAndRemoval) {
