@@ -117,6 +117,7 @@ std::atomic<std::int64_t> g_mallocs{0};
 std::atomic<std::int64_t> g_frees{0};
 std::size_t g_mallocLimitBytes = 0;
 pthread_t g_mainThread;
+const char* g_program = "";
 
 void Say(const char* text) {
     ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
@@ -142,6 +143,10 @@ void WriteCurrentInput() {
     }
     close(fd);
     Say("fuzz: failing input written to ");
+    Say(g_current.artifact);
+    Say("; to repeat it: ");
+    Say(g_program);
+    Say(" ");
     Say(g_current.artifact);
     Say("\n");
 }
@@ -320,11 +325,14 @@ void MutateOnce(Bytes& input, const std::vector<Bytes>& seeds, std::size_t maxLe
                     input.begin() + static_cast<std::ptrdiff_t>(at + count));
         break;
     }
-    case 7: {  // repeat a run of the input elsewhere in it
-        std::size_t from = random.Below(size);
-        std::size_t count = 1 + random.Below(std::min<std::size_t>(size - from, 64));
-        Bytes run(input.begin() + static_cast<std::ptrdiff_t>(from),
-                  input.begin() + static_cast<std::ptrdiff_t>(from + count));
+    case 7: {  // a run of this input or of a seed, inserted: words of the format meet in new places
+        const Bytes& source = random.Below(2) == 0 ? input : seeds[random.Below(seeds.size())];
+        if (source.empty())
+            break;
+        std::size_t from = random.Below(source.size());
+        std::size_t count = 1 + random.Below(std::min<std::size_t>(source.size() - from, 64));
+        Bytes run(source.begin() + static_cast<std::ptrdiff_t>(from),
+                  source.begin() + static_cast<std::ptrdiff_t>(from + count));
         std::size_t at = random.Below(size + 1);
         input.insert(input.begin() + static_cast<std::ptrdiff_t>(at), run.begin(), run.end());
         break;
@@ -397,6 +405,7 @@ int main(int argc, char** argv) {
     g_mallocLimitBytes = (options.mallocLimitMb ? options.mallocLimitMb : options.rssLimitMb) << 20;
 
     g_mainThread = pthread_self();
+    g_program = argv[0];
     if (__sanitizer_set_death_callback)
         __sanitizer_set_death_callback(WriteCurrentInput);
     if (__sanitizer_install_malloc_and_free_hooks)
