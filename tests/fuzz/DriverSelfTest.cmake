@@ -2,8 +2,9 @@
 # keep an input that starts with "FUZZ", and fail again on that input alone.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
-file(WRITE ${WORK}/seed "FUZY")
-execute_process(COMMAND ${TARGET} -max_total_time=60 -artifact_prefix=${WORK}/ ${WORK}/seed
+file(MAKE_DIRECTORY ${WORK}/seeds)
+file(WRITE ${WORK}/seeds/near "FUZY")
+execute_process(COMMAND ${TARGET} -max_total_time=60 -artifact_prefix=${WORK}/ ${WORK}/seeds
   RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE output)
 if(result EQUAL 0)
   message(FATAL_ERROR "the driver never reached the planted fault:\n${output}")
@@ -17,7 +18,7 @@ file(READ ${kept} bytes LIMIT 4)
 if(NOT bytes STREQUAL "FUZZ")
   message(FATAL_ERROR "the kept input is not the failing one: '${bytes}'")
 endif()
-execute_process(COMMAND ${TARGET} -max_total_time=0 ${kept} RESULT_VARIABLE again OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${TARGET} ${kept} RESULT_VARIABLE again OUTPUT_QUIET ERROR_QUIET)
 if(again EQUAL 0)
   message(FATAL_ERROR "the kept input does not repeat the failure")
 endif()

@@ -3,13 +3,14 @@
 // until the time is up. The mutations come from a PRNG with a fixed seed, so a
 // run makes the same inputs in the same order on every machine.
 //
-// The options are spelled as libFuzzer spells them, so one command line works
-// with either: -max_total_time=S -seed=N -runs=N -max_len=N -timeout=S
-// -rss_limit_mb=N -malloc_limit_mb=N -artifact_prefix=P, then seed files or
-// folders. An input that crashes, trips a sanitizer, takes longer than the
-// timeout, allocates beyond the limits or leaks is written to
-// <artifact_prefix>failure-<seed>-<run>, and its name is printed; running the
-// target on that one file repeats it.
+// The options are spelled and mean what libFuzzer's do, so one command line
+// works with either: -max_total_time=S (0: no limit) -seed=N -runs=N (all
+// runs, seeds included) -max_len=N -timeout=S -rss_limit_mb=N
+// -malloc_limit_mb=N -artifact_prefix=P, then seed folders or files. Given
+// only files, it runs each once and stops. An input that crashes, trips a
+// sanitizer, takes longer than the timeout, allocates beyond the limits or
+// leaks is written to <artifact_prefix>failure-<seed>-<run>, and its name is
+// printed; running the target on that one file repeats it.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -73,7 +74,8 @@ constexpr int kOutOfMemoryExit = 71;
 constexpr int kLeakExit = 72;
 
 struct Options {
-    double seconds = kDefaultSeconds;
+    double seconds = kDefaultSeconds;  // 0: no limit
+    bool onlyFiles = true;             // no folder given: run the files, no more
     std::uint64_t seed = kDefaultSeed;
     long long runs = -1;
     std::size_t maxLen = 0;  // 0: from the seeds
@@ -188,10 +190,18 @@ std::int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }
 
+// Without allocating, so that the inputs' allocation counts stay their own.
 std::size_t RssMb() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0, resident = 0;
-    statm >> pages >> resident;
+    char text[128] = {};
+    int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0)
+        return 0;
+    char* residentStart = std::strchr(text, ' ');
+    std::size_t resident = residentStart ? std::strtoull(residentStart, nullptr, 10) : 0;
     return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) >> 20;
 }
 
@@ -256,12 +266,13 @@ Options ParseOptions(int argc, char** argv) {
 
 // Regular files only; a folder's files in name order, so the seeds come in
 // the same order everywhere.
-std::vector<Bytes> LoadSeeds(const std::vector<std::string>& inputs) {
+std::vector<Bytes> LoadSeeds(const std::vector<std::string>& inputs, bool& onlyFiles) {
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     for (const std::string& input : inputs) {
         std::error_code error;
         if (fs::is_directory(input, error)) {
+            onlyFiles = false;
             std::vector<fs::path> inFolder;
             for (const fs::directory_entry& entry : fs::directory_iterator(input, error))
                 if (entry.is_regular_file(error))
@@ -393,7 +404,8 @@ bool RunOne(const Bytes& input, const Options& options, long long run) {
 
 int main(int argc, char** argv) {
     Options options = ParseOptions(argc, argv);
-    std::vector<Bytes> seeds = LoadSeeds(options.inputs);
+    std::vector<Bytes> seeds = LoadSeeds(options.inputs, options.onlyFiles);
+    const bool mutate = !(options.onlyFiles && !options.inputs.empty());
     if (seeds.empty())
         seeds.emplace_back();
     std::size_t maxLen = options.maxLen;
@@ -428,13 +440,13 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    const long long seedRuns = run;
 
     Random random(options.seed);
     const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
+    auto timeLeft = [&] { return options.seconds <= 0 || Clock::now() < deadline; };
     Bytes input;
     int generation = kMaxGenerations;
-    while (status == 0 && Clock::now() < deadline && (options.runs < 0 || run - seedRuns < options.runs)) {
+    while (mutate && status == 0 && timeLeft() && (options.runs < 0 || run < options.runs)) {
         if (generation >= kMaxGenerations || random.Below(2) == 0) {
             input = seeds[random.Below(seeds.size())];
             generation = 0;
