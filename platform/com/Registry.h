@@ -6,6 +6,7 @@
 
 #include "platform/com/Com.h"
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <optional>
@@ -65,6 +66,10 @@ struct ServerEntry {
 
 // By CLSID text ("{...}") or ProgID; nothing when not registered.
 std::optional<ServerEntry> FindServer(const RegistryData& registry, std::string_view clsidOrProgId);
+
+// The largest registry file read; a real one holds a few servers in a few
+// kilobytes.
+inline constexpr std::size_t kRegistryFileLimit = 1u << 20;
 
 inline constexpr std::string_view kCategorySafeForScripting = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 inline constexpr std::string_view kCategorySafeForInitializing = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -175,6 +176,24 @@ TEST_F(RegistryFileTest, DamagedFileIsNeitherReadNorOverwritten) {
     }));
     EXPECT_FALSE(asked);
     EXPECT_EQ(ReadBytes(path), damaged);
+}
+
+TEST_F(RegistryFileTest, OnlyARegularFileOfBoundedSizeIsRead) {
+    // Well formed but over the limit: refused, and left as it was.
+    std::string huge = "ZOV registry 1\n[CLSID\\{A}]\n@=";
+    huge.append(kRegistryFileLimit, 'x');
+    huge += "\n";
+    const std::string path = WriteBytes("big/Registry.txt", huge);
+    RegistryFile big(path);
+    EXPECT_FALSE(big.Read());
+    EXPECT_FALSE(big.Update([](RegistryData&) { return true; }));
+    EXPECT_EQ(std::filesystem::file_size(path), huge.size());
+
+    // A pipe in its place would hold a reader for ever.
+    std::filesystem::create_directories(Root() + "/pipe");
+    const std::string fifo = Root() + "/pipe/Registry.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(RegistryFile(fifo).Read());
 }
 
 TEST_F(RegistryFileTest, ConcurrentUpdatesLoseNothing) {
