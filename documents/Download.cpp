@@ -147,6 +147,7 @@ bool Download(std::wstring_view url, std::wstring_view localPath, const std::ato
             request.headers = {"Accept: text/*"};
             request.userAgent = "Corvane";
         }
+        request.maxBodyBytes = kMaxDownloadBytes;
         ChunkedFile file(NativePath(local));
         std::vector<char>& buffer = DownloadBuffer();
         auto cancelled = [cancel] { return cancel && cancel->load(); };

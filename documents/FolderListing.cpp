@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <dirent.h>
+#include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zov {
 
@@ -18,8 +20,6 @@ namespace {
 
 constexpr std::string_view kPropfindBody =
     "<?xml version='1.0'?><propfind xmlns=\"DAV:\"><propname/></propfind>";
-// An index page is read up to this many bytes.
-constexpr std::size_t kIndexPageLimit = 1000000;
 
 void ShowFailure(HostWindow* window, std::wstring_view prefix, std::string_view message) {
     if (!window)
@@ -40,6 +40,16 @@ std::wstring WithTrailingSlash(std::wstring_view url) {
 
 bool Contains(std::wstring_view text, std::wstring_view part, std::size_t from = 0) {
     return text.find(part, from) != std::wstring_view::npos;
+}
+
+// Adds a name unless the listing is full or the name too long to be one;
+// false once no more names are taken.
+bool Take(std::vector<std::wstring>& names, std::wstring name) {
+    if (names.size() >= kMaxFolderNames)
+        return false;
+    if (name.size() <= kMaxFolderNameChars)
+        names.push_back(std::move(name));
+    return names.size() < kMaxFolderNames;
 }
 
 }  // namespace
@@ -67,6 +77,7 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
     if (!user.empty() || !password.empty())
         request.credentials = std::make_pair(ToUtf8(user), ToUtf8(password));
     request.body = std::string(kPropfindBody);
+    request.maxBodyBytes = kMaxWebDavAnswerBytes;
     HttpResponse response = PerformHttp(request);
     if (!response.completed) {
         if (transportFailed)
@@ -80,14 +91,19 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
     std::vector<std::wstring> names;
     static constexpr std::wstring_view kOpen = L"<D:href>";
     static constexpr std::wstring_view kClose = L"</D:href>";
-    for (std::size_t at = text.find(kOpen); at != std::wstring::npos; at = text.find(kOpen, at + 1)) {
-        std::size_t start = text.find(L'/', at);
-        std::size_t end = text.find(kClose, at);
+    // One pass: each search starts where the last element ended, so that an
+    // answer of many opening tags without ends costs no more than its length.
+    for (std::size_t at = text.find(kOpen); at != std::wstring::npos;) {
+        const std::size_t contentStart = at + kOpen.size();
+        const std::size_t end = text.find(kClose, contentStart);
         if (end == std::wstring::npos)
             break;
-        if (start == std::wstring::npos || start > end)
+        at = text.find(kOpen, end + kClose.size());
+        std::wstring_view element = std::wstring_view(text).substr(contentStart, end - contentStart);
+        std::size_t start = element.find(L'/');
+        if (start == std::wstring_view::npos)
             continue;
-        std::wstring value = text.substr(start, end - start);
+        std::wstring value(element.substr(start));
         // The folder itself and its parents appear inside the folder's URL.
         if (Contains(folder, value, 1) || IsPreviewFileName(value))
             continue;
@@ -97,7 +113,8 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
         std::wstring name = value.substr(value.rfind(L'/') + 1);
         if (name.empty())
             continue;
-        names.push_back(isFolder ? name + L'/' : name);
+        if (!Take(names, isFolder ? name + L'/' : name))
+            break;
     }
     if (names.empty())
         return std::nullopt;
@@ -160,7 +177,8 @@ std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderU
         }
         if (name.empty() || IsPreviewFileName(name))
             continue;
-        names.push_back(std::move(name));
+        if (!Take(names, std::move(name)))
+            break;
     }
     if (names.empty())
         return std::nullopt;
@@ -190,10 +208,10 @@ std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* 
     std::vector<std::wstring> names;
     try {
         std::string native = NativePath(folder);
-        DIR* dir = opendir(native.c_str());
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(native.c_str()), closedir);
         if (!dir)
             return names;
-        while (dirent* entry = readdir(dir)) {
+        while (dirent* entry = readdir(dir.get())) {
             std::string name = entry->d_name;
             if (name == "." || name == "..")
                 continue;
@@ -201,14 +219,18 @@ std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* 
             struct stat st;
             if (stat(full.c_str(), &st) != 0)
                 continue;
-            if (S_ISDIR(st.st_mode)) {
-                names.push_back(FromUtf8(name));
-            } else if (std::FILE* file = std::fopen(full.c_str(), "rb")) {
-                std::fclose(file);
-                names.push_back(FromUtf8(name));
+            // Pipes, devices and sockets are no documents, and are never
+            // opened: a pipe would wait for its writer.
+            bool listed = S_ISDIR(st.st_mode);
+            if (S_ISREG(st.st_mode)) {
+                int fd = OpenRegularFileDescriptor(full);
+                listed = fd >= 0;
+                if (listed)
+                    close(fd);
             }
+            if (listed && !Take(names, FromUtf8(name)))
+                break;
         }
-        closedir(dir);
     } catch (const std::exception& e) {
         ShowFailure(window, L"GetFolderFiles Exception :: ", e.what());
     }

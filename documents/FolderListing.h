@@ -12,6 +12,16 @@ namespace zov {
 
 class HostWindow;
 
+// A listing holds at most this many names; the rest of a larger folder is
+// left out. A name longer than kMaxFolderNameChars is no document name and is
+// skipped.
+inline constexpr std::size_t kMaxFolderNames = 10000;
+inline constexpr std::size_t kMaxFolderNameChars = 1024;
+// A WebDAV answer longer than this fails the listing; an index page is read
+// up to kIndexPageLimit bytes and its links listed as far as it went.
+inline constexpr std::size_t kMaxWebDavAnswerBytes = std::size_t{8} << 20;
+inline constexpr std::size_t kIndexPageLimit = 1000000;
+
 // A name ending in '_' + 8 upper-case hexadecimal digits + ".txt".
 bool IsPreviewFileName(std::wstring_view name);
 

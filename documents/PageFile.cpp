@@ -56,9 +56,9 @@ bool SaneSize(std::int32_t width, std::int32_t height, std::int64_t limit) {
     return width > 0 && height > 0 && std::int64_t{width} * height <= limit;
 }
 
-// The decoded picture, cropped to the page's stored size; a smaller picture
-// sits at the top left on white. The stored size is what the page is laid
-// out with, so the block is never written past.
+// The decoded picture, which is never larger than the page's stored size,
+// at the top left on white. The stored size is what the page is laid out
+// with, so the block is never written past.
 void CopyCropped(const DecodedImage& image, PixelBuffer& page) {
     const std::int32_t rows = std::min(image.height, page.Height());
     const std::int32_t columns = std::min(image.width, page.Width());
@@ -81,12 +81,17 @@ bool DecodeInto(BinaryFile& file, const EmbeddedImage& embedded, PixelBuffer& pa
         // A length beyond the end of the file is cut to what is there; the
         // decoder then sees a damaged picture and the checkerboard shows.
         std::int64_t length = std::clamp<std::int64_t>(embedded.dataLength, 0, file.Size() - embedded.dataOffset);
+        if (length > kMaxEmbeddedPictureBytes)
+            return false;
         std::vector<std::uint8_t>& scratch = DecodeScratch();
         if (scratch.size() < static_cast<std::size_t>(length))
             scratch.resize(static_cast<std::size_t>(length));
         if (!file.Seek(embedded.dataOffset) || !file.Read(scratch.data(), static_cast<std::size_t>(length)))
             return false;
-        image = DecodeImage(std::span<const std::uint8_t>(scratch.data(), static_cast<std::size_t>(length)));
+        // The page's own size bounds the picture before the decoder allocates:
+        // a small file could otherwise claim a picture of many megapixels.
+        image = DecodeImage(std::span<const std::uint8_t>(scratch.data(), static_cast<std::size_t>(length)),
+                            ImageBounds{page.Width(), page.Height()});
     }
     if (!image)
         return false;

@@ -37,12 +37,11 @@ inline constexpr std::int64_t kExtendedBlockSize = 128;
 inline constexpr std::int64_t kReservedBytes = 1 + 16;
 // The largest page picture a page file may describe (64 Mi pixels, 256 MiB of
 // pixels): above a poster at 300 dpi, and a bound on what one file can make
-// the viewer allocate.
-#ifdef ZOV_FUZZING
-inline constexpr std::int64_t kMaxPagePixels = std::int64_t{1} << 20;  // see kMaxDecodedPixels
-#else
+// the viewer allocate. The embedded picture may be no larger than the size
+// its page file gives it; a larger one shows the checkerboard.
 inline constexpr std::int64_t kMaxPagePixels = std::int64_t{1} << 26;
-#endif
+// An embedded picture of more bytes than this is not decoded.
+inline constexpr std::int64_t kMaxEmbeddedPictureBytes = std::int64_t{128} << 20;
 
 constexpr std::int32_t HeaderVersion(std::uint32_t header) {
     return static_cast<std::int32_t>(header >> 24 & 0x7F);

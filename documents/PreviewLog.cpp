@@ -53,6 +53,8 @@ void LogSoap(std::wstring_view documentKey, std::wstring_view logContext, const 
     if (!logContext.empty())
         request.credentials = std::make_pair(ToUtf8(logContext), std::string());
     request.body = ToUtf8(PreviewLogBody(documentKey, logContext, settings.previewLogNamespace));
+    // The answer is a short envelope, and a fault in it is shown whole.
+    request.maxBodyBytes = kMaxPreviewLogAnswerBytes;
     HttpResponse response = PerformHttp(request);
     if (!response.completed) {
         Show(window, L"AddPreviewLogByCrypedKey error :: send");

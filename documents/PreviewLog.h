@@ -1,6 +1,7 @@
 // Tells the document-management service that a document was looked at.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace zov {
 class HostWindow;
 
 inline constexpr std::wstring_view kPreviewLogCryptKey = L"rovorezedov";
+// The service's answer is read up to this many bytes; a longer one counts as
+// a failed send.
+inline constexpr std::size_t kMaxPreviewLogAnswerBytes = 64 << 10;
 
 // The SOAP request body for AddPreviewLogByCrypedKey. The key and the context
 // go in as they are: the service expects them so.

@@ -5,11 +5,14 @@
 #include "documents/FolderListing.h"
 #include "documents/PageFile.h"
 #include "documents/PreviewPaths.h"
+#include "documents/UrlText.h"
 #include "platform/BinaryFile.h"
+#include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <list>
@@ -35,30 +38,71 @@ ProcessLock& FolderListingLock() {
     return lock;
 }
 
-// Each entry: the folder's address, then the addresses of its files.
-std::list<std::vector<std::wstring>>& FolderListingCache() {
-    static auto* cache = new std::list<std::vector<std::wstring>>;
+// One folder: its address and its file names. A file's address is the two
+// joined; they are kept apart so that a long folder address is not held once
+// for every one of thousands of names.
+struct FolderEntry {
+    std::wstring folder;
+    std::vector<std::wstring> names;
+};
+
+std::list<std::shared_ptr<const FolderEntry>>& FolderListingCache() {
+    static auto* cache = new std::list<std::shared_ptr<const FolderEntry>>;
     return *cache;
 }
 
-std::vector<std::wstring> FolderListing(const std::wstring& folder) {
+std::shared_ptr<const FolderEntry> FolderListing(const std::wstring& folder) {
     LockGuard guard(FolderListingLock());
     auto& cache = FolderListingCache();
     for (const auto& entry : cache) {
-        if (entry.front() == folder)
+        if (entry->folder == folder)
             return entry;
     }
     if (cache.size() > kFolderListingCacheSize)
         cache.clear();
-    std::vector<std::wstring> entry{folder};
+    auto entry = std::make_shared<FolderEntry>();
+    entry->folder = folder;
     // A folder that cannot be listed is remembered too, so that it is not
     // asked again and again.
-    if (std::optional<std::vector<std::wstring>> names = GetFolderFiles(L"", L"", folder)) {
-        for (const std::wstring& name : *names)
-            entry.push_back(folder + name);
-    }
+    if (std::optional<std::vector<std::wstring>> names = GetFolderFiles(L"", L"", folder))
+        entry->names = std::move(*names);
     cache.push_front(entry);
     return entry;
+}
+
+// The segments of an address's path as a server may read them: escapes
+// decoded, '\\' taken as '/', empty and "." segments dropped, ".." taking
+// the one before it away. The query is not part of it.
+std::vector<std::string> ResolvedSegments(std::wstring_view url) {
+    const std::string text = ToUtf8(url);
+    const std::size_t scheme = text.find("://");
+    const std::size_t start = scheme == std::string::npos ? 0 : text.find_first_of("/\\", scheme + 3);
+    std::vector<std::string> segments;
+    if (start == std::string::npos)
+        return segments;
+    const std::string path = PercentDecode(text.substr(start, text.find_first_of("?#", start) - start));
+    std::string segment;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/' && path[i] != '\\') {
+            segment += path[i];
+            continue;
+        }
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        segment.clear();
+    }
+    return segments;
+}
+
+// `inner` names something strictly below `folder` once both are resolved.
+bool StrictlyBelow(std::wstring_view folder, std::wstring_view inner) {
+    std::vector<std::string> outer = ResolvedSegments(folder);
+    std::vector<std::string> below = ResolvedSegments(inner);
+    return below.size() > outer.size() && std::equal(outer.begin(), outer.end(), below.begin());
 }
 
 bool IsFresh(const std::wstring& local, std::int32_t n) {
@@ -139,7 +183,20 @@ void ClearFolderListingCache() {
 PreviewSource::PreviewSource(std::wstring path) : PreviewSource(std::move(path), GetPreviewSettings()) {}
 
 PreviewSource::PreviewSource(std::wstring path, PreviewSettings settings)
-    : path_(std::move(path)), settings_(std::move(settings)), fileType_(Classify(path_, settings_.eValueNSMode)) {}
+    : PreviewSource(std::move(path), std::move(settings), 0) {}
+
+PreviewSource::PreviewSource(std::wstring path, PreviewSettings settings, int depth)
+    : path_(std::move(path)),
+      settings_(std::move(settings)),
+      fileType_(Classify(path_, settings_.eValueNSMode)),
+      depth_(depth) {}
+
+std::optional<PreviewSource> PreviewSource::FolderMember(const std::wstring& file) const {
+    PreviewSource member(file, settings_, depth_ + 1);
+    if (member.IsHttpFolder() && (member.depth_ >= kMaxFolderDepth || !StrictlyBelow(path_, file)))
+        return std::nullopt;
+    return member;
+}
 
 bool PreviewSource::IsHttpFolder() const {
     return IsFolderType(fileType_) && IsHttp(path_);
@@ -168,7 +225,8 @@ bool PreviewSource::Exists(int kind) const {
             // A plain image shows itself; it has no preview of its own.
             if (IsPlainImage(Classify(*first, settings_.eValueNSMode)))
                 return kind == 1 || kind == 2;
-            return PreviewSource(*first, settings_).Exists(kind);
+            std::optional<PreviewSource> member = FolderMember(*first);
+            return member && member->Exists(kind);
         }
         if (kind == 2)
             return PageList().has_value();
@@ -270,8 +328,10 @@ std::unique_ptr<PixelBuffer> PreviewSource::LoadFolderPage(std::int32_t n, bool 
         std::wstring copy = LocalFileCopy(*file, nullptr, settings_);
         return copy.empty() ? nullptr : LoadImageFile(copy);
     }
-    PreviewSource document(*file, settings_);
-    return detail ? document.LoadPageDetail(1) : document.LoadPage(1);
+    std::optional<PreviewSource> document = FolderMember(*file);
+    if (!document)
+        return nullptr;
+    return detail ? document->LoadPageDetail(1) : document->LoadPage(1);
 }
 
 std::unique_ptr<PixelBuffer> PreviewSource::LoadFromPageFile(std::int32_t n, bool detail) const {
@@ -346,7 +406,7 @@ std::int32_t PreviewSource::FolderFileCount() const {
     try {
         if (!IsHttpFolder())
             return 0;
-        return static_cast<std::int32_t>(FolderListing(path_).size()) - 1;
+        return static_cast<std::int32_t>(FolderListing(path_)->names.size());
     } catch (...) {
         return 0;
     }
@@ -356,11 +416,11 @@ std::optional<std::wstring> PreviewSource::FolderFile(std::int32_t i) const {
     try {
         if (!IsHttpFolder())
             return std::nullopt;
-        std::vector<std::wstring> entry = FolderListing(path_);
-        std::size_t index = i <= 0 ? 1 : static_cast<std::size_t>(i);
-        if (index >= entry.size())
+        std::shared_ptr<const FolderEntry> entry = FolderListing(path_);
+        std::size_t index = i <= 0 ? 0 : static_cast<std::size_t>(i) - 1;
+        if (index >= entry->names.size())
             return std::nullopt;
-        return entry[index];
+        return entry->folder + entry->names[index];
     } catch (...) {
         return std::nullopt;
     }

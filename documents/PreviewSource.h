@@ -28,6 +28,13 @@ enum PreviewStatus : std::int32_t {
 // The status a status file's first bytes say.
 std::int32_t StatusFromText(std::string_view firstBytes);
 
+// An HTTP folder whose first file is a subfolder shows that subfolder's
+// first page, and so on down: at most this many folders deep. A "subfolder"
+// that is not below its folder once its "." and ".." are resolved (a link to
+// a parent, or back to the folder itself) shows nothing, so a listing cannot
+// lead round in a circle.
+inline constexpr int kMaxFolderDepth = 8;
+
 class PreviewSource {
 public:
     explicit PreviewSource(std::wstring path);
@@ -56,7 +63,12 @@ public:
     std::optional<std::wstring> FolderFile(std::int32_t i) const;
 
 private:
+    // A folder document's file, `depth` folders below the document asked.
+    PreviewSource(std::wstring path, PreviewSettings settings, int depth);
     bool IsHttpFolder() const;
+    // File `file` of this folder document as a document of its own; nothing
+    // when it is a folder too deep or not below this one.
+    std::optional<PreviewSource> FolderMember(const std::wstring& file) const;
     std::unique_ptr<PixelBuffer> LoadFolderPage(std::int32_t n, bool detail) const;
     std::unique_ptr<PixelBuffer> LoadFromPageFile(std::int32_t n, bool detail) const;
     std::wstring SearchTextPath(std::int32_t n) const;
@@ -64,6 +76,7 @@ private:
     std::wstring path_;
     PreviewSettings settings_;
     std::int32_t fileType_;
+    int depth_ = 0;
 };
 
 // The local cache: fetching files into it and clearing it.

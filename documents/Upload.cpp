@@ -33,9 +33,10 @@ bool Upload(std::wstring_view localPath, std::wstring_view folderUrl) {
             return false;
         std::wstring name(localPath.substr(last + 1));
 
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(NativePath(localPath).c_str(), "rb"));
+        // A dropped name could be a pipe or device: only a regular file is sent.
+        std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFile(localPath));
         struct stat st;
-        if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        if (!file || fstat(fileno(file.get()), &st) != 0)
             return false;
 
         // One separator between folder and name, even when the folder URL

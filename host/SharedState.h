@@ -60,6 +60,9 @@ struct HostConfig {
     // A flip speed for every new control (the speed menu's choice), 0 for
     // the control's own.
     int speed = 0;
+    // The only servers the controls may send requests to ("host" or
+    // "host:port"); empty: any server a page names.
+    std::vector<std::string> allowServers;
     Limits limits;
 };
 

@@ -1,5 +1,6 @@
 // zov-host: the container that hosts viewer controls for web pages.
 #include "host/Server.h"
+#include "platform/net/HttpClient.h"
 
 #include <boost/asio/signal_set.hpp>
 
@@ -15,10 +16,12 @@ namespace {
 
 void Usage() {
     std::fprintf(stderr,
-                 "usage: zov-host [--port N] [--allow-origin ORIGIN]... [--data-dir DIR]\n"
-                 "                [--web DIR] [--demo DIR] [--speed 2|5|10|20|50] [--open]\n"
+                 "usage: zov-host [--port N] [--allow-origin ORIGIN]... [--allow-server HOST[:PORT]]...\n"
+                 "                [--data-dir DIR] [--web DIR] [--demo DIR] [--speed 2|5|10|20|50] [--open]\n"
                  "  --port N             port on 127.0.0.1 (default %u; 0 picks a free one)\n"
                  "  --allow-origin O     also let pages of origin O (scheme://host[:port]) connect\n"
+                 "  --allow-server S     the viewers send requests only to servers S (HOST or\n"
+                 "                       HOST:PORT, an IPv6 address in brackets); default: any\n"
                  "  --data-dir DIR       the per-user data folder (registry, cache, notes)\n"
                  "  --web DIR            the folder with zov.js and demo/ (default: this build's web/)\n"
                  "  --demo DIR           serve the demo documents of DIR (corpus/ and previews/)\n"
@@ -30,6 +33,40 @@ void Usage() {
 bool ParseNumber(std::string_view text, int low, int high, int& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+// HOST or HOST:PORT: a host name or IPv4 address, or an IPv6 address in
+// brackets, and a port from 1 to 65535. Nothing else may come into the list
+// the viewers read.
+bool IsServerPattern(std::string_view text) {
+    std::string_view host = text;
+    std::string_view port;
+    if (text.starts_with('[')) {
+        std::size_t close = text.find(']');
+        if (close == std::string_view::npos || close == 1)
+            return false;
+        host = text.substr(1, close - 1);
+        if (host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos)
+            return false;
+        std::string_view rest = text.substr(close + 1);
+        if (!rest.empty() && (rest[0] != ':' || rest.size() == 1))
+            return false;
+        port = rest.empty() ? rest : rest.substr(1);
+    } else {
+        std::size_t colon = text.find(':');
+        host = text.substr(0, colon);
+        if (colon != std::string_view::npos) {
+            port = text.substr(colon + 1);
+            if (port.empty())
+                return false;
+        }
+        if (host.empty() || host.size() > 253 ||
+            host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_") !=
+                std::string_view::npos)
+            return false;
+    }
+    int number = 0;
+    return port.empty() || ParseNumber(port, 1, 65535, number);
 }
 
 // The desktop's browser, without waiting for it.
@@ -56,6 +93,12 @@ int main(int argc, char** argv) {
             ++i;
         } else if (arg == "--allow-origin" && hasValue) {
             config.allowOrigins.emplace_back(argv[++i]);
+        } else if (arg == "--allow-server" && hasValue) {
+            if (!IsServerPattern(argv[i + 1])) {
+                std::fprintf(stderr, "zov-host: not a server: %s (write HOST or HOST:PORT)\n", argv[i + 1]);
+                return 2;
+            }
+            config.allowServers.emplace_back(argv[++i]);
         } else if (arg == "--data-dir" && hasValue) {
             std::error_code error;
             std::filesystem::create_directories(argv[i + 1], error);
@@ -87,6 +130,15 @@ int main(int argc, char** argv) {
     if (!std::filesystem::is_regular_file(config.webRoot / "zov.js")) {
         std::fprintf(stderr, "zov-host: no zov.js in %s (give --web)\n", config.webRoot.c_str());
         return 2;
+    }
+
+    // The controls' HTTP client reads the list from the environment at its
+    // first request (the servers are loaded later, into this process).
+    if (!config.allowServers.empty()) {
+        std::string list;
+        for (const std::string& server : config.allowServers)
+            list += (list.empty() ? "" : ",") + server;
+        setenv(zov::kAllowServersVariable, list.c_str(), 1);
     }
 
     boost::asio::io_context io;

@@ -30,11 +30,11 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 
 bool BinaryFile::Open(std::wstring_view path) {
     Close();
-    file_ = std::fopen(NativePath(path).c_str(), "rb");
+    file_ = OpenRegularFile(path);
     if (!file_)
         return false;
     struct stat st;
-    if (fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fileno(file_), &st) != 0) {
         Close();
         return false;
     }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -136,6 +138,61 @@ bool RemoveFile(std::wstring_view path) {
     if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     return unlink(native.c_str()) == 0;
+}
+
+int OpenRegularFileDescriptor(const std::string& nativePath) {
+    // Without O_NONBLOCK, opening a pipe waits for a writer that may never come.
+    int fd = open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::FILE* OpenRegularFile(std::wstring_view path) {
+    int fd = OpenRegularFileDescriptor(NativePath(path));
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
+std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes) {
+    int fd = OpenRegularFileDescriptor(NativePath(path));
+    if (fd < 0)
+        return std::nullopt;
+    std::string bytes;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) <= maxBytes;
+    if (ok)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    // The file may grow while it is read: the limit holds for what is read.
+    char buffer[65536];
+    while (ok) {
+        ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        if (static_cast<std::size_t>(got) > maxBytes - bytes.size()) {
+            ok = false;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    if (!ok)
+        return std::nullopt;
+    return bytes;
 }
 
 bool WriteFileAtomically(std::wstring_view path, std::string_view bytes) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,17 @@ bool PathExists(std::wstring_view path);
 bool IsFolder(std::wstring_view path);
 // Deletes one file (not a folder).
 bool RemoveFile(std::wstring_view path);
+
+// Files that came from servers, shares or folders a page names are opened
+// through these: only a regular file (after links are followed) is opened,
+// never a named pipe, device or socket, whose open or read could block or
+// never end. A descriptor for reading, or -1.
+int OpenRegularFileDescriptor(const std::string& nativePath);
+// The same as a stream for reading; null when not a regular file.
+std::FILE* OpenRegularFile(std::wstring_view path);
+// The whole regular file, or nothing when it is none, cannot be read, or
+// holds more than `maxBytes`.
+std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes);
 
 // Writes `bytes` to `path` under a temporary name in the same folder and
 // renames it into place, so that a reader sees the old file or the whole new

@@ -95,17 +95,10 @@ bool WriteTextFile(std::wstring_view path, std::wstring_view text) {
 
 bool TextFileReader::Open(std::wstring_view path) {
     *this = TextFileReader();
-    FileHandle file(std::fopen(NativePath(path).c_str(), "rb"));
-    if (!file)
+    std::optional<std::string> raw = ReadRegularFile(path, kMaxTextFileBytes);
+    if (!raw)
         return false;
-    std::string raw;
-    char buffer[8192];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        raw.append(buffer, n);
-    if (std::ferror(file.get()))
-        return false;
-    bytes_ = FromTextMode(raw);
+    bytes_ = FromTextMode(*raw);
     return true;
 }
 
@@ -122,7 +115,7 @@ std::optional<std::string> TextFileReader::ReadLineBytes(size_t maxBytes) {
 }
 
 std::optional<std::wstring> ReadUtf8Line(std::wstring_view path, std::uint64_t offset, size_t maxChars) {
-    FileHandle file(std::fopen(NativePath(path).c_str(), "rb"));
+    FileHandle file(OpenRegularFile(path));
     if (!file || fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
         return std::nullopt;
     // A UTF-8 character has at most 4 bytes, and CR LF counts as one.

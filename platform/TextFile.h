@@ -5,6 +5,7 @@
 // Other instances, and files left by earlier versions, rely on those bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -37,10 +38,16 @@ private:
 // Creates (or replaces) `path` holding `text`.
 bool WriteTextFile(std::wstring_view path, std::wstring_view text);
 
+// A text file read whole holds at most this many bytes; a larger one is not
+// read at all. Lists of a few tens of thousands of names fit.
+inline constexpr std::size_t kMaxTextFileBytes = 4 << 20;
+
 // Reads a whole file at Open (these files are small) and hands it out in lines.
 // Use one way of reading per reader: characters or bytes.
 class TextFileReader {
 public:
+    // False when the file is no regular file, cannot be read or is larger
+    // than kMaxTextFileBytes.
     bool Open(std::wstring_view path);
     // The next line as a wide string: up to and including "\n", or `maxChars`
     // characters when the line is longer (the rest comes with the next call).

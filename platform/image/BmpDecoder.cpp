@@ -264,9 +264,9 @@ bool ReadRunLength(std::span<const std::uint8_t> d, const BmpLayout& layout, Dec
 
 }  // namespace
 
-std::optional<DecodedImage> DecodeBmp(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodeBmp(std::span<const std::uint8_t> data, const ImageBounds& bounds) {
     std::optional<BmpLayout> layout = ReadLayout(data);
-    if (!layout || !AcceptableSize(layout->width, layout->height))
+    if (!layout || !AcceptableSize(layout->width, layout->height, bounds))
         return std::nullopt;
     bool runLength = layout->compression == kRle8 || layout->compression == kRle4;
     if (!runLength && !HoldsAllRows(data, *layout))

@@ -58,7 +58,7 @@ bool SeekFirstImage(GifFileType* gif, int* transparent) {
 
 }  // namespace
 
-std::optional<DecodedImage> DecodeGif(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodeGif(std::span<const std::uint8_t> data, const ImageBounds& bounds) {
     MemorySource source{data.data(), data.size(), 0};
     int error = 0;
     GifHandle gif(DGifOpen(&source, ReadFromMemory, &error));
@@ -70,12 +70,12 @@ std::optional<DecodedImage> DecodeGif(std::span<const std::uint8_t> data) {
 
     const GifImageDesc& frame = gif->Image;
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-    if (!map || !AcceptableSize(frame.Width, frame.Height))
+    if (!map || !AcceptableSize(frame.Width, frame.Height, bounds))
         return std::nullopt;
     // A frame reaching past the logical screen widens it rather than being cut.
     std::int64_t width = std::max<std::int64_t>(gif->SWidth, std::int64_t{frame.Left} + frame.Width);
     std::int64_t height = std::max<std::int64_t>(gif->SHeight, std::int64_t{frame.Top} + frame.Height);
-    if (frame.Left < 0 || frame.Top < 0 || !AcceptableSize(width, height))
+    if (frame.Left < 0 || frame.Top < 0 || !AcceptableSize(width, height, bounds))
         return std::nullopt;
 
     std::uint32_t palette[256];

@@ -19,8 +19,9 @@ struct MemorySource {
     std::uint64_t pos;
 };
 
-// Both sides positive and at most kMaxDecodedPixels pixels in all.
-bool AcceptableSize(std::int64_t width, std::int64_t height);
+// Both sides positive and within `bounds`, and at most kMaxDecodedPixels
+// pixels in all.
+bool AcceptableSize(std::int64_t width, std::int64_t height, const ImageBounds& bounds = {});
 
 // A width × height picture of white paper. The size must be acceptable.
 DecodedImage BlankImage(std::int32_t width, std::int32_t height);
@@ -47,12 +48,14 @@ inline std::uint32_t RgbaOnWhite(std::uint32_t r, std::uint32_t g, std::uint32_t
 void FinishBgra(std::span<std::uint32_t> pixels);
 void FinishBgrx(std::span<std::uint32_t> pixels);
 
-std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> data);
-std::optional<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> data);
-std::optional<DecodedImage> DecodeGif(std::span<const std::uint8_t> data);
-std::optional<DecodedImage> DecodeTiff(std::span<const std::uint8_t> data);
+// Each checks the picture's size against `bounds` before it allocates.
+std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> data, const ImageBounds& bounds);
+std::optional<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> data, const ImageBounds& bounds);
+std::optional<DecodedImage> DecodeGif(std::span<const std::uint8_t> data, const ImageBounds& bounds);
+std::optional<DecodedImage> DecodeTiff(std::span<const std::uint8_t> data, const ImageBounds& bounds);
 // `codestream` tells a raw codestream from a JP2 file.
-std::optional<DecodedImage> DecodeJpeg2000(std::span<const std::uint8_t> data, bool codestream);
-std::optional<DecodedImage> DecodeBmp(std::span<const std::uint8_t> data);
+std::optional<DecodedImage> DecodeJpeg2000(std::span<const std::uint8_t> data, bool codestream,
+                                           const ImageBounds& bounds);
+std::optional<DecodedImage> DecodeBmp(std::span<const std::uint8_t> data, const ImageBounds& bounds);
 
 }  // namespace zov::image

@@ -11,11 +11,6 @@ namespace zov {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 template <size_t N>
 bool StartsWith(std::span<const std::uint8_t> data, const std::uint8_t (&magic)[N]) {
     return data.size() >= N && std::memcmp(data.data(), magic, N) == 0;
@@ -34,27 +29,13 @@ constexpr std::uint8_t kJp2Magic[] = {0x00, 0x00, 0x00, 0x0C, 'j', 'P', ' ', ' '
 constexpr std::uint8_t kJ2kMagic[] = {0xFF, 0x4F, 0xFF, 0x51};
 constexpr std::uint8_t kBmpMagic[] = {'B', 'M'};
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(std::wstring_view path) {
-    FileHandle file(std::fopen(NativePath(path).c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    if (std::ferror(file.get()))
-        return std::nullopt;
-    return bytes;
-}
-
 }  // namespace
 
 namespace image {
 
-bool AcceptableSize(std::int64_t width, std::int64_t height) {
-    return width > 0 && height > 0 && width <= kMaxDecodedPixels && height <= kMaxDecodedPixels &&
-           width * height <= kMaxDecodedPixels;
+bool AcceptableSize(std::int64_t width, std::int64_t height, const ImageBounds& bounds) {
+    return width > 0 && height > 0 && width <= bounds.maxWidth && height <= bounds.maxHeight &&
+           width <= kMaxDecodedPixels && height <= kMaxDecodedPixels && width * height <= kMaxDecodedPixels;
 }
 
 DecodedImage BlankImage(std::int32_t width, std::int32_t height) {
@@ -100,20 +81,20 @@ ImageFormat SniffImageFormat(std::span<const std::uint8_t> data) {
     return ImageFormat::Unknown;
 }
 
-std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data, ImageBounds bounds) {
     switch (SniffImageFormat(data)) {
     case ImageFormat::Png:
-        return image::DecodePng(data);
+        return image::DecodePng(data, bounds);
     case ImageFormat::Jpeg:
-        return image::DecodeJpeg(data);
+        return image::DecodeJpeg(data, bounds);
     case ImageFormat::Gif:
-        return image::DecodeGif(data);
+        return image::DecodeGif(data, bounds);
     case ImageFormat::Tiff:
-        return image::DecodeTiff(data);
+        return image::DecodeTiff(data, bounds);
     case ImageFormat::Jpeg2000:
-        return image::DecodeJpeg2000(data, StartsWith(data, kJ2kMagic));
+        return image::DecodeJpeg2000(data, StartsWith(data, kJ2kMagic), bounds);
     case ImageFormat::Bmp:
-        return image::DecodeBmp(data);
+        return image::DecodeBmp(data, bounds);
     case ImageFormat::Unknown:
         break;
     }
@@ -121,10 +102,11 @@ std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data) {
 }
 
 std::optional<DecodedImage> DecodeImageFile(std::wstring_view path) {
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
+    std::optional<std::string> bytes = ReadRegularFile(path, kMaxImageFileBytes);
     if (!bytes)
         return std::nullopt;
-    return DecodeImage(*bytes);
+    return DecodeImage(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
 }
 
 bool WritePngFile(std::wstring_view path, const std::uint32_t* pixels, std::int32_t width, std::int32_t height) {

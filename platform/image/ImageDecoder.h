@@ -8,10 +8,12 @@
 // would turn the transparent parts of most pictures black.
 //
 // Everything here treats its input as untrusted: sizes are checked against
-// kMaxDecodedPixels before any pixel memory is allocated, and a damaged or
-// truncated picture gives nothing rather than a crash.
+// the caller's bounds and kMaxDecodedPixels before any pixel memory is
+// allocated, and a damaged or truncated picture gives nothing rather than a
+// crash.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,20 +31,27 @@ struct DecodedImage {
     std::vector<std::uint32_t> pixels;  // width * height words, 0x00RRGGBB
 };
 
-// Pictures with more pixels than this are refused (512 MiB of pixels). Fuzzing
-// builds use a small limit so that each run stays quick; the code paths are
-// the same.
-#ifdef ZOV_FUZZING
-inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 20;
-#else
-inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 27;
-#endif
+// Pictures with more pixels than this are refused whatever asks for them
+// (64 Mi pixels, 256 MiB decoded): above a poster at 300 dpi.
+inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 26;
+// A plain image file larger than this is not read.
+inline constexpr std::size_t kMaxImageFileBytes = std::size_t{128} << 20;
+
+// The largest picture a caller takes. A page file says how large its picture
+// is; a picture claiming more is refused before its pixels are allocated, so
+// that a few hundred bytes cannot make the decoder fill hundreds of megabytes.
+struct ImageBounds {
+    std::int64_t maxWidth = kMaxDecodedPixels;
+    std::int64_t maxHeight = kMaxDecodedPixels;
+};
 
 ImageFormat SniffImageFormat(std::span<const std::uint8_t> data);
 
 // The first picture (frame, page) in `data`; nothing when the format is not
-// one of the above, the data is damaged, or the picture is too large.
-std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data);
+// one of the above, the data is damaged, or the picture is larger than
+// `bounds` or kMaxDecodedPixels.
+std::optional<DecodedImage> DecodeImage(std::span<const std::uint8_t> data, ImageBounds bounds = {});
+// A regular file of at most kMaxImageFileBytes, decoded.
 std::optional<DecodedImage> DecodeImageFile(std::wstring_view path);
 
 // Encoders, for the converter, the inspection tool and tests. `pixels` holds

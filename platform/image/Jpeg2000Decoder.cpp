@@ -111,10 +111,10 @@ std::uint32_t CmykToRgb(std::uint32_t c, std::uint32_t m, std::uint32_t y, std::
     return Rgb(((255 - c) * white + 127) / 255, ((255 - m) * white + 127) / 255, ((255 - y) * white + 127) / 255);
 }
 
-std::optional<DecodedImage> ToPicture(const opj_image_t& coded) {
+std::optional<DecodedImage> ToPicture(const opj_image_t& coded, const ImageBounds& bounds) {
     std::uint32_t width = coded.x1 - coded.x0;
     std::uint32_t height = coded.y1 - coded.y0;
-    if (coded.x1 <= coded.x0 || coded.y1 <= coded.y0 || !AcceptableSize(width, height) || !coded.comps)
+    if (coded.x1 <= coded.x0 || coded.y1 <= coded.y0 || !AcceptableSize(width, height, bounds) || !coded.comps)
         return std::nullopt;
 
     // Channel definitions mark alpha; without them a second or fourth
@@ -189,9 +189,33 @@ std::optional<DecodedImage> ToPicture(const opj_image_t& coded) {
     return image;
 }
 
+// OpenJPEG decodes every component into a plane of 32-bit samples, so the
+// planes, not the picture, are what a header can inflate: their samples in
+// all are bounded like the pixels of a picture, and so is their number.
+constexpr std::uint32_t kMaxComponents = 8;
+constexpr std::uint64_t kMaxPlaneSamples = kMaxDecodedPixels;
+
+bool AcceptablePlanes(const opj_image_t& coded) {
+    if (!coded.comps || coded.numcomps == 0 || coded.numcomps > kMaxComponents)
+        return false;
+    std::uint64_t samples = 0;
+    for (std::uint32_t i = 0; i < coded.numcomps; ++i) {
+        const opj_image_comp_t& comp = coded.comps[i];
+        if (comp.dx == 0 || comp.dy == 0)
+            return false;
+        std::uint64_t columns = (std::uint64_t{coded.x1} - coded.x0 + comp.dx - 1) / comp.dx;
+        std::uint64_t rows = (std::uint64_t{coded.y1} - coded.y0 + comp.dy - 1) / comp.dy;
+        samples += columns * rows;
+        if (samples > kMaxPlaneSamples)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-std::optional<DecodedImage> DecodeJpeg2000(std::span<const std::uint8_t> data, bool codestream) {
+std::optional<DecodedImage> DecodeJpeg2000(std::span<const std::uint8_t> data, bool codestream,
+                                           const ImageBounds& bounds) {
     MemorySource source{data.data(), data.size(), 0};
     std::unique_ptr<opj_stream_t, StreamCloser> stream(opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE));
     std::unique_ptr<opj_codec_t, CodecCloser> codec(opj_create_decompress(codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
@@ -219,11 +243,11 @@ std::optional<DecodedImage> DecodeJpeg2000(std::span<const std::uint8_t> data, b
         return std::nullopt;
     // Sizes are checked before OpenJPEG allocates the component planes.
     if (coded->x1 <= coded->x0 || coded->y1 <= coded->y0 ||
-        !AcceptableSize(coded->x1 - coded->x0, coded->y1 - coded->y0))
+        !AcceptableSize(coded->x1 - coded->x0, coded->y1 - coded->y0, bounds) || !AcceptablePlanes(*coded))
         return std::nullopt;
     if (!opj_decode(codec.get(), stream.get(), coded.get()) || !opj_end_decompress(codec.get(), stream.get()))
         return std::nullopt;
-    return ToPicture(*coded);
+    return ToPicture(*coded, bounds);
 }
 
 }  // namespace zov::image

@@ -114,9 +114,9 @@ void CmykToRgb(std::span<std::uint32_t> pixels, bool inverted) {
 
 }  // namespace
 
-std::optional<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> data, const ImageBounds& bounds) {
     JpegLayout layout = ReadLayout(data);
-    if (!layout.complete || !AcceptableSize(layout.width, layout.height))
+    if (!layout.complete || !AcceptableSize(layout.width, layout.height, bounds))
         return std::nullopt;
     bool cmyk = layout.components == 4;
     if (layout.components != 1 && layout.components != 3 && !cmyk)

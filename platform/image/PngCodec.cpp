@@ -83,7 +83,7 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
 
 }  // namespace
 
-std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> data, const ImageBounds& bounds) {
     PngReader reader;
     if (!reader.Info())
         return std::nullopt;
@@ -91,7 +91,7 @@ std::optional<DecodedImage> DecodePng(std::span<const std::uint8_t> data) {
     png_set_read_fn(reader.Png(), &source, ReadFromMemory);
     png_uint_32 width = 0;
     png_uint_32 height = 0;
-    if (!ReadHeader(reader.Png(), reader.Info(), &width, &height) || !AcceptableSize(width, height))
+    if (!ReadHeader(reader.Png(), reader.Info(), &width, &height) || !AcceptableSize(width, height, bounds))
         return std::nullopt;
 
     DecodedImage image;

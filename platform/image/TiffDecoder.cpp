@@ -85,7 +85,7 @@ TIFF* OpenInMemory(MemorySource* source) {
 
 }  // namespace
 
-std::optional<DecodedImage> DecodeTiff(std::span<const std::uint8_t> data) {
+std::optional<DecodedImage> DecodeTiff(std::span<const std::uint8_t> data, const ImageBounds& bounds) {
     MemorySource source{data.data(), data.size(), 0};
     TiffHandle tiff(OpenInMemory(&source));
     if (!tiff)
@@ -93,7 +93,7 @@ std::optional<DecodedImage> DecodeTiff(std::span<const std::uint8_t> data) {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || !AcceptableSize(width, height))
+        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || !AcceptableSize(width, height, bounds))
         return std::nullopt;
 
     char message[1024];

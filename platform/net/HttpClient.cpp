@@ -74,8 +74,32 @@ std::optional<long> EnvMilliseconds(const char* name) {
     return ms;
 }
 
+// An entry that is no pattern leaves the list empty: a mistyped name must
+// not open the way to every server.
+std::vector<ServerPattern> PatternsFrom(std::string_view list) {
+    std::vector<ServerPattern> patterns;
+    while (!list.empty()) {
+        size_t comma = std::min(list.find(','), list.size());
+        std::string_view entry = list.substr(0, comma);
+        list.remove_prefix(std::min(comma + 1, list.size()));
+        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.front())))
+            entry.remove_prefix(1);
+        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back())))
+            entry.remove_suffix(1);
+        if (entry.empty())
+            continue;
+        std::optional<ServerPattern> pattern = ParseServerPattern(entry);
+        if (!pattern)
+            return {};
+        patterns.push_back(std::move(*pattern));
+    }
+    return patterns;
+}
+
 HttpSettings FromEnvironment() {
     HttpSettings settings;
+    if (const char* allowed = std::getenv(kAllowServersVariable); allowed && *allowed)
+        settings.allowedServers = PatternsFrom(allowed);
     if (const char* ca = std::getenv("ZOV_HTTP_CA_FILE"))
         settings.caFile = ca;
     if (const char* accept = std::getenv("ZOV_HTTP_ACCEPT_UNKNOWN_CA"))
@@ -168,6 +192,47 @@ struct Handles {
     Handles& operator=(const Handles&) = delete;
 };
 
+struct UrlFree {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlFree>;
+
+std::optional<std::string> GetUrlPart(CURLU* url, CURLUPart part, unsigned flags) {
+    char* value = nullptr;
+    if (curl_url_get(url, part, &value, flags) != CURLUE_OK || !value)
+        return std::nullopt;
+    std::string text = value;
+    curl_free(value);
+    return text;
+}
+
+// The server a parsed URL leads to, as "host:port" for messages, and whether
+// a pattern allows it. A URL whose scheme has no known port only matches
+// patterns without a port.
+struct ServerOfUrl {
+    std::string host;
+    std::optional<int> port;
+
+    bool AllowedBy(const std::vector<ServerPattern>& patterns) const {
+        if (host.empty())
+            return false;
+        for (const ServerPattern& pattern : patterns) {
+            if (pattern.host == host && (!pattern.port || pattern.port == port))
+                return true;
+        }
+        return false;
+    }
+    std::string Text() const { return port ? host + ":" + std::to_string(*port) : host; }
+};
+
+ServerOfUrl ServerOf(CURLU* url) {
+    ServerOfUrl server;
+    server.host = Lower(GetUrlPart(url, CURLUPART_HOST, 0).value_or(""));
+    if (std::optional<std::string> port = GetUrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT))
+        server.port = ParsePort(*port);
+    return server;
+}
+
 struct SlistFree {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -187,18 +252,51 @@ bool HasHeader(const std::vector<std::string>& headers, std::string_view name) {
 struct Transfer {
     const HttpRequest& request;
     HttpResponse& response;
-    std::chrono::milliseconds stallTimeout;
-    // The stall clock runs from the moment the request goes out; until then
-    // the connect time-out is in charge.
+    const HttpSettings& settings;
+    std::chrono::milliseconds stallTimeout = settings.stallTimeout;
+    Clock::time_point started = Clock::now();
+    // The stall and speed clocks run from the moment the request goes out;
+    // until then the connect time-out is in charge.
     bool requestSent = false;
-    Clock::time_point lastMoved = Clock::now();
+    Clock::time_point lastMoved = started;
+    // The speed is judged over whole windows: bytes moved since windowStart.
+    Clock::time_point windowStart = started;
+    std::uint64_t windowBytes = 0;
+    std::size_t bodyBytes = 0;
+    std::size_t headerBytes = 0;
     bool stopped = false;
     bool stalled = false;
+    bool pastDeadline = false;
+    bool tooSlow = false;
+    bool bodyTooLarge = false;
+    bool headersTooLarge = false;
 
-    void Moved() { lastMoved = Clock::now(); }
+    void Moved(std::size_t bytes) {
+        lastMoved = Clock::now();
+        windowBytes += bytes;
+    }
 
     bool Stalled() const {
         return requestSent && stallTimeout.count() > 0 && Clock::now() - lastMoved >= stallTimeout;
+    }
+
+    bool PastDeadline() const { return settings.deadline.count() > 0 && Clock::now() - started >= settings.deadline; }
+
+    // Checked as the transfer runs: at the end of each window, too few bytes
+    // end the transfer, enough start the next window.
+    bool TooSlow() {
+        if (!requestSent || settings.minimumSpeed <= 0 || settings.speedWindow.count() <= 0)
+            return false;
+        Clock::time_point now = Clock::now();
+        if (now - windowStart < settings.speedWindow)
+            return false;
+        auto needed = static_cast<std::uint64_t>(settings.minimumSpeed) *
+                      static_cast<std::uint64_t>(settings.speedWindow.count()) / 1000;
+        if (windowBytes < needed)
+            return true;
+        windowStart = now;
+        windowBytes = 0;
+        return false;
     }
 
     // How long the socket wait may last before cancel and stall are checked.
@@ -217,7 +315,12 @@ struct Transfer {
 size_t OnWrite(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     size_t bytes = size * count;
-    transfer->Moved();
+    transfer->Moved(bytes);
+    if (bytes > transfer->request.maxBodyBytes - transfer->bodyBytes) {
+        transfer->bodyTooLarge = true;
+        return 0;
+    }
+    transfer->bodyBytes += bytes;
     if (transfer->request.onBody) {
         if (bytes > 0 && !transfer->request.onBody(data, bytes)) {
             transfer->stopped = true;
@@ -230,8 +333,15 @@ size_t OnWrite(char* data, size_t size, size_t count, void* user) {
 }
 
 size_t OnHeader(char*, size_t size, size_t count, void* user) {
-    static_cast<Transfer*>(user)->Moved();
-    return size * count;
+    auto* transfer = static_cast<Transfer*>(user);
+    size_t bytes = size * count;
+    transfer->Moved(bytes);
+    transfer->headerBytes += bytes;
+    if (transfer->headerBytes > kMaxHeaderBytes) {
+        transfer->headersTooLarge = true;
+        return 0;
+    }
+    return bytes;
 }
 
 size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
@@ -243,22 +353,27 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
     std::int64_t got = request.bodySource(buffer, capacity);
     if (got < 0 || static_cast<std::uint64_t>(got) > capacity)
         return CURL_READFUNC_ABORT;
-    transfer->Moved();
+    transfer->Moved(static_cast<size_t>(got));
     return static_cast<size_t>(got);
 }
 
 int OnRequestReady(void* user, char*, char*, int, int) {
     auto* transfer = static_cast<Transfer*>(user);
+    // A second request on the same transfer (credentials asked for) does not
+    // start the speed clock again.
+    if (!transfer->requestSent)
+        transfer->windowStart = Clock::now();
     transfer->requestSent = true;
-    transfer->Moved();
+    transfer->Moved(0);
     return CURL_PREREQFUNC_OK;
 }
 
 // Returns the headers list that must outlive the transfer.
-Slist Configure(CURL* easy, const HttpRequest& request, const TlsTrust& trust, Transfer& transfer,
+Slist Configure(CURL* easy, CURLU* url, const HttpRequest& request, const TlsTrust& trust, Transfer& transfer,
                 char* errorBuffer) {
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+    // The URL as parsed for the server check is the one used.
+    curl_easy_setopt(easy, CURLOPT_CURLU, url);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -281,6 +396,9 @@ Slist Configure(CURL* easy, const HttpRequest& request, const TlsTrust& trust, T
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, OnRequestReady);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+    // An announced length above the limit fails before any of the body comes.
+    if (request.method != "HEAD" && request.maxBodyBytes < static_cast<std::size_t>(INT64_MAX))
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
 
     if (!request.userAgent.empty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
@@ -354,13 +472,33 @@ HttpResponse Perform(Handles& handles, const HttpRequest& request) {
     curl_easy_reset(easy);
 
     TlsTrust trust = CurrentTrust(easy);
-    Transfer transfer{request, response, trust.settings.stallTimeout};
+    Transfer transfer{request, response, trust.settings};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     if (!trust.settings.caFile.empty() && !trust.bundle && Lower(request.url).starts_with("https:")) {
         response.error = "The certificate authority file " + trust.settings.caFile + " cannot be read";
         return response;
     }
-    Slist headers = Configure(easy, request, trust, transfer, errorBuffer);
+    // Parsed as libcurl parses what it is given, so that the server checked
+    // is the server reached.
+    UrlHandle url(curl_url());
+    if (!url) {
+        response.error = "libcurl could not be initialised";
+        return response;
+    }
+    if (CURLUcode parsed = curl_url_set(url.get(), CURLUPART_URL, request.url.c_str(),
+                                        CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME);
+        parsed != CURLUE_OK) {
+        response.error = std::string("The address cannot be used: ") + curl_url_strerror(parsed);
+        return response;
+    }
+    if (trust.settings.allowedServers) {
+        ServerOfUrl server = ServerOf(url.get());
+        if (!server.AllowedBy(*trust.settings.allowedServers)) {
+            response.error = "The server " + server.Text() + " is not one of the servers allowed";
+            return response;
+        }
+    }
+    Slist headers = Configure(easy, url.get(), request, trust, transfer, errorBuffer);
 
     if (curl_multi_add_handle(handles.multi, easy) != CURLM_OK) {
         response.error = "libcurl refused the transfer";
@@ -390,6 +528,14 @@ HttpResponse Perform(Handles& handles, const HttpRequest& request) {
             transfer.stalled = true;
             break;
         }
+        if (transfer.PastDeadline()) {
+            transfer.pastDeadline = true;
+            break;
+        }
+        if (transfer.TooSlow()) {
+            transfer.tooSlow = true;
+            break;
+        }
         curl_multi_poll(handles.multi, nullptr, 0, static_cast<int>(transfer.WaitMs()), nullptr);
     }
 
@@ -406,6 +552,16 @@ HttpResponse Perform(Handles& handles, const HttpRequest& request) {
     } else if (transfer.stalled) {
         response.error = "Timeout was reached: no data moved for " +
                          std::to_string(transfer.stallTimeout.count()) + " ms";
+    } else if (transfer.pastDeadline) {
+        response.error = "Timeout was reached: the transfer did not end within " +
+                         std::to_string(trust.settings.deadline.count()) + " ms";
+    } else if (transfer.tooSlow) {
+        response.error = "The transfer was too slow: fewer than " + std::to_string(trust.settings.minimumSpeed) +
+                         " bytes a second for " + std::to_string(trust.settings.speedWindow.count()) + " ms";
+    } else if (transfer.bodyTooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+        response.error = "The answer is larger than " + std::to_string(request.maxBodyBytes) + " bytes";
+    } else if (transfer.headersTooLarge) {
+        response.error = "The answer's headers are larger than " + std::to_string(kMaxHeaderBytes) + " bytes";
     } else if (result == CURLE_OK) {
         response.completed = true;
     } else if (result == CURLE_WRITE_ERROR && transfer.stopped) {
@@ -472,6 +628,31 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
     }
     parts.object = object.empty() || object[0] != '/' ? "/" + std::string(object) : std::string(object);
     return parts;
+}
+
+std::optional<ServerPattern> ParseServerPattern(std::string_view text) {
+    // A host and a port only: no scheme, user, path, query or escapes.
+    if (text.empty() || text.find_first_of("/?#@%\\ \t\r\n") != std::string_view::npos)
+        return std::nullopt;
+    InitCurlOnce();
+    UrlHandle url(curl_url());
+    const std::string whole = "http://" + std::string(text) + "/";
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, whole.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    ServerPattern pattern;
+    pattern.host = Lower(GetUrlPart(url.get(), CURLUPART_HOST, 0).value_or(""));
+    if (pattern.host.empty())
+        return std::nullopt;
+    if (std::optional<std::string> port = GetUrlPart(url.get(), CURLUPART_PORT, 0)) {
+        pattern.port = ParsePort(*port);
+        if (!pattern.port)
+            return std::nullopt;
+    }
+    return pattern;
+}
+
+HttpSettings HttpSettingsFromEnvironment() {
+    return FromEnvironment();
 }
 
 HttpSettings GetHttpSettings() {

@@ -4,9 +4,11 @@
 //
 // Redirects are never followed, only http and https are spoken, proxies come
 // from the environment (http_proxy, https_proxy, no_proxy), and every transfer
-// has a connect and a stall time-out, so that a server that accepts and never
-// answers cannot hold a caller (or the download lock) for ever. Certificates
-// are verified; trusting more is an explicit setting.
+// has a connect and a stall time-out, a minimum speed and an overall deadline,
+// so that a server that accepts and never answers, or answers a byte at a
+// time, cannot hold a caller (or the download lock) for ever. Answers are
+// bounded in size. Certificates are verified; trusting more is an explicit
+// setting. Whoever runs the process may name the only servers it talks to.
 #pragma once
 
 #include <chrono>
@@ -33,10 +35,42 @@ struct UrlParts {
 // when there is no "://", no host, or the port is not a number from 1 to 65535.
 std::optional<UrlParts> SplitUrl(std::string_view url);
 
+// Every transfer ends this long after it started, however it goes.
+inline constexpr std::chrono::milliseconds kTransferDeadline{10 * 60 * 1000};
+// A transfer that moves fewer than kMinimumSpeed bytes a second over a whole
+// kSpeedWindow, counted from the moment the request went out, is abandoned.
+inline constexpr std::int64_t kMinimumSpeed = 1024;
+inline constexpr std::chrono::milliseconds kSpeedWindow{30000};
+// An answer's body beyond this many bytes ends the transfer as failed, unless
+// the request allows more (HttpRequest::maxBodyBytes).
+inline constexpr std::size_t kMaxAnswerBytes = std::size_t{8} << 20;
+// So do response headers of more bytes than this in all.
+inline constexpr std::size_t kMaxHeaderBytes = std::size_t{256} << 10;
+
+// One entry of the allowed servers: a host name or address (an IPv6 address
+// in brackets), with a port or for every port. Host names are compared as
+// libcurl reads them from a URL: lower case, numeric IPv4 forms normalised.
+struct ServerPattern {
+    std::string host;
+    std::optional<int> port;
+
+    bool operator==(const ServerPattern&) const = default;
+};
+
+// "host" or "host:port"; nothing when the text is no such thing.
+std::optional<ServerPattern> ParseServerPattern(std::string_view text);
+
 struct HttpSettings {
     std::chrono::milliseconds connectTimeout{10000};
     // A transfer during which no byte moves for this long is abandoned.
     std::chrono::milliseconds stallTimeout{30000};
+    std::chrono::milliseconds deadline = kTransferDeadline;
+    std::int64_t minimumSpeed = kMinimumSpeed;  // bytes a second; 0 for none
+    std::chrono::milliseconds speedWindow = kSpeedWindow;
+    // When given, requests go only to these servers (none when empty); any
+    // other address is refused before a connection is made. Checked on the
+    // URL as libcurl parses it, which is the URL it then uses.
+    std::optional<std::vector<ServerPattern>> allowedServers;
     // A PEM bundle of further certificate authorities to trust, besides the
     // system's.
     std::string caFile;
@@ -47,9 +81,15 @@ struct HttpSettings {
 
 // Process-wide. Initially the defaults above, overridden by the environment:
 // ZOV_HTTP_CA_FILE, ZOV_HTTP_ACCEPT_UNKNOWN_CA=1, ZOV_HTTP_CONNECT_TIMEOUT_MS,
-// ZOV_HTTP_STALL_TIMEOUT_MS.
+// ZOV_HTTP_STALL_TIMEOUT_MS, and ZOV_HTTP_ALLOW_SERVERS, server patterns
+// separated by commas (the container sets it from --allow-server before it
+// loads any control). A variable holding an entry that is no pattern allows
+// no server at all rather than every one.
 HttpSettings GetHttpSettings();
 void SetHttpSettings(const HttpSettings& settings);
+// The settings the environment gives, as the first request reads them.
+HttpSettings HttpSettingsFromEnvironment();
+inline constexpr const char* kAllowServersVariable = "ZOV_HTTP_ALLOW_SERVERS";
 
 struct HttpRequest {
     std::string method = "GET";
@@ -74,6 +114,8 @@ struct HttpRequest {
     // transfer there (not an error). Without it the body is collected into
     // HttpResponse::body.
     std::function<bool(const char* data, std::size_t size)> onBody;
+    // A body longer than this fails the transfer, collected or received.
+    std::size_t maxBodyBytes = kMaxAnswerBytes;
     // Asked now and then while the transfer runs; true abandons it.
     std::function<bool()> cancelled;
 };

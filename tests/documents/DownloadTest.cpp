@@ -9,6 +9,7 @@
 #include "tests/support/TestHttpServer.h"
 
 #include <filesystem>
+#include <thread>
 
 namespace zov {
 namespace {
@@ -112,6 +113,49 @@ TEST_F(Downloads, RefusedCancelledAndFailedDownloadsLeaveNoFile) {
     // The cache folder cannot be made: a file stands in its way.
     WriteBytes("ZOVuvazaR/blocker", "x");
     EXPECT_FALSE(Download(FromUtf8(server_.Url("/file")), UserDataFolder() + L"blocker\\f.txt"));
+}
+
+// A server that keeps sending a little must not keep the download lock:
+// every other download of the process waits for it.
+TEST_F(Downloads, ATricklingServerLetsGoOfTheDownloadLock) {
+    HttpSettings slow;
+    slow.stallTimeout = std::chrono::seconds(60);
+    slow.minimumSpeed = 1000;
+    slow.speedWindow = std::chrono::milliseconds(500);
+    SetHttpSettings(slow);
+    TestResponse trickle;
+    trickle.body = std::string(100000, '\x01');
+    trickle.trickle = std::chrono::milliseconds(20);
+    server_.Route("/trickle", [trickle](const TestRequest&) { return trickle; });
+    server_.Answer("/next", 200, "next file");
+
+    bool trickled = true;
+    std::thread first([&] { trickled = Download(FromUtf8(server_.Url("/trickle")), Local(L"trickle.txt")); });
+    // Wait until the first download holds the lock, then queue behind it.
+    while (server_.Requests().empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(Download(FromUtf8(server_.Url("/next")), Local(L"next.txt")));
+    first.join();
+    EXPECT_FALSE(trickled);
+    EXPECT_FALSE(PathExists(Local(L"trickle.txt")));
+    EXPECT_EQ(Bytes(Local(L"next.txt")), "next file");
+    EXPECT_FALSE(LeftoversIn(UserDataFolder() + L"host"));
+}
+
+TEST_F(Downloads, ABodyBeyondTheLimitLeavesNoFile) {
+    TestResponse huge;
+    huge.body = std::string(4096, '\x02');  // not a page: no first-chunk cut
+    huge.repeatedLength = kMaxDownloadBytes + 1;
+    server_.Route("/huge", [huge](const TestRequest&) { return huge; });
+    TestResponse unannounced = huge;
+    unannounced.untilClose = true;
+    server_.Route("/unannounced", [unannounced](const TestRequest&) { return unannounced; });
+
+    for (const char* path : {"/huge", "/unannounced"}) {
+        EXPECT_FALSE(Download(FromUtf8(server_.Url(path)), Local(L"huge.txt"))) << path;
+        EXPECT_FALSE(PathExists(Local(L"huge.txt"))) << path;
+        EXPECT_FALSE(LeftoversIn(UserDataFolder() + L"host")) << path;
+    }
 }
 
 TEST_F(Downloads, DeleteReportsTheServersAnswer) {

@@ -3,6 +3,7 @@
 #include "platform/Encoding.h"
 #include "platform/HeadlessWindow.h"
 #include "platform/net/HttpClient.h"
+#include "tests/support/FifoTrap.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TempDataHome.h"
 #include "tests/support/TestHttpServer.h"
@@ -125,6 +126,68 @@ TEST_F(Listing, FailuresGiveNothingAndTheIndexFailureIsShown) {
     auto boxes = window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.rfind(L"GetHttpFolderFiles Exception :: ", 0), 0u);
+}
+
+// A WebDAV answer with the given hrefs, as a server would write it.
+std::string Multistatus(const std::vector<std::string>& hrefs) {
+    std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\" ?><D:multistatus xmlns:D=\"DAV:\">";
+    for (const std::string& href : hrefs)
+        body += "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop/></D:propstat></D:response>\n";
+    return body + "</D:multistatus>";
+}
+
+TEST_F(Listing, AWebDavAnswerBeyondItsLimitListsNothing) {
+    test::TestHttpServer server;
+    test::TestResponse huge = test::Reply(207, Multistatus({"/big/a.pdf"}));
+    huge.repeatedLength = kMaxWebDavAnswerBytes + 1;
+    server.Route("/big/", [huge](const test::TestRequest&) { return huge; });
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(server.Url("/big/"))), std::nullopt);
+    // Not a refusal of WebDAV: no index page is asked for either.
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].method, "PROPFIND");
+}
+
+// Before, every opening tag searched on to the end of the answer: an answer
+// of many opening tags and one closing tag took minutes.
+TEST_F(Listing, AWebDavAnswerIsReadInOnePass) {
+    test::TestHttpServer server;
+    std::string tags;
+    for (int i = 0; i < 150000; ++i)
+        tags += "<D:href>";
+    std::string body = Multistatus({"/dir/", "/dir/first.pdf"}) + tags + "<D:href>/dir/last.pdf</D:href>";
+    server.Answer("/dir/", 207, body);
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(server.Url("/dir/"))), (Names{L"first.pdf", L"last.pdf"}));
+}
+
+TEST_F(Listing, ListingsStopAtTheirLimits) {
+    test::TestHttpServer server;
+    std::vector<std::string> hrefs = {"/many/", "/many/" + std::string(kMaxFolderNameChars + 1, 'n') + ".pdf"};
+    for (std::size_t i = 0; i < kMaxFolderNames + 10; ++i)
+        hrefs.push_back("/many/" + std::to_string(100000 + i) + ".pdf");
+    server.Answer("/many/", 207, Multistatus(hrefs));
+    auto names = GetFolderFiles(L"", L"", FromUtf8(server.Url("/many/")));
+    ASSERT_TRUE(names);
+    ASSERT_EQ(names->size(), kMaxFolderNames);
+    EXPECT_EQ(names->front(), L"100000.pdf");  // the long name was skipped
+    EXPECT_EQ(names->back(), FromUtf8(std::to_string(100000 + kMaxFolderNames - 1)) + L".pdf");
+
+    std::string page;
+    for (std::size_t i = 0; i < kMaxFolderNames + 10; ++i)
+        page += "<a href=\"" + std::to_string(100000 + i) + ".doc\">x</a>\n";
+    server.Route("/index/", [page](const test::TestRequest& request) {
+        return request.method == "PROPFIND" ? test::Reply(405) : test::Reply(200, page);
+    });
+    names = GetFolderFiles(L"", L"", FromUtf8(server.Url("/index/")));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), kMaxFolderNames);
+}
+
+TEST_F(Listing, APipeInALocalFolderIsNeitherListedNorWaitedFor) {
+    WriteBytes("folder/a.pdf", "a");
+    test::FifoTrap pipe(Root() + "/folder/pipe.pdf");
+    Names names = ListLocalFolder(WideRoot() + L"\\folder");
+    EXPECT_FALSE(pipe.Caught()) << "the listing waited for the pipe's writer";
+    EXPECT_EQ(names, (Names{L"a.pdf"}));
 }
 
 TEST_F(Listing, LocalFoldersListSubfoldersAndReadableFiles) {

@@ -6,6 +6,8 @@
 #include "platform/image/ImageDecoder.h"
 #include "tests/support/TempDataHome.h"
 
+#include <algorithm>
+
 namespace zov {
 namespace {
 
@@ -260,17 +262,35 @@ TEST_F(PageFile, InsaneSizesAndLengthsAreRefused) {
     EXPECT_EQ(ReadPageList(file), std::vector<std::int32_t>{1});
 }
 
-TEST_F(PageFile, APictureOfAnotherSizeIsCroppedOrPlacedOnWhite) {
+// The page file says how large its picture is; a picture claiming more is
+// not decoded at all. A 676-byte file whose JPEG claimed 11585 x 11585 pixels
+// once took 610 MB to be cropped to its page.
+TEST_F(PageFile, APictureLargerThanItsPageIsRefusedASmallerOneSitsOnWhite) {
     PageFileContent content;
-    content.image1 = Png(10, 6);
-    content.image1.width = 6;  // stored smaller than the picture: cropped
-    content.image1.height = 4;
-    BinaryFile file = Open(Write("crop.txt", content));
-    auto cropped = ReadImage(file);
-    ASSERT_TRUE(cropped);
-    std::vector<std::uint32_t> picture = Picture(10, 6);
-    EXPECT_EQ(cropped->Width(), 6);
-    EXPECT_EQ(cropped->At(5, 3), picture[3 * 10 + 5]);
+    for (auto [width, height] : {std::pair{6, 4}, std::pair{10, 5}, std::pair{9, 6}}) {
+        content.image1 = Png(10, 6);
+        content.image1.width = width;  // stored smaller than the picture
+        content.image1.height = height;
+        BinaryFile file = Open(Write("large.txt", content));
+        auto refused = ReadImage(file);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->Width(), width);
+        EXPECT_TRUE(IsCheckerboard(*refused)) << width << "x" << height;
+    }
+
+    std::vector<std::uint32_t> pixels = Picture(8, 8);
+    std::vector<std::uint8_t> jpeg = EncodeJpeg(pixels.data(), 8, 8, 80);
+    const std::uint8_t sofMarker[] = {0xFF, 0xC0};
+    auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(sofMarker), std::end(sofMarker));
+    ASSERT_NE(sof, jpeg.end());
+    sof[5] = sof[7] = 11585 >> 8;
+    sof[6] = sof[8] = 11585 & 0xFF;
+    content.image1 = PageFileImage{8, 8, 0, jpeg};
+    BinaryFile claimed = Open(Write("claimed.txt", content));
+    auto page = ReadImage(claimed);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->Width(), 8);
+    EXPECT_TRUE(IsCheckerboard(*page));
 
     content.image1 = Png(3, 2);
     content.image1.width = 5;  // stored larger: the picture on white

@@ -4,9 +4,14 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/image/ImageDecoder.h"
+#include "tests/support/FifoTrap.h"
 #include "tests/support/TempDataHome.h"
+#include "tests/support/TestHttpServer.h"
 
+#include <atomic>
 #include <fstream>
+#include <functional>
+#include <memory>
 
 namespace zov {
 namespace {
@@ -127,6 +132,111 @@ TEST_F(LocalPreviews, PageZeroCountsAsAFirstPage) {
     std::wstring doc = Document("zero.pdf");
     WritePage(doc, 0, 3, "zero");
     EXPECT_TRUE(Source(doc).Exists(1));
+}
+
+TEST_F(LocalPreviews, APipeInPlaceOfAPageFileIsNotOpened) {
+    std::wstring doc = Document("piped.pdf");
+    WritePage(doc, 2, 3, "two");
+    std::wstring first = PageFilePath(doc, 1, settings_);
+    test::FifoTrap pipe(NativePath(first));
+    test::FifoTrap status(NativePath(PageFilePath(doc, kStatusFile, settings_)));
+    PreviewSource source = Source(doc);
+    EXPECT_FALSE(source.Exists(1));
+    EXPECT_EQ(source.PageList(), std::nullopt);
+    EXPECT_EQ(source.LoadPage(1), nullptr);
+    EXPECT_EQ(source.Status(), kPreviewNone);
+    EXPECT_FALSE(pipe.Caught()) << "a page file read waited for the pipe's writer";
+    EXPECT_FALSE(status.Caught()) << "the status read waited for the pipe's writer";
+    EXPECT_TRUE(source.LoadPage(2));
+}
+
+// HTTP folders as books, on a server that answers WebDAV as a test says.
+class HttpFolders : public test::TempDataHome {
+protected:
+    void SetUp() override {
+        TempDataHome::SetUp();
+        settings_.previewRoot = FromUtf8(server_.Url("/prev"));
+        settings_.folderMode = L"Flat";
+        ClearFolderListingCache();
+    }
+    void TearDown() override {
+        ClearFolderListingCache();
+        TempDataHome::TearDown();
+    }
+    PreviewSource Source(const std::string& path) const {
+        return PreviewSource(FromUtf8(server_.Url(path)), settings_);
+    }
+    std::size_t Listings() const {
+        std::size_t count = 0;
+        for (const test::TestRequest& request : server_.Requests())
+            count += request.method == "PROPFIND";
+        return count;
+    }
+    static test::TestResponse Listing(const std::string& folder, const std::vector<std::string>& names) {
+        std::string body = "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>" + folder + "</D:href></D:response>";
+        for (const std::string& name : names)
+            body += "<D:response><D:href>" + folder + name + "</D:href></D:response>";
+        return test::Reply(207, body + "</D:multistatus>");
+    }
+
+    test::TestHttpServer server_;
+    PreviewSettings settings_;
+};
+
+TEST_F(HttpFolders, AFolderWhoseFirstFileIsASubfolderShowsItsFirstPage) {
+    std::vector<std::uint32_t> photo(4 * 3, 0x00CC00);
+    std::vector<std::uint8_t> png = EncodePng(photo.data(), 4, 3);
+    server_.Route("/nest/", [](const test::TestRequest&) { return Listing("/nest/", {"a/", "z.pdf"}); });
+    server_.Route("/nest/a/", [](const test::TestRequest&) { return Listing("/nest/a/", {"b/"}); });
+    server_.Route("/nest/a/b/", [](const test::TestRequest&) { return Listing("/nest/a/b/", {"pic.png"}); });
+    server_.Answer("/nest/a/b/pic.png", 200, std::string(png.begin(), png.end()));
+    PreviewSource book = Source("/nest/");
+    EXPECT_TRUE(book.Exists(1));
+    auto first = book.LoadPage(1);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->At(3, 2), 0x00CC00u);
+}
+
+// A server that lists one more subfolder in every folder: before, the pages
+// recursed down until the stack overflowed.
+TEST_F(HttpFolders, EverDeeperSubfoldersEndAtTheDepthLimit) {
+    server_.Route("/deep/*", [](const test::TestRequest& request) {
+        return Listing(request.target, {"d/"});
+    });
+    PreviewSource book = Source("/deep/");
+    EXPECT_FALSE(book.Exists(1));
+    EXPECT_EQ(book.LoadPage(1), nullptr);
+    EXPECT_EQ(book.LoadPageDetail(1), nullptr);
+    EXPECT_EQ(book.FolderFileCount(), 1);
+    EXPECT_EQ(Listings(), static_cast<std::size_t>(kMaxFolderDepth));
+}
+
+// Subfolders that lead back up (an index page's "../", a link to the folder
+// itself written with dots, plain or escaped) show nothing. A server that
+// names the same folder a new way each time went round until the stack gave
+// out.
+TEST_F(HttpFolders, LinksBackToAFolderOrAboveAreNoSubfolders) {
+    auto indexPage = [](std::function<std::string()> link) {
+        return [link](const test::TestRequest& request) {
+            return request.method == "PROPFIND"
+                       ? test::Reply(405)
+                       : test::Reply(200, "<a href=\"" + link() + "\">again</a> <a href=\"b.pdf\">b</a>");
+        };
+    };
+    server_.Route("/loop/*", indexPage([] { return "../loop/"; }));
+    server_.Route("/escaped/*", indexPage([] { return "%252e%252e/escaped/"; }));
+    auto turns = std::make_shared<std::atomic<int>>(0);
+    server_.Route("/spin/*", indexPage([turns] { return "./" + std::to_string(++*turns) + "/../"; }));
+    server_.Route("/dots/*", [](const test::TestRequest& request) { return Listing(request.target, {"./"}); });
+    server_.Route("/up/*", [](const test::TestRequest& request) { return Listing(request.target, {"../"}); });
+    for (std::string folder : {"/loop/", "/escaped/", "/spin/", "/dots/", "/up/x/"}) {
+        PreviewSource book = Source(folder);
+        EXPECT_FALSE(book.Exists(1)) << folder;
+        EXPECT_EQ(book.LoadPage(1), nullptr) << folder;
+        EXPECT_EQ(book.FolderFileCount(), folder == "/dots/" || folder == "/up/x/" ? 1 : 2) << folder;
+    }
+    // Each folder listed once: two requests for an index page, one for WebDAV.
+    EXPECT_EQ(server_.Requests().size(), 8u);
 }
 
 }  // namespace

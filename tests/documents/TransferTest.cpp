@@ -86,6 +86,21 @@ TEST_F(Transfers, ThePreviewLogSendsItsBodyByteForByte) {
     EXPECT_EQ(boxes[0].text, L"AddPreviewLogByCrypedKey error :: \n<?xml version=\"1.0\"?><soap:Fault>no such key</soap:Fault>");
 }
 
+TEST_F(Transfers, AServiceAnswerBeyondItsLimitIsAFailedSend) {
+    test::TestHttpServer service;
+    std::string fault = "<?xml version=\"1.0\"?><soap:Fault>";
+    service.Answer("/svc", 500, fault + std::string(kMaxPreviewLogAnswerBytes, 'x') + "</soap:Fault>");
+    PreviewSettings settings;
+    settings.fkeyBaseUrl = FromUtf8(service.Url("/svc"));
+    SetPreviewSettings(settings);
+    HeadlessWindow window;
+    window.AnswerMessageBox(IDOK);
+    PreviewLog(L"K1", L"user01", &window);
+    auto boxes = window.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"AddPreviewLogByCrypedKey error :: send");
+}
+
 TEST_F(Transfers, InFkeyModeThePreviewLogIsAGet) {
     test::TestHttpServer service;
     service.Answer("/svc/get", 200, "ok");

@@ -1,5 +1,7 @@
 #include "platform/image/ImageDecoder.h"
 
+#include "platform/Encoding.h"
+#include "tests/support/FifoTrap.h"
 #include "tests/support/TempDataHome.h"
 
 #include <gif_lib.h>
@@ -407,9 +409,63 @@ TEST_F(ImageFiles, RefusesPicturesClaimingTooManyPixels) {
 
     EXPECT_FALSE(Decode(MakeBmp({.width = 100000, .height = 100000, .pixels = Bytes(64, 0)})).has_value());
     // Just over the limit, with every byte the rows need present.
-    Bytes justOver = MakeBmp({.width = 16384, .height = 8193, .depth = 1, .palette = {0, kWhite},
-                              .pixels = Bytes(size_t{16384} / 8 * 8193, 0)});
+    const std::int32_t rows = static_cast<std::int32_t>(kMaxDecodedPixels / 16384 + 1);
+    Bytes justOver = MakeBmp({.width = 16384, .height = rows, .depth = 1, .palette = {0, kWhite},
+                              .pixels = Bytes(size_t{16384} / 8 * rows, 0)});
     EXPECT_FALSE(Decode(justOver).has_value());
+
+    // The size a page file's few hundred bytes once claimed: 134 million
+    // pixels, which the decoder filled with grey.
+    Bytes claimed = EncodeJpeg(sample.data(), kWidth, kHeight, 85);
+    sof = std::search(claimed.begin(), claimed.end(), std::begin(sofMarker), std::end(sofMarker));
+    sof[5] = sof[7] = 11585 >> 8;
+    sof[6] = sof[8] = 11585 & 0xFF;
+    EXPECT_FALSE(Decode(claimed).has_value());
+
+    // OpenJPEG decodes every component into a plane of its own.
+    std::vector<J2kComponent> nine(9);
+    for (J2kComponent& component : nine)
+        component.value = [](int x, int y) { return x + y; };
+    EXPECT_FALSE(Decode(MakeJpeg2000(PathOf("nine.j2k"), OPJ_CODEC_J2K, kWidth, kHeight, nine)).has_value());
+}
+
+// A caller that knows how large its picture is (a page file says so) bounds
+// it; every format checks before it allocates the picture's pixels.
+TEST_F(ImageFiles, EveryFormatRefusesPicturesBeyondTheCallersBounds) {
+    Pixels sample = Sample();
+    const std::pair<const char*, Bytes> pictures[] = {
+        {"png", EncodePng(sample.data(), kWidth, kHeight)},
+        {"jpeg", EncodeJpeg(sample.data(), kWidth, kHeight, 95)},
+        {"gif", MakeGif({})},
+        {"tiff", MakeTiff(PathOf("b.tif"), {{kWidth, kHeight, 3, SampleRgb()}})},
+        {"jpeg 2000", MakeJpeg2000(PathOf("b.jp2"), OPJ_CODEC_JP2, kWidth, kHeight, SampleComponents(3))},
+        {"bmp", BmpSample()},
+    };
+    for (const auto& [format, bytes] : pictures) {
+        std::span<const std::uint8_t> data(bytes);
+        EXPECT_TRUE(DecodeImage(data, {kWidth, kHeight}).has_value()) << format;
+        EXPECT_TRUE(DecodeImage(data, {kWidth + 1, kHeight + 1}).has_value()) << format;
+        EXPECT_FALSE(DecodeImage(data, {kWidth - 1, kHeight}).has_value()) << format;
+        EXPECT_FALSE(DecodeImage(data, {kWidth, kHeight - 1}).has_value()) << format;
+    }
+    // A GIF's frame is laid onto its screen: the screen is what must fit.
+    Bytes wide = MakeGif({.screenWidth = kWidth + 2});
+    EXPECT_FALSE(DecodeImage(std::span<const std::uint8_t>(wide), {kWidth + 1, kHeight}).has_value());
+    EXPECT_TRUE(DecodeImage(std::span<const std::uint8_t>(wide), {kWidth + 2, kHeight}).has_value());
+}
+
+TEST_F(ImageFiles, OnlyRegularFilesUpToTheirLimitAreRead) {
+    Pixels sample = Sample();
+    test::FifoTrap pipe(PathOf("pipe.png"));
+    EXPECT_FALSE(DecodeImageFile(FromUtf8(pipe.Path())).has_value());
+    EXPECT_FALSE(pipe.Caught()) << "the picture read waited for the pipe's writer";
+
+    // A valid picture with more bytes after it than a picture file may hold.
+    Bytes png = EncodePng(sample.data(), kWidth, kHeight);
+    std::filesystem::resize_file(WriteBytes("big.png", std::string(png.begin(), png.end())), kMaxImageFileBytes + 1);
+    EXPECT_FALSE(DecodeImageFile(FromUtf8(PathOf("big.png"))).has_value());
+    std::filesystem::resize_file(PathOf("big.png"), kMaxImageFileBytes);
+    EXPECT_TRUE(DecodeImageFile(FromUtf8(PathOf("big.png"))).has_value());
 }
 
 TEST_F(ImageFiles, ReadsAndWritesFilesByViewerPaths) {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace zov {
@@ -50,7 +51,7 @@ TestHttpServer::Handler LoginFirst(TestResponse answer) {
     return [answer](const TestRequest& request) {
         if (request.Header("Authorization") == "Basic dXNlcjpwYXNz")
             return answer;
-        return TestResponse{401, {{"WWW-Authenticate", "Basic realm=\"zov\""}}, "who?", false, std::nullopt};
+        return test::Reply(401, "who?", {{"WWW-Authenticate", "Basic realm=\"zov\""}});
     };
 }
 
@@ -285,7 +286,7 @@ TEST_F(HttpClientTest, ClosedPortAndForeignSchemesFail) {
 }
 
 TEST_F(HttpClientTest, PostBodyAndCredentials) {
-    server_.Route("/secret", LoginFirst(TestResponse{200, {}, "welcome", false, std::nullopt}));
+    server_.Route("/secret", LoginFirst(test::Reply(200, "welcome")));
     HttpRequest request = Request("POST", server_.Url("/secret"));
     request.body = "a=1&b=two";
     request.headers = {"Content-Type: text/plain"};
@@ -360,7 +361,7 @@ struct BodySource {
 };
 
 TEST_F(HttpClientTest, StreamedUploadsWithAndWithoutCredentials) {
-    server_.Route("/up", LoginFirst(TestResponse{201, {}, "", false, std::nullopt}));
+    server_.Route("/up", LoginFirst(test::Reply(201)));
     server_.Answer("/open", 201, "");
 
     // Streams at once: no waiting for a "go on".
@@ -416,7 +417,7 @@ TEST_F(HttpClientTest, FailingBodySourceAbandonsTheUpload) {
 
 TEST_F(HttpClientTest, ThreadsTransferAtTheSameTime) {
     server_.Route("/echo", [](const TestRequest& request) {
-        return TestResponse{200, {}, request.target + Pattern(20'000), false, std::nullopt};
+        return test::Reply(200, request.target + Pattern(20'000));
     });
     std::atomic<int> good{0};
     std::vector<std::thread> threads;
@@ -434,6 +435,183 @@ TEST_F(HttpClientTest, ThreadsTransferAtTheSameTime) {
         thread.join();
     EXPECT_EQ(good, 20);
     EXPECT_EQ(server_.Requests().size(), 20u);
+}
+
+// ---- servers that misbehave
+
+TEST_F(HttpClientTest, AnswersLongerThanTheirLimitFail) {
+    TestResponse big;
+    big.body = Pattern(4096);
+    big.repeatedLength = kMaxAnswerBytes + 1;
+    server_.Route("/big", [big](const TestRequest&) { return big; });
+    TestResponse unannounced = big;  // no length: only counting finds out
+    unannounced.untilClose = true;
+    server_.Route("/unannounced", [unannounced](const TestRequest&) { return unannounced; });
+    TestResponse full = big;
+    full.repeatedLength = kMaxAnswerBytes;
+    server_.Route("/full", [full](const TestRequest&) { return full; });
+
+    for (const char* method : {"GET", "PROPFIND", "DELETE", "POST"}) {
+        for (const char* path : {"/big", "/unannounced"}) {
+            HttpResponse response = PerformHttp(Request(method, server_.Url(path)));
+            EXPECT_FALSE(response.completed) << method << " " << path;
+            EXPECT_NE(response.error.find("larger than"), std::string::npos) << method << " " << path << ": "
+                                                                             << response.error;
+            EXPECT_TRUE(response.body.empty());
+        }
+    }
+    HttpResponse whole = PerformHttp(Request("GET", server_.Url("/full")));
+    ASSERT_TRUE(whole.completed) << whole.error;
+    EXPECT_EQ(whole.body.size(), kMaxAnswerBytes);
+
+    // The limit holds for a body handed out as it comes, and can be set.
+    HttpRequest request = Request("GET", server_.Url("/unannounced"));
+    request.maxBodyBytes = 10000;
+    size_t received = 0;
+    request.onBody = [&](const char*, size_t size) {
+        received += size;
+        return true;
+    };
+    EXPECT_FALSE(PerformHttp(request).completed);
+    EXPECT_LE(received, 10000u);
+    request.maxBodyBytes = kMaxAnswerBytes + 1;
+    EXPECT_TRUE(PerformHttp(request).completed);
+}
+
+TEST_F(HttpClientTest, HeadersBeyondTheirLimitFail) {
+    TestResponse response = test::Reply(200, "ok");
+    for (size_t total = 0; total <= kMaxHeaderBytes; total += 1000)
+        response.headers.emplace_back("X-Filler-" + std::to_string(total), std::string(980, 'h'));
+    server_.Route("/headers", [response](const TestRequest&) { return response; });
+    HttpResponse answer = PerformHttp(Request("GET", server_.Url("/headers")));
+    EXPECT_FALSE(answer.completed);
+    EXPECT_NE(answer.error.find("headers"), std::string::npos) << answer.error;
+}
+
+// A byte now and then keeps the stall time-out from ever firing; the minimum
+// speed and the deadline end such a transfer all the same.
+TEST_F(HttpClientTest, TricklingServersAreAbandoned) {
+    TestResponse trickle;
+    trickle.body = Pattern(100'000);
+    trickle.trickle = 20ms;
+    server_.Route("/trickle", [trickle](const TestRequest&) { return trickle; });
+    server_.Answer("/quick", 200, Pattern(2000));
+
+    HttpSettings slow = GetHttpSettings();
+    slow.stallTimeout = 60s;
+    slow.minimumSpeed = 1000;  // the trickle gives 50 bytes a second
+    slow.speedWindow = 600ms;
+    SetHttpSettings(slow);
+    HttpResponse abandoned = PerformHttp(Request("GET", server_.Url("/trickle")));
+    EXPECT_FALSE(abandoned.completed);
+    EXPECT_NE(abandoned.error.find("too slow"), std::string::npos) << abandoned.error;
+    // Fast enough, and small answers that end within the first window.
+    HttpResponse quick = PerformHttp(Request("GET", server_.Url("/quick")));
+    ASSERT_TRUE(quick.completed) << quick.error;
+    EXPECT_EQ(quick.body, Pattern(2000));
+
+    HttpSettings late = slow;
+    late.minimumSpeed = 0;
+    late.deadline = 800ms;
+    SetHttpSettings(late);
+    HttpRequest request = Request("GET", server_.Url("/trickle"));
+    size_t received = 0;
+    request.onBody = [&](const char*, size_t size) {
+        received += size;
+        return true;
+    };
+    HttpResponse expired = PerformHttp(request);
+    EXPECT_FALSE(expired.completed);
+    EXPECT_NE(expired.error.find("did not end within 800 ms"), std::string::npos) << expired.error;
+    EXPECT_GT(received, 0u);
+}
+
+// ---- the servers allowed
+
+ServerPattern Server(const std::string& text) {
+    std::optional<ServerPattern> pattern = ParseServerPattern(text);
+    EXPECT_TRUE(pattern) << text;
+    return pattern.value_or(ServerPattern{});
+}
+
+TEST(ServerPatterns, HostsWithOrWithoutAPort) {
+    ServerPattern host = Server("Docs.Example");
+    EXPECT_EQ(host.host, "docs.example");
+    EXPECT_EQ(host.port, std::nullopt);
+    ServerPattern withPort = Server("docs.example:8080");
+    EXPECT_EQ(withPort.host, "docs.example");
+    EXPECT_EQ(withPort.port, 8080);
+    EXPECT_EQ(Server("[::1]:80").host, "[::1]");
+    EXPECT_EQ(Server("127.1").host, "127.0.0.1");  // as libcurl reads the number
+    for (const char* bad : {"", "http://docs.example", "docs.example/x", "user@docs.example", "docs.example:0",
+                            "docs.example:65536", "docs.example:port", "docs example", "docs.example?x", "%64ocs"})
+        EXPECT_EQ(ParseServerPattern(bad), std::nullopt) << bad;
+}
+
+TEST(ServerPatterns, TheEnvironmentListsThemAndAMistakeAllowsNone) {
+    setenv(kAllowServersVariable, "docs.example:8080, files.example", 1);
+    std::optional<std::vector<ServerPattern>> allowed = HttpSettingsFromEnvironment().allowedServers;
+    ASSERT_TRUE(allowed);
+    ASSERT_EQ(allowed->size(), 2u);
+    EXPECT_EQ((*allowed)[1].host, "files.example");
+    setenv(kAllowServersVariable, "docs.example,http://files.example/", 1);
+    allowed = HttpSettingsFromEnvironment().allowedServers;
+    ASSERT_TRUE(allowed);
+    EXPECT_TRUE(allowed->empty());
+    unsetenv(kAllowServersVariable);
+    EXPECT_EQ(HttpSettingsFromEnvironment().allowedServers, std::nullopt);
+}
+
+class AllowedServers : public HttpClientTest {
+protected:
+    void Allow(std::vector<std::string> patterns) {
+        HttpSettings settings = GetHttpSettings();
+        settings.allowedServers.emplace();
+        for (const std::string& text : patterns)
+            settings.allowedServers->push_back(Server(text));
+        SetHttpSettings(settings);
+    }
+    std::string Port() const { return std::to_string(server_.Port()); }
+};
+
+TEST_F(AllowedServers, EveryMethodReachesOnlyThem) {
+    server_.Answer("/x", 200, "reached");
+    auto send = [&](const std::string& method, const std::string& url) {
+        HttpRequest request = Request(method, url);
+        if (method == "PUT") {
+            request.bodySize = 4;
+            request.bodySource = [](char* buffer, size_t) -> std::int64_t {
+                std::memcpy(buffer, "body", 4);
+                return 4;
+            };
+        }
+        if (method == "POST")
+            request.body = "<soap/>";
+        return PerformHttp(request);
+    };
+    const std::vector<std::string> methods = {"GET", "PROPFIND", "DELETE", "PUT", "POST"};
+
+    Allow({"127.0.0.1:" + std::to_string(server_.Port() == 1 ? 2 : 1), "elsewhere.example"});
+    for (const std::string& method : methods) {
+        HttpResponse refused = send(method, server_.Url("/x"));
+        EXPECT_FALSE(refused.completed) << method;
+        EXPECT_NE(refused.error.find("not one of the servers allowed"), std::string::npos) << refused.error;
+    }
+    // Names that read as another host to a lenient eye, and an empty list.
+    EXPECT_FALSE(send("GET", "http://elsewhere.example@127.0.0.1:" + Port() + "/x").completed);
+    EXPECT_FALSE(send("GET", "http://127.0.0.1:" + Port() + "#@elsewhere.example/x").completed);
+    Allow({});
+    EXPECT_FALSE(send("GET", server_.Url("/x")).completed);
+    EXPECT_TRUE(server_.Requests().empty());
+
+    Allow({"elsewhere.example", "127.0.0.1:" + Port()});
+    for (const std::string& method : methods)
+        EXPECT_TRUE(send(method, server_.Url("/x")).completed) << method;
+    // The host as libcurl reads it: a numeric form of the same address.
+    EXPECT_TRUE(send("GET", "http://2130706433:" + Port() + "/x").completed);
+    Allow({"127.0.0.1"});  // every port
+    EXPECT_TRUE(send("GET", server_.Url("/x")).completed);
+    EXPECT_EQ(server_.Requests().size(), methods.size() + 2);
 }
 
 // ---- against nginx with WebDAV

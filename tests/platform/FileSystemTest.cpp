@@ -1,6 +1,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "tests/support/FifoTrap.h"
 #include "tests/support/TempDataHome.h"
 
 #include <filesystem>
@@ -161,6 +162,30 @@ TEST_F(FileSystem, ExistenceAndRemoval) {
     EXPECT_TRUE(RemoveFile(Viewer("f.txt")));
     EXPECT_FALSE(PathExists(Viewer("f.txt")));
     EXPECT_FALSE(RemoveFile(Viewer("f.txt")));
+}
+
+TEST_F(FileSystem, OnlyRegularFilesAreOpenedAndReadUpToTheirLimit) {
+    WriteBytes("dir/ten.bin", "0123456789");
+    ASSERT_EQ(symlink((Root() + "/dir/ten.bin").c_str(), Native("link.bin").c_str()), 0);
+    EXPECT_EQ(ReadRegularFile(Viewer("dir/ten.bin"), 10), "0123456789");
+    EXPECT_EQ(ReadRegularFile(Viewer("link.bin"), 100), "0123456789");  // links are followed
+    EXPECT_EQ(ReadRegularFile(Viewer("dir/ten.bin"), 9), std::nullopt);
+    EXPECT_EQ(ReadRegularFile(Viewer("dir"), 100), std::nullopt);
+    EXPECT_EQ(ReadRegularFile(Viewer("missing"), 100), std::nullopt);
+    EXPECT_EQ(ReadRegularFile(L"/dev/zero", 100), std::nullopt);  // a device that never ends
+
+    test::FifoTrap pipe(Native("pipe"));
+    EXPECT_EQ(OpenRegularFile(Viewer("pipe")), nullptr);
+    EXPECT_EQ(ReadRegularFile(Viewer("pipe"), 100), std::nullopt);
+    EXPECT_FALSE(pipe.Caught()) << "the open waited for the pipe's writer";
+
+    // What is opened reads as an ordinary, blocking stream.
+    std::FILE* file = OpenRegularFile(Viewer("dir/ten.bin"));
+    ASSERT_NE(file, nullptr);
+    char bytes[16] = {};
+    EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, file), 10u);
+    EXPECT_EQ(fcntl(fileno(file), F_GETFL) & O_NONBLOCK, 0);
+    std::fclose(file);
 }
 
 TEST_F(FileSystem, CreationTimeSurvivesRewritesInPlace) {

@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 
 #include "platform/Encoding.h"
+#include "tests/support/FifoTrap.h"
 #include "tests/support/TempDataHome.h"
 
 namespace zov {
@@ -89,6 +90,27 @@ TEST_F(TextFile, Utf8LineAtAnOffset) {
     EXPECT_EQ(ReadUtf8Line(PathOf("page.txt"), 23, 1000), L"second line\n");
     EXPECT_EQ(ReadUtf8Line(PathOf("page.txt"), 500, 1000), std::nullopt);
     EXPECT_EQ(ReadUtf8Line(PathOf("none.txt"), 0, 1000), std::nullopt);
+}
+
+// A list downloaded from a server, or a notes file, may be anything: a
+// pipe put in its place must not hang the reader, a huge file must not be
+// taken into memory whole.
+TEST_F(TextFile, OnlyRegularFilesUpToTheLimitAreRead) {
+    test::FifoTrap pipe(Root() + "/pipe.txt");
+    TextFileReader reader;
+    EXPECT_FALSE(reader.Open(PathOf("pipe.txt")));
+    EXPECT_EQ(ReadUtf8Line(PathOf("pipe.txt"), 0, 100), std::nullopt);
+    EXPECT_FALSE(pipe.Caught()) << "a reader waited for the pipe's writer";
+    EXPECT_FALSE(reader.Open(WideRoot()));  // a folder
+
+    WriteBytes("full.txt", std::string(kMaxTextFileBytes - 6, 'x') + "\r\nend\n");
+    ASSERT_TRUE(reader.Open(PathOf("full.txt")));
+    EXPECT_EQ(reader.ReadLineBytes(kMaxTextFileBytes)->size(), kMaxTextFileBytes - 5);
+    EXPECT_EQ(reader.ReadLineBytes(100), "end\n");
+
+    WriteBytes("over.txt", std::string(kMaxTextFileBytes + 1, 'x'));
+    EXPECT_FALSE(reader.Open(PathOf("over.txt")));
+    EXPECT_EQ(reader.ReadLine(10), std::nullopt);
 }
 
 TEST(TrimTrailingSpace, RemovesBlanksAndLineBreaksOnly) {

@@ -136,6 +136,14 @@ bool ReadChunkedBody(Reader& reader, std::string& body) {
 
 }  // namespace
 
+TestResponse Reply(int status, std::string body, std::vector<std::pair<std::string, std::string>> headers) {
+    TestResponse response;
+    response.status = status;
+    response.body = std::move(body);
+    response.headers = std::move(headers);
+    return response;
+}
+
 std::optional<std::string> TestRequest::Header(const std::string& name) const {
     std::string wanted = Lower(name);
     for (const auto& [key, value] : headers) {
@@ -167,6 +175,8 @@ struct TestHttpServer::State {
     // False when the connection is to end.
     bool Respond(int fd, const TestRequest& request, TestResponse response, bool keepAlive);
     void StallUntilStopped();
+    // False when the server stopped during the pause.
+    bool PauseUnlessStopped(std::chrono::milliseconds pause);
 };
 
 void TestHttpServer::State::AcceptLoop() {
@@ -242,13 +252,18 @@ TestResponse TestHttpServer::State::Answer(const TestRequest& request) {
         }
     }
     if (!handler)
-        return TestResponse{404, {}, {}, false, std::nullopt};
+        return Reply(404);
     return handler(request);
 }
 
 void TestHttpServer::State::StallUntilStopped() {
     std::unique_lock<std::mutex> lock(mutex);
     stopping.wait(lock, [this] { return stop; });
+}
+
+bool TestHttpServer::State::PauseUnlessStopped(std::chrono::milliseconds pause) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return !stopping.wait_for(lock, pause, [this] { return stop; });
 }
 
 void TestHttpServer::State::Record(const TestRequest& request) {
@@ -265,15 +280,42 @@ bool TestHttpServer::State::Respond(int fd, const TestRequest& request, TestResp
     std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + Reason(response.status) + "\r\n";
     for (const auto& [name, value] : response.headers)
         head += name + ": " + value + "\r\n";
-    if (!noBody)
-        head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    const std::uint64_t length = response.repeatedLength > 0 ? response.repeatedLength : response.body.size();
+    if (response.untilClose)
+        keepAlive = false;
+    else if (!noBody)
+        head += "Content-Length: " + std::to_string(length) + "\r\n";
     if (!keepAlive)
         head += "Connection: close\r\n";
     head += "\r\n";
     if (!SendAll(fd, head.data(), head.size()))
         return false;
-    if (noBody || request.method == "HEAD")
+    if (noBody || request.method == "HEAD") {
         response.body.clear();
+        response.repeatedLength = 0;
+        response.trickle.reset();
+    }
+    if (response.repeatedLength > 0 && !response.body.empty()) {
+        // Whole repetitions per block, so that every block starts where the
+        // pattern starts.
+        std::string block;
+        while (block.size() < 65536)
+            block += response.body;
+        for (std::uint64_t left = length; left > 0;) {
+            size_t part = static_cast<size_t>(std::min<std::uint64_t>(block.size(), left));
+            if (!SendAll(fd, block.data(), part))
+                return false;
+            left -= part;
+        }
+        return keepAlive;
+    }
+    if (response.trickle) {
+        for (char byte : response.body) {
+            if (!SendAll(fd, &byte, 1) || !PauseUnlessStopped(*response.trickle))
+                return false;
+        }
+        return keepAlive;
+    }
     size_t bodyBytes = std::min(response.body.size(), response.stallAfterBytes.value_or(response.body.size()));
     if (!SendAll(fd, response.body.data(), bodyBytes))
         return false;
@@ -361,10 +403,7 @@ void TestHttpServer::Route(const std::string& path, Handler handler) {
 
 void TestHttpServer::Answer(const std::string& path, int status, std::string body,
                             std::vector<std::pair<std::string, std::string>> headers) {
-    TestResponse response;
-    response.status = status;
-    response.body = std::move(body);
-    response.headers = std::move(headers);
+    TestResponse response = Reply(status, std::move(body), std::move(headers));
     Route(path, [response](const TestRequest&) { return response; });
 }
 

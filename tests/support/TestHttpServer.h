@@ -1,6 +1,7 @@
 // A small HTTP/1.1 server on a free loopback port that answers with whatever
 // a test tells it: fixed bodies, error pages, long bodies, a server that
-// accepts and never answers. It records every request it gets.
+// accepts and never answers, one that sends a byte at a time. It records
+// every request it gets.
 //
 // A request with "Expect: 100-continue" goes to its handler first without its
 // body; an answer of 400 or more is then sent at once and the connection
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,7 +39,18 @@ struct TestResponse {
     bool stall = false;
     // Send the headers and this many body bytes, then stall.
     std::optional<std::size_t> stallAfterBytes;
+    // Send the body one byte at a time with this pause after each byte, until
+    // it ends or the server stops.
+    std::optional<std::chrono::milliseconds> trickle;
+    // When not 0: the body is `body` repeated up to this many bytes, sent
+    // without ever being held whole (answers of hundreds of megabytes).
+    std::uint64_t repeatedLength = 0;
+    // No Content-Length: the body ends where the connection is closed.
+    bool untilClose = false;
 };
+
+// An answer of `status` with `body` and `headers`, nothing else special.
+TestResponse Reply(int status, std::string body = {}, std::vector<std::pair<std::string, std::string>> headers = {});
 
 class TestHttpServer {
 public:
