@@ -142,8 +142,13 @@ void WebSocketSession::Send(std::string data, bool binary) {
     // Frames need no bound here: one at a time per element, until acked.
     if (!binary) {
         queuedText_ += data.size() + kQueuedMessageOverhead;
-        if (queuedText_ > state_.Config().limits.sendQueue)
+        if (queuedText_ > state_.Config().limits.sendQueue) {
+            // Reset, not closed: a page that reads nothing would never see
+            // the end, and the kernel would keep what is unsent for it.
+            beast::error_code ignored;
+            beast::get_lowest_layer(ws_).socket().set_option(net::socket_base::linger(true, 0), ignored);
             return Close();
+        }
     }
     queue_.push_back(Outgoing{std::move(data), binary});
     if (!writing_)

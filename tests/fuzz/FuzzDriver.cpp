@@ -159,12 +159,19 @@ void OnFatalSignal(int signal) {
     raise(signal);
 }
 
+// Set by the watcher before it interrupts the main thread for memory rather
+// than time.
+std::atomic<bool> g_outOfMemory{false};
+
+// On the main thread, which owns the input: the watcher only interrupts it.
 void OnTimeoutSignal(int) {
-    Say("fuzz: timeout: one input ran longer than -timeout; where it was:\n");
+    const bool memory = g_outOfMemory.load();
+    Say(memory ? "fuzz: out of memory: resident size over -rss_limit_mb; where it was:\n"
+               : "fuzz: timeout: one input ran longer than -timeout; where it was:\n");
     if (__sanitizer_print_stack_trace)
         __sanitizer_print_stack_trace();
     WriteCurrentInput();
-    _exit(kTimeoutExit);
+    _exit(memory ? kOutOfMemoryExit : kTimeoutExit);
 }
 
 void OnMalloc(const volatile void*, std::size_t size) {
@@ -205,8 +212,8 @@ std::size_t RssMb() {
     return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) >> 20;
 }
 
-// Watches the input that runs: too long, and the main thread is interrupted
-// to say where it is; too much memory, and the run ends here.
+// Watches the input that runs: too long or too much memory, and the main
+// thread, which owns the input, is interrupted to say where it is and keep it.
 void Watch(const Options& options, const std::atomic<bool>& done) {
     while (!done.load()) {
         std::this_thread::sleep_for(kWatchInterval);
@@ -216,13 +223,13 @@ void Watch(const Options& options, const std::atomic<bool>& done) {
             pthread_kill(g_mainThread, SIGALRM);
             return;
         }
-        if (options.rssLimitMb && RssMb() > options.rssLimitMb) {
+        if (start && options.rssLimitMb && RssMb() > options.rssLimitMb) {
             char line[128];
-            std::snprintf(line, sizeof line, "fuzz: out of memory: resident size over %zu MB (-rss_limit_mb)\n",
-                          options.rssLimitMb);
+            std::snprintf(line, sizeof line, "fuzz: resident size over %zu MB (-rss_limit_mb)\n", options.rssLimitMb);
             Say(line);
-            WriteCurrentInput();
-            _exit(kOutOfMemoryExit);
+            g_outOfMemory = true;
+            pthread_kill(g_mainThread, SIGALRM);
+            return;
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "host/PeerUser.h"
 #include "tests/host/PageClient.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -229,11 +230,24 @@ TEST_F(AttackWithLimits, APageThatStopsReadingIsClosed) {
     ws.handshake("127.0.0.1:" + std::to_string(port_), "/ws");
     // Every message is answered with an error; the page reads none of them.
     const std::string message = R"({"t":"size","el":7})";
+    // Should the server never let go, the writes block: cut them off.
+    std::atomic<bool> done{false}, cutOff{false};
+    std::thread watchdog([&, fd = ws.next_layer().native_handle()] {
+        for (int i = 0; i < 600 && !done; ++i)
+            std::this_thread::sleep_for(100ms);
+        if (!done) {
+            cutOff = true;
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    });
     beast::error_code error;
     std::size_t sent = 0;
     for (; sent < 2000000 && !error; ++sent)
         ws.write(net::buffer(message), error);
+    done = true;
+    watchdog.join();
     EXPECT_TRUE(error) << "still open after " << sent << " unread answers";
+    EXPECT_FALSE(cutOff) << "the server never closed";
 }
 
 TEST_F(AttackWithLimits, IdleConnectionsAndOneOriginCannotLockOthersOut) {
