@@ -1,13 +1,11 @@
 #include "host/StaticFiles.h"
 
+#include "platform/FileSystem.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zov::host {
 
@@ -62,29 +60,6 @@ bool Inside(const std::filesystem::path& folder, const std::filesystem::path& pa
     return end == folder.end() && at != path.end();
 }
 
-// Reads a regular file whole, never blocking on a pipe or a device.
-std::optional<std::string> ReadRegular(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    std::optional<std::string> body;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) <= kStaticFileLimit) {
-        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        bytes.resize(got);
-        body = std::move(bytes);
-    }
-    ::close(fd);
-    return body;
-}
-
 }  // namespace
 
 std::optional<StaticFile> ReadStaticFile(const std::filesystem::path& webRoot, std::string_view target) {
@@ -100,7 +75,8 @@ std::optional<StaticFile> ReadStaticFile(const std::filesystem::path& webRoot, s
     const std::filesystem::path path = std::filesystem::canonical(located->first / located->second, error);
     if (error || !Inside(folder, path))
         return std::nullopt;
-    std::optional<std::string> body = ReadRegular(path);
+    // Never blocking on a pipe or a device.
+    std::optional<std::string> body = ReadRegularNativeFile(path.string(), kStaticFileLimit);
     if (!body)
         return std::nullopt;
     return StaticFile{std::move(*body), ContentType(path)};

@@ -30,6 +30,9 @@ constexpr std::int64_t kLargestScreen = 16384;
 // Bookkeeping of each queued message, counted against the send-queue limit
 // so that many small ones cannot pass it.
 constexpr std::size_t kQueuedMessageOverhead = 64;
+// Refusals that may wait behind earlier answers, per call the element may
+// have waiting; a page past it only floods.
+constexpr std::size_t kHeldAnswersPerCall = 16;
 
 Json MemberList(std::span<const DispatchMember> members) {
     Json list = Json::array();
@@ -399,7 +402,7 @@ void WebSocketSession::AnswerInOrder(Element& target, std::string text) {
     // Bounded: a page that goes on calling past the limit gets only
     // refusals, and their bytes count against the send queue.
     target.heldAnswers.emplace_back(target.posted, std::move(text));
-    if (target.heldAnswers.size() > static_cast<std::size_t>(state_.Config().limits.calls) * 16)
+    if (target.heldAnswers.size() > static_cast<std::size_t>(state_.Config().limits.calls) * kHeldAnswersPerCall)
         Close();
 }
 
@@ -417,16 +420,21 @@ void WebSocketSession::CallAnswered(std::uint32_t element, const WebWindow* wind
     }
 }
 
-bool WebSocketSession::TakeInput(Element& target) {
+void WebSocketSession::PostInput(Element& target, std::function<void(WebWindow&)> deliver) {
     const Limits& limits = state_.Config().limits;
     const auto now = std::chrono::steady_clock::now();
     const double seconds = std::chrono::duration<double>(now - target.inputRefilled).count();
     target.inputTokens = std::min<double>(limits.inputBurst, target.inputTokens + seconds * limits.inputPerSecond);
     target.inputRefilled = now;
     if (target.inputTokens < 1)
-        return false;
+        return;
     target.inputTokens -= 1;
-    return true;
+    target.window->PostMessage(
+        [weak = std::weak_ptr<WebWindow>(target.window), deliver = std::move(deliver)] {
+            if (auto window = weak.lock())
+                deliver(*window);
+        },
+        MessageKind::Input);
 }
 
 void WebSocketSession::Size(std::uint32_t element, Element& target, const Json& message) {
@@ -468,14 +476,10 @@ void WebSocketSession::Mouse(std::uint32_t element, Element& target, const Json&
     if (!event || (*event != "down" && *event != "up" && *event != "move" && *event != "rdown" && *event != "rup") ||
         !x || !y)
         return Error(element, "mouse needs e, x and y");
-    if (!TakeInput(target))
-        return;
-    std::weak_ptr<WebWindow> weak = target.window;
-    target.window->PostMessage([weak, event = *event, k = static_cast<std::uint32_t>(keys.value_or(0)),
-                                point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}] {
-        if (auto window = weak.lock())
-            window->DeliverMouse(event, k, point);
-    }, MessageKind::Input);
+    PostInput(target, [event = *event, k = static_cast<std::uint32_t>(keys.value_or(0)),
+                       point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}](WebWindow& window) {
+        window.DeliverMouse(event, k, point);
+    });
 }
 
 void WebSocketSession::Wheel(std::uint32_t element, Element& target, const Json& message) {
@@ -485,15 +489,10 @@ void WebSocketSession::Wheel(std::uint32_t element, Element& target, const Json&
     auto keys = IntField(message, "k", 0, 0xFF);
     if (!x || !y || !delta)
         return Error(element, "wheel needs x, y and d");
-    if (!TakeInput(target))
-        return;
-    std::weak_ptr<WebWindow> weak = target.window;
-    target.window->PostMessage([weak, k = static_cast<std::uint32_t>(keys.value_or(0)),
-                                d = static_cast<std::int16_t>(*delta),
-                                point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}] {
-        if (auto window = weak.lock())
-            window->DeliverWheel(k, d, point);
-    }, MessageKind::Input);
+    PostInput(target, [k = static_cast<std::uint32_t>(keys.value_or(0)), d = static_cast<std::int16_t>(*delta),
+                       point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}](WebWindow& window) {
+        window.DeliverWheel(k, d, point);
+    });
 }
 
 void WebSocketSession::Scroll(std::uint32_t element, Element& target, const Json& message) {
@@ -502,14 +501,10 @@ void WebSocketSession::Scroll(std::uint32_t element, Element& target, const Json
     auto position = IntField(message, "pos", INT32_MIN, INT32_MAX);
     if (!bar || (*bar != "v" && *bar != "h") || !code)
         return Error(element, "scroll needs bar and code");
-    if (!TakeInput(target))
-        return;
-    std::weak_ptr<WebWindow> weak = target.window;
-    target.window->PostMessage([weak, which = *bar == "h" ? SB_HORZ : SB_VERT, c = static_cast<int>(*code),
-                                p = static_cast<std::int32_t>(position.value_or(0))] {
-        if (auto window = weak.lock())
-            window->DeliverScroll(which, c, p);
-    }, MessageKind::Input);
+    PostInput(target, [which = *bar == "h" ? SB_HORZ : SB_VERT, c = static_cast<int>(*code),
+                       p = static_cast<std::int32_t>(position.value_or(0))](WebWindow& window) {
+        window.DeliverScroll(which, c, p);
+    });
 }
 
 void WebSocketSession::Answer(std::uint32_t element, Element& target, const Json& message) {

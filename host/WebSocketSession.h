@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -94,8 +95,9 @@ private:
     void AnswerInOrder(Element& target, std::string text);
     // `window` only identifies the element's window of the call.
     void CallAnswered(std::uint32_t element, const WebWindow* window, std::string text);
-    // False (and the input dropped) when the element's allowance is spent.
-    bool TakeInput(Element& target);
+    // Hands input to the window thread, or drops it when the element's
+    // allowance is spent.
+    void PostInput(Element& target, std::function<void(WebWindow&)> deliver);
     void Close();
 
     SharedState& state_;  // not owned; outlives every session

@@ -165,7 +165,11 @@ std::FILE* OpenRegularFile(std::wstring_view path) {
 }
 
 std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes) {
-    int fd = OpenRegularFileDescriptor(NativePath(path));
+    return ReadRegularNativeFile(NativePath(path), maxBytes);
+}
+
+std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes) {
+    int fd = OpenRegularFileDescriptor(nativePath);
     if (fd < 0)
         return std::nullopt;
     std::string bytes;

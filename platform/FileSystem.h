@@ -48,6 +48,8 @@ std::FILE* OpenRegularFile(std::wstring_view path);
 // The whole regular file, or nothing when it is none, cannot be read, or
 // holds more than `maxBytes`.
 std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes);
+// The same for a path that is native already.
+std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes);
 
 // Writes `bytes` to `path` under a temporary name in the same folder and
 // renames it into place, so that a reader sees the old file or the whole new

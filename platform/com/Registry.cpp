@@ -5,14 +5,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace zov {
 
@@ -223,33 +221,15 @@ RegistryFile RegistryFile::ForUser() {
 }
 
 std::optional<RegistryData> RegistryFile::Read() const {
+    std::error_code error;
+    if (!std::filesystem::exists(path_, error) && !error)
+        return RegistryData{};
     // Another process may have put anything at this path: only a regular
     // file of bounded size is read, and a pipe cannot hold the reader.
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        std::error_code error;
-        if (errno == ENOENT && !std::filesystem::exists(path_, error) && !error)
-            return RegistryData{};
+    std::optional<std::string> text = ReadRegularNativeFile(path_, kRegistryFileLimit);
+    if (!text)
         return std::nullopt;
-    }
-    struct stat info {};
-    std::string text;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uintmax_t>(info.st_size) <= kRegistryFileLimit;
-    while (ok) {
-        char chunk[16384];
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n == 0)
-            break;
-        if (n < 0 || text.size() + static_cast<std::size_t>(n) > kRegistryFileLimit)
-            ok = false;
-        else
-            text.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!ok)
-        return std::nullopt;
-    return RegistryData::Parse(text);
+    return RegistryData::Parse(*text);
 }
 
 bool RegistryFile::Update(const std::function<bool(RegistryData&)>& change) const {

@@ -21,15 +21,21 @@ namespace {
 
 using namespace pagetest;
 
-// A plain socket to the container, with a receive timeout.
-int Connect(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
+sockaddr_in Loopback(std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A plain socket to the container, with a receive timeout. Only calls that
+// are safe in a child forked from this threaded process.
+int Connect(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address = Loopback(port);
     timeval timeout{8, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
@@ -306,12 +312,9 @@ TEST_F(Attack, OutOfDescriptorsTheServerWaitsAndRecovers) {
     tight.rlim_cur = static_cast<rlim_t>(probe);  // every descriptor from here on fails
     ::close(probe);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in address = Loopback(port_);
     for (int fd : sockets)
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     const double start = CpuSeconds();
     std::this_thread::sleep_for(1s);
     const double spent = CpuSeconds() - start;
@@ -330,14 +333,8 @@ TEST_F(Attack, ProcessesOfOtherUsersAreRefused) {
         // Only calls that are safe after fork in a threaded process.
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(3);
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port_);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        timeval timeout{8, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        const int fd = Connect(port_);
+        if (fd < 0)
             ::_exit(4);
         const char request[] = "GET /zov.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
         ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
