@@ -8,14 +8,21 @@
 #include "platform/net/HttpClient.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace zov {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// How often a download waiting for its turn looks whether it was called off.
+constexpr auto kDownloadTurnPoll = 10ms;
 
 ProcessLock& DownloadLock() {
     static ProcessLock& lock = NamedLock("download");
@@ -116,7 +123,14 @@ private:
 
 bool Download(std::wstring_view url, std::wstring_view localPath, const std::atomic<bool>* cancel) {
     try {
-        LockGuard guard(DownloadLock());
+        auto cancelled = [cancel] { return cancel && cancel->load(); };
+        // One download at a time; one called off stops waiting for its turn.
+        std::unique_lock<ProcessLock> guard(DownloadLock(), std::defer_lock);
+        while (!guard.try_lock()) {
+            if (cancelled())
+                return false;
+            std::this_thread::sleep_for(kDownloadTurnPoll);
+        }
         const PreviewSettings settings = GetPreviewSettings();
         std::wstring source(url);
         if (settings.fkeyMode) {
@@ -150,7 +164,6 @@ bool Download(std::wstring_view url, std::wstring_view localPath, const std::ato
         request.maxBodyBytes = kMaxDownloadBytes;
         ChunkedFile file(NativePath(local));
         std::vector<char>& buffer = DownloadBuffer();
-        auto cancelled = [cancel] { return cancel && cancel->load(); };
         request.cancelled = cancelled;
         request.onBody = [&](const char* data, std::size_t size) { return !cancelled() && file.Add(data, size, buffer); };
         HttpResponse response = PerformHttp(request);

@@ -150,13 +150,14 @@ std::int32_t StatusFromText(std::string_view firstBytes) {
     return kPreviewNone;
 }
 
-bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local) {
+bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local,
+                 const std::atomic<bool>* cancel) {
     local = LocalCachePath(path, n, settings);
     if (local.empty())
         return false;
     if (IsFresh(local, n))
         return true;
-    if (Download(ToUrl(PageFilePath(path, n, settings)), local))
+    if (Download(ToUrl(PageFilePath(path, n, settings)), local, cancel))
         return true;
     local.clear();
     return false;
@@ -169,6 +170,52 @@ std::wstring LocalFileCopy(std::wstring_view path, const std::atomic<bool>* canc
     if (PathExists(target))
         return target;
     return Download(path, target, cancel) ? target : std::wstring();
+}
+
+std::wstring PictureFile(std::wstring_view path, const std::atomic<bool>* cancel, const PreviewSettings& settings) {
+    if (!IsHttp(path))
+        return std::wstring(path);
+    return LocalFileCopy(path, cancel, settings);
+}
+
+std::unique_ptr<PixelBuffer> LoadPictureOverview(std::wstring_view file) {
+    if (file.empty())
+        return nullptr;
+    std::unique_ptr<PixelBuffer> full = LoadImageFile(file);
+    if (!full || full->Empty())
+        return nullptr;
+    const std::int32_t w = full->Width();
+    const std::int32_t h = full->Height();
+    const std::int32_t longer = std::max(w, h);
+    if (longer <= kPictureOverviewSide)
+        return full;
+    const auto tw = static_cast<std::int32_t>(std::max<std::int64_t>(1, std::int64_t{w} * kPictureOverviewSide / longer));
+    const auto th = static_cast<std::int32_t>(std::max<std::int64_t>(1, std::int64_t{h} * kPictureOverviewSide / longer));
+    std::unique_ptr<PixelBuffer> small = PixelBuffer::Create(tw, th);
+    if (small->Empty())
+        return nullptr;
+    // Each target pixel is the mean of the source pixels it covers, so fine
+    // lines thin out instead of breaking into dots.
+    for (std::int32_t y = 0; y < th; ++y) {
+        const std::int32_t y0 = static_cast<std::int32_t>(std::int64_t{y} * h / th);
+        const std::int32_t y1 = std::max(y0 + 1, static_cast<std::int32_t>(std::int64_t{y + 1} * h / th));
+        for (std::int32_t x = 0; x < tw; ++x) {
+            const std::int32_t x0 = static_cast<std::int32_t>(std::int64_t{x} * w / tw);
+            const std::int32_t x1 = std::max(x0 + 1, static_cast<std::int32_t>(std::int64_t{x + 1} * w / tw));
+            std::uint64_t r = 0, g = 0, b = 0;
+            for (std::int32_t sy = y0; sy < y1; ++sy) {
+                const std::uint32_t* row = full->Row(sy);
+                for (std::int32_t sx = x0; sx < x1; ++sx) {
+                    r += row[sx] >> 16 & 0xFF;
+                    g += row[sx] >> 8 & 0xFF;
+                    b += row[sx] & 0xFF;
+                }
+            }
+            const std::uint64_t n = static_cast<std::uint64_t>(y1 - y0) * static_cast<std::uint64_t>(x1 - x0);
+            small->At(x, y) = static_cast<std::uint32_t>((r / n) << 16 | (g / n) << 8 | (b / n));
+        }
+    }
+    return small;
 }
 
 void ClearCache(const PreviewSettings& settings) {
@@ -193,6 +240,7 @@ PreviewSource::PreviewSource(std::wstring path, PreviewSettings settings, int de
 
 std::optional<PreviewSource> PreviewSource::FolderMember(const std::wstring& file) const {
     PreviewSource member(file, settings_, depth_ + 1);
+    member.cancel_ = cancel_;
     if (member.IsHttpFolder() && (member.depth_ >= kMaxFolderDepth || !StrictlyBelow(path_, file)))
         return std::nullopt;
     return member;
@@ -205,7 +253,7 @@ bool PreviewSource::IsHttpFolder() const {
 bool PreviewSource::ResolvePageFile(std::int32_t n, std::wstring& local) const {
     try {
         if (IsHttp(settings_.previewRoot)) {
-            FetchCached(path_, n, settings_, local);
+            FetchCached(path_, n, settings_, local, cancel_);
             return true;
         }
         local = PageFilePath(path_, n, settings_);
@@ -302,6 +350,9 @@ std::int32_t PreviewSource::Status() const {
 
 std::unique_ptr<PixelBuffer> PreviewSource::LoadPage(std::int32_t n) const {
     try {
+        // A picture is its own one page.
+        if (IsPlainImage(fileType_))
+            return n == 1 ? LoadPictureOverview(PictureFile(path_, cancel_, settings_)) : nullptr;
         if (IsHttpFolder())
             return LoadFolderPage(n, false);
         return LoadFromPageFile(n, false);
@@ -325,7 +376,7 @@ std::unique_ptr<PixelBuffer> PreviewSource::LoadFolderPage(std::int32_t n, bool 
     if (!file)
         return nullptr;
     if (IsPlainImage(Classify(*file, settings_.eValueNSMode))) {
-        std::wstring copy = LocalFileCopy(*file, nullptr, settings_);
+        std::wstring copy = LocalFileCopy(*file, cancel_, settings_);
         return copy.empty() ? nullptr : LoadImageFile(copy);
     }
     std::optional<PreviewSource> document = FolderMember(*file);
@@ -353,7 +404,7 @@ std::wstring PreviewSource::SearchTextPath(std::int32_t n) const {
     std::wstring url = ToUrl(SearchTextName(PageFilePath(path_, n, settings_)));
     // What came back must be a search text file too: an error page saved in
     // its place would otherwise be searched.
-    return Download(url, local) && UsableSearchText(local) ? local : std::wstring();
+    return Download(url, local, cancel_) && UsableSearchText(local) ? local : std::wstring();
 }
 
 bool PreviewSource::PageText(std::int32_t n, bool fromSearchText, std::wstring& text) const {

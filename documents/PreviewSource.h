@@ -41,6 +41,9 @@ public:
     PreviewSource(std::wstring path, PreviewSettings settings);
 
     const std::wstring& Path() const { return path_; }
+    // Downloads made for this source end early once `cancel` is raised; it
+    // must outlive the source.
+    void CancelWith(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
     // Where page file n (n = -1: the status file) can be read; empty when an
     // HTTP fetch failed. False only when something threw.
@@ -77,13 +80,24 @@ private:
     PreviewSettings settings_;
     std::int32_t fileType_;
     int depth_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // The local cache: fetching files into it and clearing it.
 // Page file n of `path`, from the cache when fresh, else downloaded.
-bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local);
+bool FetchCached(std::wstring_view path, std::int32_t n, const PreviewSettings& settings, std::wstring& local,
+                 const std::atomic<bool>* cancel = nullptr);
 // A local copy of a plain image that lives at an address; empty on failure.
 std::wstring LocalFileCopy(std::wstring_view path, const std::atomic<bool>* cancel, const PreviewSettings& settings);
+// Where a plain image can be read: the file itself when it is local, its copy
+// in the cache when it lives at an address; empty when it cannot be had.
+std::wstring PictureFile(std::wstring_view path, const std::atomic<bool>* cancel, const PreviewSettings& settings);
+// A picture's overview on the desk is at most this many pixels on its longer
+// side: a photograph's full pixels are read only for the zoomed book.
+inline constexpr std::int32_t kPictureOverviewSide = 1024;
+// The plain image `file` scaled down to fit kPictureOverviewSide; null when
+// it cannot be decoded.
+std::unique_ptr<PixelBuffer> LoadPictureOverview(std::wstring_view file);
 // Deletes the cache folder of the preview root.
 void ClearCache(const PreviewSettings& settings);
 

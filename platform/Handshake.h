@@ -19,6 +19,18 @@ void PollUntil(Predicate done, std::chrono::milliseconds interval) {
         std::this_thread::sleep_for(interval);
 }
 
+// The same, giving up after `limit`; true when `done()` came to hold.
+template <typename Predicate>
+bool PollUntil(Predicate done, std::chrono::milliseconds interval, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(interval);
+    }
+    return true;
+}
+
 // Sets `flag` when it goes out of scope, however the scope is left: a thread
 // that reports "stopped" this way cannot leave its owner waiting for ever.
 class SetOnExit {

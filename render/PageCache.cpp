@@ -165,6 +165,13 @@ void ResetSlots() {
     LargeSlots() = Slots{};
 }
 
+bool SmallPictureReloadable(const ZAZObject& document, const ZAZImage& page) {
+    // Icon pages (shared by every document of their extension) and
+    // placeholder pages have nothing to load back once given up.
+    return page.small.HoldsOwnPixels() && !page.sourcePath.empty() && page.sourcePath == document.path &&
+           !IsPlaceholderPixels(page.small.Pixels());
+}
+
 void LoadSmallPicture(ZAZImage& page, ZAZObject& document) {
     LockGuard guard(DocumentLock());
     if (!page.small.HoldsOwnPixels()) {
@@ -174,7 +181,7 @@ void LoadSmallPicture(ZAZImage& page, ZAZObject& document) {
                 document.Relayout();
         }
     }
-    if (page.small.HoldsOwnPixels() &&
+    if (SmallPictureReloadable(document, page) &&
         std::find(document.loadedSmall.begin(), document.loadedSmall.end(), &page) == document.loadedSmall.end())
         document.loadedSmall.push_back(&page);
 }

@@ -28,6 +28,9 @@ int SlotCursor();
 // Empties all slots and marks and puts the cursor at 0 (tests).
 void ResetSlots();
 
+// Whether `page` holds a small picture of `document`'s own that can be given
+// up off the window and loaded again later.
+bool SmallPictureReloadable(const ZAZObject& document, const ZAZImage& page);
 void LoadSmallPicture(ZAZImage& page, ZAZObject& document);
 void LoadLargePicture(ZAZImage& page);
 // Keeps the small pictures of the given pages only (others show the white

@@ -1,7 +1,9 @@
 #include "render/PageList.h"
 
+#include "documents/FileTypes.h"
 #include "documents/PreviewSettings.h"
 #include "documents/PreviewSource.h"
+#include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "pixels/Draw.h"
 #include "render/FileIcons.h"
@@ -66,7 +68,7 @@ void ReplacePages(ZAZObject& document, ZAZObject::PageList pages) {
     document.loadedSmall.clear();
     document.pages = std::move(pages);
     for (std::unique_ptr<ZAZImage>& page : *document.pages)
-        if (page && page->small.HoldsOwnPixels())
+        if (page && SmallPictureReloadable(document, *page))
             document.loadedSmall.push_back(page.get());
 }
 
@@ -131,6 +133,39 @@ bool SmallIsWhitePage(const ZAZImage* page) {
     return page && page->small.Pixels() == PixelBuffer::WhitePage().Pixels();
 }
 
+// A plain image is a one-page book of its own pixels, scaled down for the
+// desk. True once the page is there, or when the file is there but is no
+// picture that can be read (it then shows Cannot View for good); false while
+// the file cannot be had, so that it is asked again.
+bool RefreshPicturePage(ZAZObject& document, const std::atomic<bool>* cancel) {
+    {
+        BookLock lock;
+        if (document.pages && document.loadState == 4 && document.listStage > 2)
+            return true;
+    }
+    const PreviewSettings settings = GetPreviewSettings();
+    const std::wstring file = PictureFile(document.path, cancel, settings);
+    if (cancel && cancel->load())
+        return false;
+    if (file.empty() || !PathExists(file))
+        return ShowPlaceholder(document, kPreviewNone);
+    std::unique_ptr<PixelBuffer> small = LoadPictureOverview(file);
+    ZAZObject::PageList pages;
+    if (small)
+        pages.push_back(std::make_unique<ZAZImage>(document.path, document.caption, 1, std::move(small)));
+    else
+        pages.push_back(PlaceholderPage(kPlaceholderCannotView));
+    BookLock lock;
+    ReplacePages(document, std::move(pages));
+    document.loadedPageCount = 1;
+    document.uniformShape = true;
+    document.notDisplayable = 0;
+    document.loadState = 3;
+    document.listStage = 3;
+    document.Relayout();
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<ZAZImage> PlaceholderPage(int slot) {
@@ -182,6 +217,9 @@ bool ComputeUniformShape(ZAZObject& document) {
 
 bool RefreshPageList(ZAZObject& document, std::int32_t limit, const std::atomic<bool>* cancel) {
     try {
+        // The type never changes after a book is made.
+        if (IsPlainImage(document.fileType))
+            return RefreshPicturePage(document, cancel);
         bool hasPages;
         std::int32_t shown;
         std::int32_t state;
@@ -208,6 +246,7 @@ bool RefreshPageList(ZAZObject& document, std::int32_t limit, const std::atomic<
         }
         // The preview is read without any lock: it may be slow.
         PreviewSource source(document.path);
+        source.CancelWith(cancel);
         const std::int32_t status = source.Status();
         bool placeholder = false;
         if (hasPages) {

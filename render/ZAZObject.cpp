@@ -278,7 +278,7 @@ void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool qua
     }
 }
 
-void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v, bool shading) {
+void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v) {
     if (!target)
         return;
     const bool right = layout->rightStitch != 0;
@@ -290,7 +290,8 @@ void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v, bool sha
     int curveRight = kArcOne;
     if (S.y == T.y)
         curveRight = settled ? kArcOne : forward ? (right ? kArcTwo : kArcOne) : (right ? kArcOne : kArcTwo);
-    const double opacity = shading ? 1.0 : 0.5;
+    // A turning leaf is paper: what lies under it never shows through.
+    const double opacity = 1.0;
     if (v.turningLeft)
         DrawPageAt(*target, *v.turningLeft, true, v.leftProgress, curveLeft, false, opacity);
     if (v.turningRight)
@@ -328,7 +329,7 @@ void ZAZObject::Draw(PixelBuffer* target, bool draft, int part, bool shading) {
     if (part != kDrawTurning)
         DrawResting(target, v, !shading);
     if (part != kDrawResting)
-        DrawTurning(target, v, shading);
+        DrawTurning(target, v);
 }
 
 int ZAZObject::SideHit(POINT point) {

@@ -66,6 +66,9 @@ public:
     std::wstring path;
     ZAZLayout* layout;  // not owned: the layout in force
     std::int32_t fileType;
+    // Whether a book of unknown type or a folder was looked at for a preview
+    // of its own (which makes it a folder with a preview).
+    bool previewLookedFor = false;
     std::wstring caption;
     bool selected = false;
     std::wstring documentId;
@@ -125,7 +128,7 @@ private:
     VisiblePages VisibleTwoPages();
     VisiblePages VisibleSinglePage();
     void DrawResting(PixelBuffer* target, const VisiblePages& visible, bool quality);
-    void DrawTurning(PixelBuffer* target, const VisiblePages& visible, bool shading);
+    void DrawTurning(PixelBuffer* target, const VisiblePages& visible);
     PageQuad QuadFor(const ZAZImage& page, bool left, double progress) const;
     void DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
                     double opacity);

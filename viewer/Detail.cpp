@@ -20,7 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kDetailPoll = 100ms;
 // Update steps the zoomed book stays still before its full pages are fetched.
 constexpr std::int32_t kDetailIdleSteps = 20;
 
@@ -55,13 +54,15 @@ int ZAZViewer::RequestDetail(ZAZObject& book) {
     const bool single = book.layout->singlePage != 0;
     const bool imageFile = IsPlainImage(book.fileType);
     if (detailLoading) {
-        if (left == detailWantedLeft && right == detailWantedRight)
-            return 0;
-        detailCancel = true;
-        PollUntil([this] { return !detailLoading.load(); }, kDetailPoll);
-    } else if (detailWanted && left == detailWantedLeft && right == detailWantedRight) {
-        return 1;
+        // A load of other pages is called off, never waited for: the caller
+        // holds the viewer's locks and the load may be a slow download. The
+        // next idle step asks again once it has ended.
+        if (left != detailWantedLeft || right != detailWantedRight)
+            detailCancel = true;
+        return 0;
     }
+    if (detailWanted && left == detailWantedLeft && right == detailWantedRight)
+        return 1;
     if (detailThread_.joinable())
         detailThread_.join();
     {
@@ -91,12 +92,15 @@ void ZAZViewer::DetailLoader(DetailPage left, DetailPage right, bool single, boo
             std::unique_ptr<PixelBuffer> picture;
             // An image file is its own full-resolution page.
             if (imageFile) {
-                const std::wstring copy = LocalFileCopy(page.source, &detailCancel, GetPreviewSettings());
+                const std::wstring copy = PictureFile(page.source, &detailCancel, GetPreviewSettings());
                 if (!copy.empty() && !detailCancel)
                     picture = LoadImageFile(copy);
             }
-            if (!picture && !detailCancel)
-                picture = PreviewSource(page.source).LoadPageDetail(page.number);
+            if (!picture && !detailCancel) {
+                PreviewSource source(page.source);
+                source.CancelWith(&detailCancel);
+                picture = source.LoadPageDetail(page.number);
+            }
             // A load that was called off leaves nothing behind.
             if (detailCancel || !picture || picture->Empty())
                 return;
@@ -120,23 +124,25 @@ void ZAZViewer::StopDetailLoader() {
     detailRight.reset();
 }
 
-void ZAZViewer::DrawDetail() {
+bool ZAZViewer::DrawDetail() {
     if (!zoomedObject || !backBuffer)
-        return;
+        return false;
     ZAZObject& book = *zoomedObject;
     DetailPage left;
     DetailPage right;
     FacingPair(book, left, right);
     // Pictures of a spread no longer facing up are not drawn over the new one.
     if (!detailWanted || left != detailWantedLeft || right != detailWantedRight)
-        return;
+        return false;
     const VisiblePages v = book.FacingPages();
     const bool quality = renderMode == kRenderFull;
     std::lock_guard<std::mutex> guard(detailMutex_);
+    bool drawn = false;
     auto draw = [&](const ZAZImage* page, const std::unique_ptr<PixelBuffer>& picture, bool onLeft, RECT& where) {
         where = RECT{};
         if (!page || !picture || picture->Empty())
             return;
+        drawn = true;
         int curve = kStraightTop;
         const PageQuad quad = book.RestingQuad(*page, onLeft, curve);
         where = RECT{std::min({quad.R.x, quad.Q.x, quad.A.x}), std::min({quad.R.y, quad.Q.y, quad.A.y}),
@@ -147,10 +153,11 @@ void ZAZViewer::DrawDetail() {
         detailLeftRect = RECT{};
         const bool onRight = v.restingRight != nullptr;
         draw(onRight ? v.restingRight : v.restingLeft, detailRight, !onRight, detailRightRect);
-        return;
+        return drawn;
     }
     draw(v.restingLeft, detailLeft, true, detailLeftRect);
     draw(v.restingRight, detailRight, false, detailRightRect);
+    return drawn;
 }
 
 bool ZAZViewer::DetailStep() {

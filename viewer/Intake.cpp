@@ -24,6 +24,9 @@ constexpr auto kZoomedPause = 200ms;
 constexpr auto kLaterPassPause = 50ms;
 constexpr auto kPassPause = 500ms;
 constexpr auto kListPoll = 100ms;
+// How long OpenPages waits for the list before it to be laid out; it holds
+// the command lock meanwhile, so the wait must end.
+constexpr auto kListWait = 10s;
 // Pages a load step builds at most when a book is zoomed (all of them).
 constexpr std::int32_t kAllPages = 9999;
 
@@ -194,12 +197,26 @@ bool ZAZViewer::LoadStep(ZAZObject& book) {
 }
 
 bool ZAZViewer::PreparePreview(ZAZObject& book) {
+    bool lookForPreview = false;
+    {
+        LockGuard desk(DeskLock());
+        // Once per book, whether or not a layout has given it its scale yet.
+        lookForPreview = !book.previewLookedFor && (book.fileType == kFileUnknown || book.fileType == kFileFolder);
+        book.previewLookedFor = true;
+    }
+    // The look may be a download: no lock is held meanwhile.
+    if (lookForPreview) {
+        PreviewSource source(book.path);
+        source.CancelWith(&loaderAbort);
+        if (source.Exists(1)) {
+            LockGuard desk(DeskLock());
+            book.fileType = kFileFolderToo;
+        }
+    }
     std::int32_t before;
     {
         LockGuard desk(DeskLock());
         if (book.scale <= 0) {
-            if ((book.fileType == kFileUnknown || book.fileType == kFileFolder) && PreviewSource(book.path).Exists(1))
-                book.fileType = kFileFolderToo;
             book.scale = deskScale;
             book.Relayout();
         }
@@ -265,7 +282,8 @@ void ZAZViewer::OpenPagesList(std::wstring_view text) {
     // would hold the page's thread for ever.
     if (!loaderStarted)
         return;
-    PollUntil([this] { return listLoaded.load(); }, kListPoll);
+    if (!PollUntil([this] { return listLoaded.load(); }, kListPoll, kListWait))
+        return;
     DisplayFileList list;
     {
         LockGuard desk(DeskLock());

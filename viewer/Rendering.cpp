@@ -185,19 +185,24 @@ void ZAZViewer::DrawZoomed() {
         book.Draw(backBuffer.get(), draft, kDrawAll, Shaded(renderMode));
     }
     DrawCaption(*backBuffer, book, false);
-    // The preview pages now lie over any full-resolution ones: fetch them
-    // back at the next idle step.
-    detailShown = false;
+    // Full-resolution pages already fetched for the spread facing up go back
+    // over the preview pages at once; others wait for the next idle step.
+    detailShown = !animating && !zoomingOut && !book.animating && DrawDetail();
 }
 
 void ZAZViewer::RenderNoPresent(bool clear) {
     ViewLock lock;
     if (!backBuffer)
         return;
-    if (zoomedObject && renderMode != kRenderCaptions)
+    if (zoomedObject) {
+        // The zoomed book covers the desk: a caption change redraws it over
+        // desk captions drawn afresh, never desk captions over it.
+        if (renderMode == kRenderCaptions)
+            zoomBackground.reset();
         DrawZoomed();
-    else
+    } else {
         DrawDesk(clear && renderMode != kRenderCaptions);
+    }
 }
 
 void ZAZViewer::Render(int mode) {
@@ -297,7 +302,6 @@ bool ZAZViewer::UpdateStep() {
         RenderNoPresent(true);
         layoutDirty = false;
         progressiveDone = false;
-        detailShown = false;
         detailIdleTicks = 0;
         return true;
     }

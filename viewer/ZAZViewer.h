@@ -132,7 +132,8 @@ public:
 
     // Full-resolution pages of the zoomed book: -1 refused, 0 loading, 1 ready.
     int RequestDetail(ZAZObject& book);
-    void DrawDetail();
+    // Draws the fetched pages over the spread facing up; true when one was.
+    bool DrawDetail();
 
     // Flipping.
     bool SetAction(int action, ZAZObject& book);

@@ -125,6 +125,60 @@ describe('the demo page', () => {
   });
 });
 
+describe('what a reader sees', () => {
+  let page;
+
+  // Share of the canvas in clearly coloured pixels: pictures have them, the
+  // white placeholder pages and the grey desk do not.
+  const colourful = (p) => p.evaluate(() => {
+    const px = window.zovProbe.pixels();
+    if (!px) return 0;
+    let n = 0;
+    for (let i = 0; i < px.data.length; i += 4) {
+      const r = px.data[i], g = px.data[i + 1], b = px.data[i + 2];
+      if (Math.max(r, g, b) - Math.min(r, g, b) > 60) n++;
+    }
+    return n / (px.w * px.h);
+  });
+
+  before(async () => {
+    page = await stack.context.newPage();
+    page.on('pageerror', (err) => console.error('page error:', err));
+    await page.goto(stack.host.base + 'demo/?files=0');
+    await page.evaluate(async () => {
+      await window.demo.started;
+      const corpus = await (await fetch('/demo/corpus.json')).json();
+      const pictures = corpus.files.filter((f) => /\.(png|jpg)$/.test(f));
+      await window.demo.viewer.SetFiles(pictures.map((f) => '<' + f + '>').join(''));
+    });
+  });
+  after(async () => { await page?.close(); });
+
+  test('pictures lie on the desk as pictures and fill the window when zoomed', SLOW, async () => {
+    await page.waitForFunction(() => {
+      const px = window.zovProbe.pixels();
+      if (!px) return false;
+      let n = 0;
+      for (let i = 0; i < px.data.length; i += 16) {
+        const r = px.data[i], g = px.data[i + 1], b = px.data[i + 2];
+        if (Math.max(r, g, b) - Math.min(r, g, b) > 60) n++;
+      }
+      return n * 4 / (px.w * px.h) > 0.02;
+    }, null, { timeout: 120_000, polling: 200 });
+    await waitForRest(page);
+    const desk = await colourful(page);
+    assert.ok(desk > 0.02, `coloured share of the desk ${desk}`);
+    const target = await page.evaluate(([d, t]) => window.zovProbe.largestObject(d, t), [DESK, TOL]);
+    assert.ok(target, 'a picture to click');
+    await page.mouse.click(target.x, target.y);
+    await page.waitForFunction(([d, t]) => window.zovProbe.coverage(d, t, 0.3).centre > 0.8, [DESK, TOL],
+      { timeout: 60_000, polling: 200 });
+    await waitForRest(page, { quiet: 1500 });
+    const zoomed = await colourful(page);
+    assert.ok(zoomed > 4 * desk && zoomed > 0.15, `coloured share ${desk} on the desk, ${zoomed} zoomed`);
+  });
+});
+
 describe('the element', () => {
   let page;
 
