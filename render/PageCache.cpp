@@ -1,6 +1,7 @@
 #include "render/PageCache.h"
 
 #include "documents/Download.h"
+#include "documents/FileTypes.h"
 #include "documents/PreviewPaths.h"
 #include "documents/PreviewSource.h"
 #include "platform/FileSystem.h"
@@ -272,6 +273,9 @@ void Preload(ZAZObject& document, std::int32_t first, std::int32_t last, int dir
         std::lock_guard<std::mutex> queueGuard(queue.mutex);
         queue.count = 0;
     }
+    // A picture has no page files: its full pixels come with the zoom.
+    if (IsPlainImage(document.fileType))
+        return;
     const bool eValueMode = GetPreviewSettings().eValueNSMode;
     const std::int32_t count = document.PageCount();
     for (std::int32_t i = std::max(first, 0); i <= last && i < count; ++i) {

@@ -191,6 +191,9 @@ TEST_F(ReaderView, APictureIsAOneBookPageOfItsOwnPixelsLocalOrFromAServerAndFull
     ASSERT_TRUE(viewer_->detailRight);
     EXPECT_EQ(viewer_->detailRight->Width(), 1600);
     EXPECT_EQ(viewer_->detailRight->Height(), 1000);
+    // Fetched once, into the cache; no page files are asked for.
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests().front().target, "/docs/harbour.png");
     // The local one too, once the zoom moves on to it.
     ZoomInto(books[0]);
     ASSERT_TRUE(StepUntilDetailShown());
