@@ -53,13 +53,21 @@ void SetDeskColourText(std::wstring_view text) {
 }
 
 void SetEValueAddress(std::wstring_view address) {
-    std::lock_guard guard(settingsMutex);
-    settings.eValueAddress = std::wstring(address);
+    {
+        std::lock_guard guard(settingsMutex);
+        settings.eValueAddress = std::wstring(address);
+    }
+    // Downloads without a login and the preview log go to this address.
+    SetFkeyBaseUrl(address);
 }
 
 void SetEValueWithoutLogin() {
-    std::lock_guard guard(settingsMutex);
-    settings.eValueWithoutLogin = true;
+    {
+        std::lock_guard guard(settingsMutex);
+        settings.eValueWithoutLogin = true;
+    }
+    // Without a login every file is fetched by its key from the service.
+    EnableFkeyMode();
 }
 
 }  // namespace zov

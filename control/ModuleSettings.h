@@ -25,7 +25,9 @@ void SetSystemName(std::wstring_view name);
 // (unparsed parts are 0), and makes it the desk colour. The blue byte is
 // never 0 or 255 (stored as 1 and 254).
 void SetDeskColourText(std::wstring_view text);
+// Also the address downloads and the preview log use (the fkey base URL).
 void SetEValueAddress(std::wstring_view address);
+// Also switches downloads to the "?fkey=" form; never switched off.
 void SetEValueWithoutLogin();
 
 }  // namespace zov

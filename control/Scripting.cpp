@@ -62,6 +62,39 @@ bool LeavesShareMountRoot(std::wstring_view path) {
     return EscapesShareMountRoot(path);
 }
 
+// A refusal box names at most this many files, each cut to this length: the
+// paths are the page's, and a box is read by a person.
+constexpr std::size_t kMaxRefusalsShown = 20;
+constexpr std::size_t kMaxPathCharsShown = 512;
+
+std::wstring Shortened(std::wstring_view text) {
+    if (text.size() <= kMaxPathCharsShown)
+        return std::wstring(text);
+    return std::wstring(text.substr(0, kMaxPathCharsShown)) + L"...";
+}
+
+// Which files stayed on their servers, and why.
+std::wstring RefusalText(const std::vector<RefusedDelete>& refused, bool japanese) {
+    std::wstring text = japanese ? L"次のファイルは削除されませんでした。" : L"These files were not deleted.";
+    std::size_t shown = 0;
+    for (const RefusedDelete& file : refused) {
+        if (shown++ == kMaxRefusalsShown)
+            break;
+        text += L"\n" + Shortened(file.path) + L" : " + DeleteFailureReason(file.result);
+    }
+    if (refused.size() > kMaxRefusalsShown) {
+        const std::wstring more = std::to_wstring(refused.size() - kMaxRefusalsShown);
+        text += japanese ? L"\n他 " + more + L" 件" : L"\nand " + more + L" more";
+    }
+    return text;
+}
+
+std::wstring ListingFailureText(std::wstring_view folder, const std::wstring& failure, bool japanese) {
+    std::wstring text = japanese ? L"フォルダーの一覧を取得できませんでした。" : L"The folder could not be listed.";
+    text += L"\n" + Shortened(folder);
+    return failure.empty() ? text : text + L" : " + failure;
+}
+
 }  // namespace
 
 void CZOVuvazaRCtrl::LoadList(DisplayFileList list) {
@@ -348,28 +381,34 @@ void CZOVuvazaRCtrl::SetFolderFiles(const std::wstring& folder, const std::wstri
 void CZOVuvazaRCtrl::SetFolder(const std::wstring& folder, bool remember) {
     try {
         LockGuard guard(CommandLock());
+        const bool http = StartsWith(folder, L"http");
         const bool samePlace = GetModuleSettings().systemName == L"SamePlace";
-        if (StartsWith(folder, L"http") && samePlace && !PreviewRootsAcceptable(SplitList(folder, kAngleSeparators)))
+        if (http && samePlace && !PreviewRootsAcceptable(SplitList(folder, kAngleSeparators)))
             return;
         if (LeavesShareMountRoot(folder))
             return;
-        std::optional<std::vector<std::wstring>> names;
-        if (StartsWith(folder, L"http")) {
-            if (samePlace)
-                SetPreviewFolder(folder);
-            names = GetFolderFiles(L"", L"", folder, window);
-        } else if (StartsWith(folder, L"\\\\")) {
-            names = ListLocalFolder(folder, window);
-        }
+        std::optional<FolderContents> listing;
+        if (http)
+            listing = ListHttpFolder(L"", L"", folder);
+        else if (StartsWith(folder, L"\\"))
+            listing = ListFolderOnDisk(folder);
         // A drive path is not listed.
-        if (names) {
+        if (listing && listing->names) {
+            // The folder's previews lie beside its files; set only once the
+            // folder is there, so that a failed one changes nothing.
+            if (http && samePlace)
+                SetPreviewFolder(folder);
             std::wstring joined;
-            for (const std::wstring& name : *names) {
+            for (const std::wstring& name : *listing->names) {
                 if (!joined.empty())
                     joined += L'|';
                 joined += name;
             }
             SetFolderFiles(folder, joined);
+        } else if (listing && window) {
+            // The desk keeps what it shows; the user hears why.
+            window->MessageBox(MessageBoxRequest{ListingFailureText(folder, listing->failure, japanese), L"ZOVuvazaR",
+                                                 MB_OK | MB_ICONEXCLAMATION, {}});
         }
         if (remember) {
             folderRemembered = true;
@@ -384,7 +423,15 @@ void CZOVuvazaRCtrl::DeleteSelectedFiles() {
     try {
         if (!viewer)
             return;
-        viewer->DeleteSelected();
+        const std::vector<RefusedDelete> refused = viewer->DeleteSelected();
+        // The books of refused files stay; the user hears which and why.
+        if (!refused.empty() && window)
+            window->MessageBox(
+                MessageBoxRequest{RefusalText(refused, japanese), L"ZOVuvazaR", MB_OK | MB_ICONEXCLAMATION, {}});
+        // The box's own loop runs the page's calls: ClearMemory may have
+        // ended the viewer meanwhile.
+        if (!viewer)
+            return;
         if (folderRemembered) {
             SetFolder(rememberedFolderForRelist, true);
             return;

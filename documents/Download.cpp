@@ -177,19 +177,40 @@ bool Download(std::wstring_view url, std::wstring_view localPath, const std::ato
     }
 }
 
-bool SendDelete(std::wstring_view url) {
+DeleteResult SendDeleteRequest(std::wstring_view url) {
+    DeleteResult result;
     try {
-        if (!SplitUrl(ToUtf8(url)))
-            return false;
+        if (!IsWebScheme(url)) {
+            result.error = "not an http(s) address";
+            return result;
+        }
         HttpRequest request;
         request.method = "DELETE";
         request.url = RequestUrl(url);
         request.userAgent = "Corvane";
         HttpResponse response = PerformHttp(request);
-        return response.completed && response.status <= 299;
-    } catch (...) {
-        return false;
+        if (!response.completed) {
+            result.error = response.error.empty() ? "no answer" : response.error;
+            return result;
+        }
+        result.status = response.status;
+        // A redirect or an informational answer deleted nothing.
+        result.deleted = response.status >= 200 && response.status <= 299;
+    } catch (const std::exception& e) {
+        result.error = e.what();
     }
+    return result;
+}
+
+bool SendDelete(std::wstring_view url) {
+    return SendDeleteRequest(url).deleted;
+}
+
+std::wstring DeleteFailureReason(const DeleteResult& result) {
+    std::wstring text = FromUtf8(result.status != 0 ? StatusText(result.status) : result.error);
+    if (text.size() > kMaxDeleteReasonChars)
+        text.resize(kMaxDeleteReasonChars);
+    return text;
 }
 
 }  // namespace zov

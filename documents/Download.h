@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace zov {
@@ -23,8 +24,24 @@ inline constexpr std::size_t kMaxDownloadBytes = std::size_t{128} << 20;
 // at all.
 bool Download(std::wstring_view url, std::wstring_view localPath, const std::atomic<bool>* cancel = nullptr);
 
-// Sends DELETE for `url`; true when the server answered with a status of 299
-// or less.
+// What became of one DELETE.
+struct DeleteResult {
+    // The server answered with a 2xx status: the file is gone.
+    bool deleted = false;
+    // The answer's status; 0 when none came (see `error`).
+    long status = 0;
+    // Why no answer came: no http(s) address, or the transfer failed.
+    std::string error;
+};
+
+// Sends DELETE for `url`.
+DeleteResult SendDeleteRequest(std::wstring_view url);
+// True when the server answered the DELETE with a 2xx status.
 bool SendDelete(std::wstring_view url);
+
+// "405 Method Not Allowed", or the error, for telling the user why a file
+// stayed. At most kMaxDeleteReasonChars characters.
+inline constexpr std::size_t kMaxDeleteReasonChars = 256;
+std::wstring DeleteFailureReason(const DeleteResult& result);
 
 }  // namespace zov

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <memory>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,10 @@ std::wstring WithTrailingSlash(std::wstring_view url) {
     if (folder.empty() || folder.back() != L'/')
         folder += L'/';
     return folder;
+}
+
+bool IsSuccess(long status) {
+    return status >= 200 && status <= 299;
 }
 
 bool Contains(std::wstring_view text, std::wstring_view part, std::size_t from = 0) {
@@ -65,10 +70,21 @@ bool IsPreviewFileName(std::wstring_view name) {
     return true;
 }
 
-std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std::wstring_view password,
-                                                    std::wstring_view folderUrl, bool* transportFailed) {
-    if (transportFailed)
-        *transportFailed = false;
+namespace {
+
+// What a PROPFIND came to.
+struct DavAnswer {
+    bool answered = false;  // a response came, whatever its status
+    std::string error;      // why not
+    long status = 0;
+    // The answer held at least one href: a WebDAV answer about the folder,
+    // even when it names nothing in it.
+    bool sawHref = false;
+    std::vector<std::wstring> names;
+};
+
+DavAnswer AskWebDav(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl) {
+    DavAnswer answer;
     const std::wstring folder = WithTrailingSlash(folderUrl);
     HttpRequest request;
     request.method = "PROPFIND";
@@ -80,15 +96,16 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
     request.maxBodyBytes = kMaxWebDavAnswerBytes;
     HttpResponse response = PerformHttp(request);
     if (!response.completed) {
-        if (transportFailed)
-            *transportFailed = true;
-        return std::nullopt;
+        answer.error = response.error;
+        return answer;
     }
-    if (response.status < 200 || response.status > 299)
-        return std::nullopt;
+    answer.answered = true;
+    answer.status = response.status;
+    if (!IsSuccess(response.status))
+        return answer;
 
     const std::wstring text = DecodeText(response.body, true);
-    std::vector<std::wstring> names;
+    std::vector<std::wstring>& names = answer.names;
     static constexpr std::wstring_view kOpen = L"<D:href>";
     static constexpr std::wstring_view kClose = L"</D:href>";
     // One pass: each search starts where the last element ended, so that an
@@ -103,6 +120,7 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
         std::size_t start = element.find(L'/');
         if (start == std::wstring_view::npos)
             continue;
+        answer.sawHref = true;
         std::wstring value(element.substr(start));
         // The folder itself and its parents appear inside the folder's URL.
         if (Contains(folder, value, 1) || IsPreviewFileName(value))
@@ -116,16 +134,25 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
         if (!Take(names, isFolder ? name + L'/' : name))
             break;
     }
-    if (names.empty())
-        return std::nullopt;
-    return names;
+    return answer;
 }
 
-std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderUrl, HostWindow* window) {
+// What reading a folder's index page came to.
+struct IndexAnswer {
+    bool answered = false;
+    std::string error;
+    long status = 0;
+    std::vector<std::wstring> names;
+};
+
+IndexAnswer ReadIndexPage(std::wstring_view folderUrl) {
+    IndexAnswer answer;
     const std::wstring folder = WithTrailingSlash(folderUrl);
     std::optional<UrlParts> parts = SplitUrl(ToUtf8(folder));
-    if (!parts)
-        return std::nullopt;
+    if (!parts) {
+        answer.error = "not an http(s) address";
+        return answer;
+    }
     HttpRequest request;
     request.url = RequestUrl(folder);
     request.headers = {"Cache-Control: no-cache", "Pragma: no-cache"};
@@ -136,12 +163,14 @@ std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderU
     };
     HttpResponse response = PerformHttp(request);
     if (!response.completed) {
-        ShowFailure(window, L"GetHttpFolderFiles Exception :: ", response.error);
-        return std::nullopt;
+        answer.error = response.error;
+        return answer;
     }
+    answer.answered = true;
+    answer.status = response.status;
 
     const std::string& object = parts->object;
-    std::vector<std::wstring> names;
+    std::vector<std::wstring>& names = answer.names;
     for (std::size_t at = 0; at + 7 <= page.size(); ++at) {
         std::string_view tag(page.data() + at, 7);
         if (tag != "<A HREF" && tag != "<a href")
@@ -180,10 +209,80 @@ std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderU
         if (!Take(names, std::move(name)))
             break;
     }
-    if (names.empty())
+    return answer;
+}
+
+// A link up or to the folder itself, as index pages write them: nothing in
+// the folder.
+bool ClimbsOut(std::wstring_view name) {
+    std::wstring_view first = name.substr(0, name.find_first_of(L"/\\"));
+    return first == L"." || first == L"..";
+}
+
+std::wstring Bounded(std::wstring text) {
+    if (text.size() > kMaxListingFailureChars)
+        text.resize(kMaxListingFailureChars);
+    return text;
+}
+
+// Nothing when the folder cannot be opened; `failure` then says why.
+std::optional<std::vector<std::wstring>> EnumerateFolder(std::wstring_view folder, std::string& failure) {
+    std::string native = NativePath(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(native.c_str()), closedir);
+    if (!dir) {
+        failure = std::error_code(errno, std::generic_category()).message();
         return std::nullopt;
+    }
+    std::vector<std::wstring> names;
+    while (dirent* entry = readdir(dir.get())) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string full = native + "/" + name;
+        struct stat st;
+        if (stat(full.c_str(), &st) != 0)
+            continue;
+        // Pipes, devices and sockets are no documents, and are never
+        // opened: a pipe would wait for its writer.
+        bool listed = S_ISDIR(st.st_mode);
+        if (S_ISREG(st.st_mode)) {
+            int fd = OpenRegularFileDescriptor(full);
+            listed = fd >= 0;
+            if (listed)
+                close(fd);
+        }
+        if (listed && !Take(names, FromUtf8(name)))
+            break;
+    }
     return names;
 }
+
+}  // namespace
+
+std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std::wstring_view password,
+                                                    std::wstring_view folderUrl, bool* transportFailed) {
+    DavAnswer answer = AskWebDav(user, password, folderUrl);
+    if (transportFailed)
+        *transportFailed = !answer.answered;
+    if (answer.names.empty())
+        return std::nullopt;
+    return std::move(answer.names);
+}
+
+std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderUrl, HostWindow* window) {
+    IndexAnswer answer = ReadIndexPage(folderUrl);
+    if (!answer.answered) {
+        // An address that does not split was never sent: nothing to tell.
+        if (SplitUrl(ToUtf8(WithTrailingSlash(folderUrl))))
+            ShowFailure(window, L"GetHttpFolderFiles Exception :: ", answer.error);
+        return std::nullopt;
+    }
+    if (answer.names.empty())
+        return std::nullopt;
+    return std::move(answer.names);
+}
+
+
 
 std::optional<std::vector<std::wstring>> GetFolderFiles(std::wstring_view user, std::wstring_view password,
                                                         std::wstring_view folderUrl, HostWindow* window) {
@@ -205,36 +304,59 @@ std::optional<std::vector<std::wstring>> GetFolderFiles(std::wstring_view user, 
 }
 
 std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* window) {
-    std::vector<std::wstring> names;
     try {
-        std::string native = NativePath(folder);
-        std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(native.c_str()), closedir);
-        if (!dir)
-            return names;
-        while (dirent* entry = readdir(dir.get())) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            std::string full = native + "/" + name;
-            struct stat st;
-            if (stat(full.c_str(), &st) != 0)
-                continue;
-            // Pipes, devices and sockets are no documents, and are never
-            // opened: a pipe would wait for its writer.
-            bool listed = S_ISDIR(st.st_mode);
-            if (S_ISREG(st.st_mode)) {
-                int fd = OpenRegularFileDescriptor(full);
-                listed = fd >= 0;
-                if (listed)
-                    close(fd);
-            }
-            if (listed && !Take(names, FromUtf8(name)))
-                break;
-        }
+        std::string failure;
+        return EnumerateFolder(folder, failure).value_or(std::vector<std::wstring>());
     } catch (const std::exception& e) {
         ShowFailure(window, L"GetFolderFiles Exception :: ", e.what());
+        return {};
     }
-    return names;
+}
+
+FolderContents ListHttpFolder(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl) {
+    FolderContents contents;
+    try {
+        DavAnswer dav = AskWebDav(user, password, folderUrl);
+        if (!dav.answered) {
+            contents.failure = Bounded(FromUtf8(dav.error));
+            return contents;
+        }
+        std::vector<std::wstring> names;
+        if (IsSuccess(dav.status) && dav.sawHref) {
+            names = std::move(dav.names);
+        } else {
+            IndexAnswer index = ReadIndexPage(folderUrl);
+            if (!index.answered) {
+                contents.failure = Bounded(FromUtf8(index.error));
+                return contents;
+            }
+            // An error page's links are not the folder's files.
+            if (!IsSuccess(index.status)) {
+                contents.failure = Bounded(FromUtf8(StatusText(index.status)));
+                return contents;
+            }
+            names = std::move(index.names);
+        }
+        std::erase_if(names, [](const std::wstring& name) { return ClimbsOut(name); });
+        std::stable_sort(names.begin(), names.end());
+        contents.names = std::move(names);
+    } catch (const std::exception& e) {
+        contents.failure = Bounded(FromUtf8(e.what()));
+    }
+    return contents;
+}
+
+FolderContents ListFolderOnDisk(std::wstring_view folder) {
+    FolderContents contents;
+    try {
+        std::string failure;
+        contents.names = EnumerateFolder(folder, failure);
+        if (!contents.names)
+            contents.failure = Bounded(FromUtf8(failure));
+    } catch (const std::exception& e) {
+        contents.failure = Bounded(FromUtf8(e.what()));
+    }
+    return contents;
 }
 
 }  // namespace zov

@@ -39,4 +39,24 @@ std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderU
 // Subfolders and readable files of a local folder, in enumeration order.
 std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* window = nullptr);
 
+// What asking for a folder's names came to: the names, none at all for an
+// empty folder, or why the folder could not be listed.
+struct FolderContents {
+    // Nothing when the folder could not be listed.
+    std::optional<std::vector<std::wstring>> names;
+    // Why not: the server's status ("404 Not Found") or the failure; at most
+    // kMaxListingFailureChars characters.
+    std::wstring failure;
+};
+inline constexpr std::size_t kMaxListingFailureChars = 256;
+
+// An HTTP folder, the same two ways and in the same order as GetFolderFiles,
+// but telling an empty folder from one that cannot be listed: a WebDAV answer
+// that names the folder, or an index page answered with a 2xx status, lists
+// it. Shows no message box.
+FolderContents ListHttpFolder(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl);
+// A local or mounted folder, as ListLocalFolder; a folder that cannot be
+// opened is not listed.
+FolderContents ListFolderOnDisk(std::wstring_view folder);
+
 }  // namespace zov

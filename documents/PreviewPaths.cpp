@@ -88,6 +88,16 @@ void ReplaceAll(std::wstring& text, std::wstring_view from, std::wstring_view to
         text.replace(at, from.size(), to);
 }
 
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Every mode but "Flat" keeps a document's preview folder below the root in
+// the cache; "Flat" previews are known by their name on the server too.
+bool KeepsRelativePath(const PreviewSettings& settings) {
+    return settings.eValueNSMode || settings.folderMode != L"Flat";
+}
+
 }  // namespace
 
 std::wstring PageFileName(std::int32_t n) {
@@ -194,13 +204,15 @@ std::wstring LocalCachePath(std::wstring_view path, std::int32_t n, const Previe
         base += CacheName(std::move(host)) + L"\\";
     }
     std::wstring local;
-    if (settings.eValueNSMode) {
+    if (KeepsRelativePath(settings)) {
+        // Two documents of one name in two folders have two preview folders
+        // on the server; their cached pages must not meet either.
         local = base + rel;
     } else {
         std::size_t last = rel.rfind(L'\\');
         local = base + (last == std::wstring::npos ? rel : rel.substr(last + 1));
     }
-    return StaysInUserDataFolder(local) ? local : std::wstring();
+    return StaysBelow(local, base) ? local : std::wstring();
 }
 
 std::wstring LocalFileCopyPath(std::wstring_view path, const PreviewSettings& settings) {
@@ -211,10 +223,18 @@ std::wstring LocalFileCopyPath(std::wstring_view path, const PreviewSettings& se
 }
 
 bool StaysInUserDataFolder(std::wstring_view path) {
-    const std::wstring base = UserDataFolder();
-    if (path.substr(0, base.size()) != base)
+    return StaysBelow(path, UserDataFolder());
+}
+
+bool StaysBelow(std::wstring_view path, std::wstring_view folder) {
+    if (folder.empty() || path.substr(0, folder.size()) != folder || path.find(L'\0') != std::wstring_view::npos)
         return false;
-    std::wstring_view rest = path.substr(base.size());
+    std::wstring_view rest = path.substr(folder.size());
+    // Nothing after the folder, or the folder without its separator and a
+    // sibling's name after it, is not below it.
+    const bool separated = IsSeparator(folder.back()) || (!rest.empty() && IsSeparator(rest.front()));
+    if (rest.empty() || !separated)
+        return false;
     while (!rest.empty()) {
         std::size_t end = rest.find_first_of(L"\\/");
         std::wstring_view component = rest.substr(0, end);

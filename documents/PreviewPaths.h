@@ -39,9 +39,10 @@ bool IsAcceptablePreviewRoot(std::wstring_view root);
 // host (':' as '.'), or + ".preview" for a root without one. Empty for a root
 // whose host part is no host part.
 std::wstring CacheFolder(const PreviewSettings& settings);
-// Where page file n of `path` is kept in the local cache. Empty when the path
-// would leave the per-user data folder: names from servers, lists and keys
-// are never trusted to stay inside it.
+// Where page file n of `path` is kept in the local cache: the cache folder +
+// the page file's path below the preview root, or in folder mode "Flat" + its
+// name alone. Empty when the path would leave the cache folder: names from
+// servers, lists and keys are never trusted to stay inside it.
 std::wstring LocalCachePath(std::wstring_view path, std::int32_t n, const PreviewSettings& settings);
 // Where a plain image at an address is copied to; empty when that fails.
 std::wstring LocalFileCopyPath(std::wstring_view path, const PreviewSettings& settings);
@@ -49,5 +50,8 @@ std::wstring LocalFileCopyPath(std::wstring_view path, const PreviewSettings& se
 // True when no component of `path` below the per-user data folder is ".." or
 // ".", and the path starts with that folder.
 bool StaysInUserDataFolder(std::wstring_view path);
+// The same for `folder`: `path` names something strictly inside it, with no
+// "." or ".." component ('\\' and '/' both separate) and no NUL.
+bool StaysBelow(std::wstring_view path, std::wstring_view folder);
 
 }  // namespace zov

@@ -4,13 +4,21 @@
 #pragma once
 
 #include "documents/DisplayFile.h"
+#include "documents/Download.h"
 #include "platform/WinTypes.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zov {
+
+// A selected file its server did not delete; its book stays on the desk.
+struct RefusedDelete {
+    std::wstring path;
+    DeleteResult result;
+};
 
 class IViewer {
 public:
@@ -62,8 +70,9 @@ public:
     virtual void SetAllSelected(bool selected) { (void)selected; }
     // The selected books in desk order.
     virtual DisplayFileList SelectedFiles() const { return {}; }
-    // Removes every selected book and deletes its file.
-    virtual void DeleteSelected() {}
+    // Deletes the file of every selected book on its server; a book goes
+    // only when its file did. Returns the files that stayed.
+    virtual std::vector<RefusedDelete> DeleteSelected() { return {}; }
     virtual void SetCheckboxesEnabled(bool enabled) { (void)enabled; }
     virtual void SetPreviewLogContext(std::wstring context) { (void)context; }
     virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }

@@ -342,22 +342,34 @@ void ZAZViewer::UnlinkObject(ZAZObject* book) {
     layoutDirty = true;
 }
 
-void ZAZViewer::RemoveObjectByRecord(ZAZObject* book) {
+std::optional<DeleteResult> ZAZViewer::RemoveObjectByRecord(ZAZObject* book) {
     try {
+        auto onDesk = [this, book] {
+            return std::find_if(objects.begin(), objects.end(),
+                                [book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+        };
         std::wstring path;
         {
             LockGuard desk(DeskLock());
-            auto it = std::find_if(objects.begin(), objects.end(),
-                                   [book](const std::shared_ptr<ZAZObject>& entry) { return entry.get() == book; });
+            auto it = onDesk();
             if (it == objects.end())
-                return;
+                return std::nullopt;
             path = (*it)->path;
-            if (currentObject == book)
-                currentObject = nullptr;
-            UnlinkObject(book);
         }
-        SendDelete(path);
+        // The server is asked without holding the desk; only a file it
+        // deleted takes its book away.
+        DeleteResult result = SendDeleteRequest(path);
+        if (result.deleted) {
+            LockGuard desk(DeskLock());
+            if (onDesk() != objects.end()) {
+                if (currentObject == book)
+                    currentObject = nullptr;
+                UnlinkObject(book);
+            }
+        }
+        return result;
     } catch (...) {
+        return std::nullopt;
     }
 }
 

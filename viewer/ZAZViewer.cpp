@@ -198,7 +198,7 @@ DisplayFileList ZAZViewer::SelectedFiles() const {
     return files;
 }
 
-void ZAZViewer::DeleteSelected() {
+std::vector<RefusedDelete> ZAZViewer::DeleteSelected() {
     std::vector<std::shared_ptr<ZAZObject>> selected;
     {
         LockGuard desk(DeskLock());
@@ -207,8 +207,13 @@ void ZAZViewer::DeleteSelected() {
                 selected.push_back(book);
     }
     // Held here so that each book outlives its own removal.
-    for (const std::shared_ptr<ZAZObject>& book : selected)
-        RemoveObjectByRecord(book.get());
+    std::vector<RefusedDelete> refused;
+    for (const std::shared_ptr<ZAZObject>& book : selected) {
+        std::optional<DeleteResult> result = RemoveObjectByRecord(book.get());
+        if (result && !result->deleted)
+            refused.push_back(RefusedDelete{book->path, std::move(*result)});
+    }
+    return refused;
 }
 
 // The settings below are read while drawing and by the worker: they change

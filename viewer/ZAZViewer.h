@@ -24,6 +24,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,12 +105,13 @@ public:
     void RenderCaptionsOnly() override;
     void OpenPagesList(std::wstring_view text) override;
     void RemoveObject(ZAZObject* book);
-    void RemoveObjectByRecord(ZAZObject* book);
+    // Nothing when the book is not on the desk.
+    std::optional<DeleteResult> RemoveObjectByRecord(ZAZObject* book);
     void RequestZoomFirst() override { zoomFirstRequested = true; }
     void SetAutoFlip(bool on) override;
     void SetAllSelected(bool selected) override;
     DisplayFileList SelectedFiles() const override;
-    void DeleteSelected() override;
+    std::vector<RefusedDelete> DeleteSelected() override;
     void SetCheckboxesEnabled(bool enabled) override;
     void SetPreviewLogContext(std::wstring context) override;
     void SetEventUrlTemplate(std::wstring urlTemplate) override;

@@ -694,4 +694,32 @@ HttpResponse PerformHttp(const HttpRequest& request) {
     return Perform(handles, request);
 }
 
+std::string_view StatusPhrase(long status) {
+    struct Phrase {
+        long status;
+        std::string_view text;
+    };
+    static constexpr Phrase kPhrases[] = {
+        {200, "OK"}, {201, "Created"}, {202, "Accepted"}, {204, "No Content"}, {207, "Multi-Status"},
+        {301, "Moved Permanently"}, {302, "Found"}, {303, "See Other"}, {304, "Not Modified"},
+        {307, "Temporary Redirect"}, {308, "Permanent Redirect"}, {400, "Bad Request"}, {401, "Unauthorized"},
+        {403, "Forbidden"}, {404, "Not Found"}, {405, "Method Not Allowed"}, {408, "Request Timeout"},
+        {409, "Conflict"}, {410, "Gone"}, {412, "Precondition Failed"}, {423, "Locked"},
+        {424, "Failed Dependency"}, {429, "Too Many Requests"}, {500, "Internal Server Error"},
+        {501, "Not Implemented"}, {502, "Bad Gateway"}, {503, "Service Unavailable"}, {504, "Gateway Timeout"},
+        {507, "Insufficient Storage"},
+    };
+    for (const Phrase& phrase : kPhrases)
+        if (phrase.status == status)
+            return phrase.text;
+    return {};
+}
+
+std::string StatusText(long status) {
+    std::string text = std::to_string(status);
+    if (std::string_view phrase = StatusPhrase(status); !phrase.empty())
+        text += " " + std::string(phrase);
+    return text;
+}
+
 }  // namespace zov

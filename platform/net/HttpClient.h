@@ -133,4 +133,11 @@ struct HttpResponse {
 
 HttpResponse PerformHttp(const HttpRequest& request);
 
+// The standard reason phrase of a status ("Method Not Allowed" for 405);
+// empty for a status without one. Servers' own phrases are not kept: they are
+// the server's text, and a status says the same.
+std::string_view StatusPhrase(long status);
+// The status with its phrase when it has one: "404 Not Found", "599".
+std::string StatusText(long status);
+
 }  // namespace zov

@@ -166,6 +166,31 @@ TEST_F(Downloads, DeleteReportsTheServersAnswer) {
     EXPECT_FALSE(nginx.Exists("docs/gone.pdf"));
     EXPECT_FALSE(SendDelete(FromUtf8(nginx.Url("/docs/gone.pdf"))));
     EXPECT_FALSE(SendDelete(L"not a url"));
+
+    // A plain web server refuses: the file stays, and the answer says why.
+    nginx.WriteFile("docs/kept.pdf", "pdf");
+    DeleteResult refused = SendDeleteRequest(FromUtf8(nginx.Url("/plain/docs/kept.pdf")));
+    EXPECT_FALSE(refused.deleted);
+    EXPECT_EQ(refused.status, 405);
+    EXPECT_EQ(DeleteFailureReason(refused), L"405 Method Not Allowed");
+    EXPECT_TRUE(nginx.Exists("docs/kept.pdf"));
+
+    // Neither a redirect nor a status without a phrase counts as deleted.
+    server_.Answer("/moved.pdf", 302, "", {{"Location", "/elsewhere.pdf"}});
+    server_.Answer("/odd.pdf", 299, "");
+    server_.Answer("/strange.pdf", 499, "");
+    EXPECT_FALSE(SendDelete(FromUtf8(server_.Url("/moved.pdf"))));
+    EXPECT_TRUE(SendDelete(FromUtf8(server_.Url("/odd.pdf"))));
+    DeleteResult strange = SendDeleteRequest(FromUtf8(server_.Url("/strange.pdf")));
+    EXPECT_EQ(DeleteFailureReason(strange), L"499");
+
+    // No answer at all: why not, in words.
+    DeleteResult unreachable = SendDeleteRequest(L"http://127.0.0.1:1/docs/x.pdf");
+    EXPECT_FALSE(unreachable.deleted);
+    EXPECT_EQ(unreachable.status, 0);
+    EXPECT_FALSE(DeleteFailureReason(unreachable).empty());
+    EXPECT_LE(DeleteFailureReason(DeleteResult{false, 0, std::string(1000, 'e')}).size(), kMaxDeleteReasonChars);
+    EXPECT_EQ(SendDeleteRequest(L"\\\\srv\\docs\\a.pdf").error, "not an http(s) address");
 }
 
 }  // namespace

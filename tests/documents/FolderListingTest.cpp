@@ -8,6 +8,8 @@
 #include "tests/support/TempDataHome.h"
 #include "tests/support/TestHttpServer.h"
 
+#include <filesystem>
+
 namespace zov {
 namespace {
 
@@ -126,6 +128,66 @@ TEST_F(Listing, FailuresGiveNothingAndTheIndexFailureIsShown) {
     auto boxes = window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.rfind(L"GetHttpFolderFiles Exception :: ", 0), 0u);
+}
+
+TEST_F(Listing, AnEmptyFolderIsListedAsEmptyAndAMissingOneIsNot) {
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Running());
+    std::filesystem::create_directories(nginx.Root() + "/empty");
+    nginx.WriteFile("full/a.pdf", "a");
+
+    // WebDAV names the folder and nothing in it; the index page of a plain
+    // server has only its link up.
+    for (const char* folder : {"/empty/", "/plain/empty/", "/empty"}) {
+        FolderContents contents = ListHttpFolder(L"", L"", FromUtf8(nginx.Url(folder)));
+        ASSERT_TRUE(contents.names) << folder << ": " << ToUtf8(contents.failure);
+        EXPECT_TRUE(contents.names->empty()) << folder;
+    }
+    EXPECT_EQ(ListHttpFolder(L"", L"", FromUtf8(nginx.Url("/plain/full/"))).names, (Names{L"a.pdf"}));
+    // GetFolderFiles still falls back to the index page and keeps its link up.
+    EXPECT_EQ(GetFolderFiles(L"", L"", FromUtf8(nginx.Url("/empty/"))), (Names{L"../"}));
+
+    for (const char* folder : {"/none/", "/plain/none/"}) {
+        FolderContents missing = ListHttpFolder(L"", L"", FromUtf8(nginx.Url(folder)));
+        EXPECT_EQ(missing.names, std::nullopt) << folder;
+        EXPECT_EQ(missing.failure, L"404 Not Found") << folder;
+    }
+    FolderContents unreachable = ListHttpFolder(L"", L"", L"http://127.0.0.1:1/dir/");
+    EXPECT_EQ(unreachable.names, std::nullopt);
+    EXPECT_FALSE(unreachable.failure.empty());
+    EXPECT_LE(unreachable.failure.size(), kMaxListingFailureChars);
+}
+
+TEST_F(Listing, AnErrorPageIsNoListingWhateverItLinks) {
+    test::TestHttpServer server;
+    server.Route("/gone/", [](const test::TestRequest& request) {
+        return request.method == "PROPFIND" ? test::Reply(405)
+                                            : test::Reply(410, "<a href=\"help.html\">help</a> <a href=\"x.pdf\">x</a>");
+    });
+    FolderContents contents = ListHttpFolder(L"", L"", FromUtf8(server.Url("/gone/")));
+    EXPECT_EQ(contents.names, std::nullopt);
+    EXPECT_EQ(contents.failure, L"410 Gone");
+
+    // A server that answers PROPFIND as if it were GET, with no WebDAV in
+    // it: its index page is read.
+    server.Answer("/html/", 200, "<a href=\"b.pdf\">b</a><a href=\"./\">.</a><a href=\"../up.pdf\">up</a>");
+    EXPECT_EQ(ListHttpFolder(L"", L"", FromUtf8(server.Url("/html/"))).names, (Names{L"b.pdf"}));
+}
+
+TEST_F(Listing, LocalFoldersThatCannotBeOpenedSayWhy) {
+    std::filesystem::create_directories(Root() + "/empty");
+    WriteBytes("full/a.pdf", "a");
+    WriteBytes("file.pdf", "not a folder");
+    FolderContents empty = ListFolderOnDisk(WideRoot() + L"\\empty");
+    ASSERT_TRUE(empty.names);
+    EXPECT_TRUE(empty.names->empty());
+    EXPECT_EQ(ListFolderOnDisk(WideRoot() + L"\\full").names, (Names{L"a.pdf"}));
+    for (const wchar_t* name : {L"\\none", L"\\file.pdf"}) {
+        FolderContents missing = ListFolderOnDisk(WideRoot() + name);
+        EXPECT_EQ(missing.names, std::nullopt) << ToUtf8(name);
+        EXPECT_FALSE(missing.failure.empty()) << ToUtf8(name);
+    }
+    EXPECT_EQ(ListFolderOnDisk(WideRoot() + L"\\none").failure, L"No such file or directory");
 }
 
 // A WebDAV answer with the given hrefs, as a server would write it.

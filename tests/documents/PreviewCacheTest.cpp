@@ -74,6 +74,50 @@ TEST_F(HttpPreviews, PagesAreFetchedIntoTheCacheAndReadFromThere) {
     EXPECT_FALSE(PathExists(CacheFolder(settings_)));
 }
 
+TEST_F(HttpPreviews, SameNamedDocumentsOfTwoFoldersKeepTheirOwnPages) {
+    // In "Folder" mode the previews lie below the documents' own folders.
+    settings_.folderMode = L"Folder";
+    const std::string host = "127.0.0.1" + std::to_string(nginx_.Port());
+    const std::string one = "prev/Folder/http/" + host + "/one/report.pdf";
+    const std::string two = "prev/Folder/http/" + host + "/two/report.pdf";
+    nginx_.WriteFile(one + "_00000001.txt", PageFileBytes(0x110000, "one", std::vector<std::int32_t>{1, 1}));
+    nginx_.WriteFile(one + "_00000002.txt", PageFileBytes(0x120000, "one, second"));
+    nginx_.WriteFile(two + "_00000001.txt", PageFileBytes(0x000022, "two", std::vector<std::int32_t>{1}));
+    nginx_.WriteFile(two + "_00000002.txt", PageFileBytes(0x000023, "two has one page"));
+    PreviewSource first = Source(FromUtf8(nginx_.Url("/one/report.pdf")));
+    PreviewSource second = Source(FromUtf8(nginx_.Url("/two/report.pdf")));
+
+    ASSERT_TRUE(first.LoadPage(1));
+    EXPECT_EQ(first.LoadPage(1)->At(0, 0), 0x110000u);
+    ASSERT_TRUE(first.LoadPage(2));
+    auto page = second.LoadPage(1);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->At(0, 0), 0x000022u);
+    EXPECT_EQ(second.PageList(), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(second.LoadPage(2)->At(0, 0), 0x000023u);
+    std::wstring text;
+    EXPECT_TRUE(second.PageText(1, false, text));
+    EXPECT_EQ(text, L"two\n");
+
+    // Both stay in the cache folder, each below its own folder.
+    const std::wstring cache = CacheFolder(settings_);
+    EXPECT_TRUE(PathExists(cache + L"\\Folder\\http\\" + FromUtf8(host) + L"\\one\\report.pdf_00000002.txt"));
+    EXPECT_TRUE(PathExists(cache + L"\\Folder\\http\\" + FromUtf8(host) + L"\\two\\report.pdf_00000002.txt"));
+    ClearCache(settings_);
+    EXPECT_FALSE(PathExists(cache));
+}
+
+TEST_F(HttpPreviews, FlatPreviewsAreKnownByNameInTheCacheToo) {
+    nginx_.WriteFile("prev/report.pdf_00000001.txt", PageFileBytes(0x334455, "flat", std::vector<std::int32_t>{1}));
+    auto page = Source(L"http://docs.example/one/report.pdf").LoadPage(1);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->At(0, 0), 0x334455u);
+    EXPECT_TRUE(PathExists(CacheFolder(settings_) + L"\\report.pdf_00000001.txt"));
+    // The same name from elsewhere is the same preview in this mode.
+    nginx_.WriteFile("prev/report.pdf_00000001.txt", PageFileBytes(0x667788, "changed", std::vector<std::int32_t>{1}));
+    EXPECT_EQ(Source(L"http://docs.example/two/report.pdf").LoadPage(1)->At(0, 0), 0x334455u);
+}
+
 TEST_F(HttpPreviews, AStatusFileIsFreshForTwoSecondsFromItsCreation) {
     nginx_.WriteFile("prev/slow.pdf_FFFFFFFF.txt", "**ZAZPreviewStatus:Waiting\r\n");
     PreviewSource source = Source(L"http://docs.example/slow.pdf");

@@ -100,6 +100,29 @@ TEST_F(CachePaths, FlatKeepsTheFileNameEValueNSTheWholePath) {
     EXPECT_EQ(CacheFolder(Mode(L"/local", L"Flat")), data + L".preview");
 }
 
+TEST_F(CachePaths, ModesOtherThanFlatKeepThePathBelowTheRoot) {
+    const std::wstring data = UserDataFolder();
+    EXPECT_EQ(LocalCachePath(L"http://h/x/y/report.ppt", 3, Mode(L"http://srv:8080/prev", L"Folder")),
+              data + L"srv.8080\\Folder\\http\\h\\x\\y\\report.ppt_00000003.txt");
+    EXPECT_EQ(LocalCachePath(L"\\\\share\\docs\\a.pdf", 1, Mode(L"http://srv/prev", L"SamePlace")),
+              data + L"srv\\Folder\\share\\docs\\a.pdf_00000001.txt");
+    EXPECT_EQ(LocalFileCopyPath(L"http://h/img/photo.png", Mode(L"http://srv/prev", L"Folder")),
+              data + L"srv\\Folder\\http\\h\\img\\photo.png");
+    // A path that climbs, once its separators are read as separators, is
+    // kept nowhere.
+    for (const wchar_t* path : {L"http://h/a/../../../../../x.pdf", L"http://h/..\\..\\..\\x.pdf",
+                                L"http://h/a/./x.pdf", L"\\\\srv\\..\\..\\..\\x.pdf"}) {
+        EXPECT_EQ(LocalCachePath(path, 1, Mode(L"http://srv/prev", L"Folder")), L"") << ToUtf8(path);
+    }
+    // Dots inside a name are a name.
+    EXPECT_EQ(LocalCachePath(L"http://h/a..b/x.pdf", 1, Mode(L"http://srv/prev", L"Folder")),
+              data + L"srv\\Folder\\http\\h\\a..b\\x.pdf_00000001.txt");
+    EXPECT_TRUE(StaysBelow(L"/c/srv/x", L"/c/srv"));
+    EXPECT_FALSE(StaysBelow(L"/c/srv2/x", L"/c/srv"));
+    EXPECT_FALSE(StaysBelow(L"/c/srv/", L"/c/srv/"));
+    EXPECT_FALSE(StaysBelow(std::wstring(L"/c/srv/a\0b", 10), L"/c/srv/"));
+}
+
 TEST_F(CachePaths, NamesThatWouldLeaveTheDataFolderAreRefused) {
     // A key that climbs out of the cache.
     EXPECT_EQ(LocalCachePath(L"abcdef\\..\\..\\..\\..\\..\\..\\..\\etc\\x", 1, Mode(L"http://srv/p", L"eValueNS")), L"");

@@ -1,6 +1,7 @@
 #include "tests/viewer/ViewerFixture.h"
 
 #include "tests/support/Golden.h"
+#include "tests/support/TestHttpServer.h"
 
 namespace zov {
 namespace {
@@ -93,9 +94,12 @@ TEST_F(Viewer, OnlyBooksOnTheWindowHoldPicturesAndScrolledInOnesReadThemAgain) {
 }
 
 TEST_F(Viewer, ARemovedBookLeavesNoPointerBehindForTheNextStep) {
+    // Only a file its server deleted takes its book away.
+    test::TestHttpServer server;
+    server.Answer("/gone-0.pdf", 204, "");
     std::vector<std::wstring> paths;
     for (int i = 0; i < 6; ++i) {
-        paths.push_back(Document("gone-" + std::to_string(i) + ".pdf"));
+        paths.push_back(i == 0 ? FromUtf8(server.Url("/gone-0.pdf")) : Document("gone-" + std::to_string(i) + ".pdf"));
         WritePreview(paths.back(), 4);
     }
     Load(Files(paths));

@@ -164,7 +164,20 @@ test('share paths from a page stay below the share mount root', SLOW, async () =
     await call('s', 'SetPreviewFolder', folder);
     await assertAlive(folder);
   }
+  // A share's file is not deleted from here: its book stays and a box says
+  // so, answered by the page.
+  await page.evaluate(() => {
+    window.refusal = new Promise((resolve) => {
+      document.getElementById('s').addEventListener('zov-messagebox', (e) => {
+        e.preventDefault();
+        e.detail.respond(1);
+        resolve(e.detail.text);
+      }, { once: true });
+    });
+  });
   await call('s', 'DeleteSelectedFiles');
+  assert.match(await page.evaluate(() => window.refusal), /\\\\srv\\docs\\a\.pdf/);
+  assert.equal(await selectAll('s'), SHARE_DOC, 'the refused book stays');
   await page.evaluate(() => document.getElementById('s').remove());
   await new Promise((r) => setTimeout(r, 500));
   await assertAlive('DeleteSelectedFiles and closing');
