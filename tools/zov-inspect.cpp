@@ -22,11 +22,17 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 using namespace zov;
+
+// Bytes of a file looked at to tell a status file from a page file; a status
+// file's line is read no further than this either.
+constexpr std::size_t kStatusPeek = 128;
+constexpr std::string_view kStatusPrefix = "**ZAZPreviewStatus:";
 
 int Usage() {
     std::fprintf(stderr,
@@ -47,6 +53,17 @@ const char* StatusName(std::int32_t status) {
     }
 }
 
+// A path as the reader would type it: addresses with '/' throughout, files
+// in their native form (where the tool reads them).
+std::string ShownPath(const std::wstring& path) {
+    if (IsHttp(path)) {
+        std::wstring url = path;
+        std::replace(url.begin(), url.end(), L'\\', L'/');
+        return ToUtf8(url);
+    }
+    return NativePath(path);
+}
+
 int InspectPreview(const std::string& root, const std::string& mode, const std::string& path) {
     static const char* const kModes[] = {"Flat", "Folder", "SamePlace", "eValueNS"};
     if (std::find(std::begin(kModes), std::end(kModes), mode) == std::end(kModes))
@@ -59,7 +76,12 @@ int InspectPreview(const std::string& root, const std::string& mode, const std::
     const std::wstring document = FromUtf8(path);
     PreviewSource source(document, settings);
     const std::wstring folder = PreviewFolder(document, settings);
-    std::printf("preview folder: %s\n", folder.empty() ? "(none: the path does not map)" : ToUtf8(folder).c_str());
+    if (folder.empty()) {
+        std::printf("preview folder: (none: the path does not map)\n");
+    } else {
+        std::printf("preview folder: %s\n", ShownPath(folder).c_str());
+        std::printf("status file: %s\n", ShownPath(PageFilePath(document, kStatusFile, settings)).c_str());
+    }
     std::int32_t status = source.Status();
     std::printf("status: %d %s\n", status, StatusName(status));
     std::optional<std::vector<std::int32_t>> pages = source.PageList();
@@ -115,9 +137,16 @@ int InspectClassify(const std::string& path) {
     return type == kFileUnknown ? 1 : 0;
 }
 
-void PrintImage(const char* name, const EmbeddedImage& image) {
-    std::printf("%s: %d x %d, pixel block %d bytes, data %d bytes at offset %lld\n", name, image.width, image.height,
-                image.blockSize, image.dataLength, static_cast<long long>(image.dataOffset));
+void PrintImage(const char* name, const EmbeddedImage& image, std::int64_t fileSize) {
+    const bool inFile = image.dataLength >= 0 && image.dataOffset + image.dataLength <= fileSize;
+    const bool sized = image.width > 0 && image.height > 0;
+    std::printf("%s: %d x %d, pixel block %d bytes, data %d bytes at offset %lld%s%s\n", name, image.width,
+                image.height, image.blockSize, image.dataLength, static_cast<long long>(image.dataOffset),
+                sized ? "" : " (not a picture size)", inFile ? "" : " (runs past the end of the file)");
+}
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool WritePicture(const std::unique_ptr<PixelBuffer>& picture, const std::string& path) {
@@ -140,6 +169,18 @@ int InspectPageFile(const std::string& path, const char* pngPrefix) {
         std::fprintf(stderr, "zov-inspect: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
         return 1;
     }
+    const std::int64_t size = file.Size();
+    std::printf("file: %s (%lld bytes)\n", path.c_str(), static_cast<long long>(size));
+    // A preview folder also holds its status file, named like a page file:
+    // its text would read as a header and nonsense picture sizes.
+    if (std::optional<std::string> start = ReadRegularFile(widePath, kStatusPeek);
+        start && start->compare(0, kStatusPrefix.size(), kStatusPrefix) == 0) {
+        const std::int32_t status = StatusFromText(*start);
+        const std::string line = start->substr(0, start->find_first_of("\r\n"));
+        std::printf("a preview status file, not a page file: \"%s\"\n", line.c_str());
+        std::printf("status: %d %s\n", status, StatusName(status));
+        return 1;
+    }
     std::optional<PageFileLayout> layout = WalkPageFile(file);
     if (!layout) {
         std::fprintf(stderr, "zov-inspect: %s is too short to be a page file\n", path.c_str());
@@ -148,13 +189,21 @@ int InspectPageFile(const std::string& path, const char* pngPrefix) {
     const std::uint32_t header = layout->header;
     const std::int32_t version = HeaderVersion(header);
     const std::int32_t type = HeaderImageType(header);
-    std::printf("file: %s (%lld bytes)\n", path.c_str(), static_cast<long long>(file.Size()));
+    const bool pageFile = version >= 1 && version <= 10 && type >= 2 && type <= 8;
     std::printf("header word: 0x%08X\n", header);
     std::printf("  extended header: %s\n", HeaderExtended(header) ? "yes" : "no");
     std::printf("  version: %d%s\n", version, version >= 1 && version <= 10 ? "" : " (not a page file version)");
     std::printf("  image type: %d%s\n", type, type >= 2 && type <= 8 ? "" : " (unknown: the viewer rejects it)");
+    if (!pageFile) {
+        // What follows the header means nothing in such a file.
+        if (header == 0 && EndsWith(path, "_s.txt"))
+            std::printf("a search text file, not a page file\n");
+        else
+            std::printf("not a page file: the viewer reads no picture, text or page list from it\n");
+        return 1;
+    }
     if (layout->image1)
-        PrintImage("image 1", *layout->image1);
+        PrintImage("image 1", *layout->image1, size);
     else
         std::printf("image 1: cut off\n");
     if (!layout->image2Flag)
@@ -162,7 +211,7 @@ int InspectPageFile(const std::string& path, const char* pngPrefix) {
     else if (*layout->image2Flag == 0)
         std::printf("image 2: none\n");
     else if (layout->image2)
-        PrintImage("image 2", *layout->image2);
+        PrintImage("image 2", *layout->image2, size);
     else
         std::printf("image 2: cut off\n");
     if (version >= 2) {
@@ -184,15 +233,14 @@ int InspectPageFile(const std::string& path, const char* pngPrefix) {
             std::printf(" %d", value);
         std::printf("\n");
     } else {
-        std::printf("page list: none (not a page file of version 1 to 10)\n");
+        std::printf("page list: none (it cannot be read)\n");
     }
-    const bool pageFile = version >= 1 && version <= 10 && type >= 2 && type <= 8;
     if (!pngPrefix)
-        return pageFile ? 0 : 1;
+        return 0;
     bool ok = WritePicture(ReadImage(file), std::string(pngPrefix) + "-1.png");
     if (layout->image2)
         ok = WritePicture(ReadPreferredImage(file), std::string(pngPrefix) + "-2.png") && ok;
-    return ok && pageFile ? 0 : 1;
+    return ok ? 0 : 1;
 }
 
 }  // namespace

@@ -78,6 +78,8 @@ bool ZAZViewer::LayoutObjects() {
     visibleObjects.clear();
     if (!backBuffer || objects.empty()) {
         layoutPending_ = true;
+        // An empty desk has no scroll bar.
+        UpdateScrollBars();
         return false;
     }
     for (const std::shared_ptr<ZAZObject>& book : objects) {
@@ -96,6 +98,9 @@ bool ZAZViewer::LayoutObjects() {
         PlaceObjects();
     }
     layoutDirty = true;
+    // Whoever laid the desk out - a command, the loader's repaint, a retried
+    // layout - the bars follow the height it has now.
+    UpdateScrollBars();
     return true;
 }
 
@@ -103,10 +108,33 @@ void ZAZViewer::Relayout() {
     try {
         ViewLock lock;
         LayoutObjects();
-        // Also with nothing placed: an empty desk has no scroll bar.
-        UpdateScrollBars();
     } catch (...) {
     }
+}
+
+bool ZAZViewer::PostBar(int bar, const SCROLLINFO& info, std::uint32_t arrows) {
+    PostedBar& posted = postedBars_[bar == SB_VERT ? 1 : 0];
+    HostWindow* window = control->Window();
+    SCROLLINFO current;
+    current.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    // The window is asked too: a drag or a wheel notch moves the position
+    // without the viewer posting it.
+    const bool sameInfo = posted.known && posted.info.nMax == info.nMax && posted.info.nPage == info.nPage &&
+                          posted.info.nPos == info.nPos && window && window->GetScrollInfo(bar, current) &&
+                          current.nMin == info.nMin && current.nMax == info.nMax && current.nPage == info.nPage &&
+                          current.nPos == info.nPos;
+    bool delivered = true;
+    if (!sameInfo) {
+        posted.known = control->PostScrollInfo(bar, info);
+        posted.info = info;
+        delivered = posted.known;
+    }
+    if (!posted.arrowsKnown || posted.arrows != arrows) {
+        posted.arrowsKnown = control->PostEnableScrollBar(bar, arrows);
+        posted.arrows = arrows;
+        delivered = delivered && posted.arrowsKnown;
+    }
+    return delivered;
 }
 
 void ZAZViewer::UpdateScrollBars() {
@@ -116,27 +144,39 @@ void ZAZViewer::UpdateScrollBars() {
         return;
     const std::int32_t width = backBuffer->Width();
     const std::int32_t height = backBuffer->Height();
-    auto show = [this](int bar, std::int32_t range, std::int32_t page, std::int32_t position) {
+    // A full queue drops what is posted: the next update step lays the desk
+    // out again and posts once the window has taken the queue in.
+    auto post = [this](int bar, const SCROLLINFO& info, std::uint32_t arrows) {
+        if (!PostBar(bar, info, arrows))
+            layoutPending_ = true;
+    };
+    auto show = [&post](int bar, std::int32_t range, std::int32_t page, std::int32_t position) {
         SCROLLINFO info;
         info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
         info.nMin = 0;
         info.nMax = range;
         info.nPage = static_cast<std::uint32_t>(std::max(page, 0));
         info.nPos = position;
-        control->PostScrollInfo(bar, info);
-        control->PostEnableScrollBar(bar, ESB_ENABLE_BOTH);
+        post(bar, info, ESB_ENABLE_BOTH);
+    };
+    // A bar with nothing to scroll goes away, range and all: disabled alone it
+    // would stay in the window, empty, with the range of what it showed last.
+    auto hide = [&post](int bar) {
+        SCROLLINFO info;
+        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        post(bar, info, ESB_DISABLE_BOTH);
     };
     if (zoomedObject) {
         RECT box = zoomedObject->Bounds();
         if (box.Width() < width) {
-            control->PostEnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
+            hide(SB_HORZ);
             horizontalBarShown = false;
         } else {
             show(SB_HORZ, box.Width(), width / 2, std::min(box.Width(), std::max(0, width / 4 - box.left)));
             horizontalBarShown = true;
         }
         if (box.Height() < height) {
-            control->PostEnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
+            hide(SB_VERT);
             verticalBarShown = false;
         } else {
             show(SB_VERT, box.Height(), height / 2, std::min(box.Height(), std::max(0, height / 4 - box.top)));
@@ -144,7 +184,7 @@ void ZAZViewer::UpdateScrollBars() {
         }
         return;
     }
-    control->PostEnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
+    hide(SB_HORZ);
     horizontalBarShown = false;
     bool shown = false;
     if (!visibleObjects.empty()) {
@@ -152,22 +192,16 @@ void ZAZViewer::UpdateScrollBars() {
             visibleObjects.back()->Bounds().bottom + DeskStartY() - visibleObjects.front()->y + kDeskBottomRoom;
         if (deskHeight >= height) {
             scrollY = std::min(scrollY, deskHeight - height);
-            SCROLLINFO current;
-            current.fMask = SIF_ALL;
-            window->GetScrollInfo(SB_VERT, current);
-            if (!verticalBarShown || current.nMax != deskHeight || current.nPos != scrollY ||
-                current.nPage != static_cast<std::uint32_t>(height))
-                show(SB_VERT, deskHeight, height, scrollY);
+            show(SB_VERT, deskHeight, height, scrollY);
             shown = true;
         }
     }
     if (!shown)
-        control->PostEnableScrollBar(SB_VERT, ESB_DISABLE_BOTH);
+        hide(SB_VERT);
     verticalBarShown = shown;
     if (!shown && scrollY != 0) {
         scrollY = 0;
-        if (LayoutObjects())
-            UpdateScrollBars();
+        LayoutObjects();
     }
 }
 

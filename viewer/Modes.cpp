@@ -7,6 +7,7 @@
 #include "platform/Locks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace zov {
@@ -14,6 +15,9 @@ namespace zov {
 namespace {
 
 constexpr int kModeFrames = 10;
+// The smallest desk scale: in a window narrower than a column and its gap the
+// column arithmetic asks for a scale below zero, which turns books inside out.
+constexpr double kMinimumDeskScale = 0.1;
 
 // a + (target - a) * i / 10 in the integer arithmetic the animations use.
 std::int32_t Step(std::int32_t a, std::int32_t target, int i) {
@@ -158,7 +162,8 @@ void ZAZViewer::Scale(double factor, int frames) {
                 return;
             animating = true;
             const double d0 = deskScale;
-            const double e = ratio * d0;
+            const double wanted = ratio * d0;
+            const double e = std::isfinite(wanted) ? std::max(wanted, kMinimumDeskScale) : d0;
             for (int i = 1; i <= frames; ++i) {
                 deskScale = i * e / frames + d0 - d0 * i / frames;
                 Relayout();

@@ -49,9 +49,14 @@ std::wstring CaptionText(const ZAZObject& book) {
 
 RECT ZAZViewer::CaptionStrip(ZAZObject& book) const {
     const RECT box = book.Bounds();
-    const std::int32_t left = book.layout->singlePage ? book.L.x : std::min(book.L.x, box.left);
-    const std::int32_t right = book.layout->singlePage ? book.T.x : std::max(book.T.x, box.right);
-    return RECT{left, box.bottom + 1, right, box.bottom + 1 + kCaptionHeight};
+    // On the desk the strip spans the room the layout gives both pages, so
+    // that captions line up by column. The zoomed book's strip lies under the
+    // book itself: a one-page book has no left page, and the open width of
+    // one would pull the strip a whole page out to the left.
+    if (&book == zoomedObject || book.layout->singlePage)
+        return RECT{box.left, box.bottom + 1, box.right, box.bottom + 1 + kCaptionHeight};
+    return RECT{std::min(book.L.x, box.left), box.bottom + 1, std::max(book.T.x, box.right),
+                box.bottom + 1 + kCaptionHeight};
 }
 
 void ZAZViewer::DrawCaption(PixelBuffer& target, ZAZObject& book, bool force) {

@@ -265,6 +265,9 @@ private:
     void Present(const RECT* part);
     std::int32_t DeskStartX() const;
     std::int32_t DeskStartY() const;
+    // Posts a bar's fields and arrows unless the window already has them;
+    // false when the queue had no room for them.
+    bool PostBar(int bar, const SCROLLINFO& info, std::uint32_t arrows);
     ZAZLayout ZoomStepLayout(double t, int singlePage) const;
     void UseLayout(ZAZObject& book, ZAZLayout* layout);
     void ConvertSingle(bool enter, ZAZLayout& layout);
@@ -290,6 +293,15 @@ private:
     std::mutex detailMutex_;
     ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
     bool layoutPending_ = false;
+    // What each scroll bar (horizontal, vertical) was last given, so that
+    // layouts repeating a state post nothing. Guarded by the desk lock.
+    struct PostedBar {
+        bool known = false;
+        SCROLLINFO info;
+        bool arrowsKnown = false;
+        std::uint32_t arrows = 0;
+    };
+    PostedBar postedBars_[2];
     SIZE windowSize_{};  // the back buffer's, guarded by the desk lock
 };
 

@@ -62,6 +62,42 @@ TEST_F(Inspect, SaysWhatIsWrong) {
     EXPECT_EQ(RunInspect("pagefile a b").status, 2);
 }
 
+TEST_F(Inspect, NamesTheOtherFilesOfAPreviewFolderInsteadOfReadingThemAsPages) {
+    // The status file of a finished conversion, as the converter leaves it.
+    WriteBytes("doc.pdf_FFFFFFFF.txt", "**ZAZPreviewStatus:Success\r\n");
+    Outcome status = RunInspect("pagefile '" + Root() + "/doc.pdf_FFFFFFFF.txt'");
+    EXPECT_EQ(status.status, 1);
+    EXPECT_NE(status.output.find("a preview status file"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("status: 0 Success"), std::string::npos) << status.output;
+    EXPECT_EQ(status.output.find("image 1"), std::string::npos) << status.output;
+    EXPECT_EQ(status.output.find("\r"), std::string::npos) << status.output;
+
+    WriteBytes("busy.pdf_FFFFFFFF.txt", "**ZAZPreviewStatus:CreatingNo");
+    Outcome unknown = RunInspect("pagefile '" + Root() + "/busy.pdf_FFFFFFFF.txt'");
+    EXPECT_NE(unknown.output.find("a preview status file"), std::string::npos) << unknown.output;
+    EXPECT_NE(unknown.output.find("status: 1 none"), std::string::npos) << unknown.output;
+
+    // A search text file starts with a zero word; its rest is no picture.
+    WriteBytes("doc.pdf_00000001_s.txt", std::string("\0\0\0\0", 4) + "page words and more page words");
+    Outcome search = RunInspect("pagefile '" + Root() + "/doc.pdf_00000001_s.txt'");
+    EXPECT_EQ(search.status, 1);
+    EXPECT_NE(search.output.find("a search text file"), std::string::npos) << search.output;
+    EXPECT_EQ(search.output.find(" x "), std::string::npos) << search.output;
+
+    // A page file whose first picture claims more data than the file holds.
+    std::vector<std::uint32_t> pixels(4 * 4, 0xFFFFFF);
+    PageFileContent content;
+    content.image1 = PageFileImage{4, 4, 0, EncodePng(pixels.data(), 4, 4)};
+    std::string cut = Root() + "/cut.pdf_00000002.txt";
+    ASSERT_TRUE(WritePageFile(FromUtf8(cut), content));
+    std::optional<std::string> whole = ReadRegularFile(FromUtf8(cut), 1 << 20);
+    ASSERT_TRUE(whole);
+    WriteBytes("cut.pdf_00000002.txt", whole->substr(0, 40));
+    Outcome shortened = RunInspect("pagefile '" + cut + "'");
+    EXPECT_NE(shortened.output.find("image 1: 4 x 4"), std::string::npos) << shortened.output;
+    EXPECT_NE(shortened.output.find("runs past the end of the file"), std::string::npos) << shortened.output;
+}
+
 TEST_F(Inspect, ShowsAPreviewAListingAndAFileType) {
     PreviewSettings settings;
     settings.previewRoot = WideRoot() + L"\\previews";
@@ -85,6 +121,14 @@ TEST_F(Inspect, ShowsAPreviewAListingAndAFileType) {
     EXPECT_NE(preview.output.find("page list: 2 entries"), std::string::npos);
     EXPECT_NE(preview.output.find("format version: 3"), std::string::npos);
     EXPECT_NE(preview.output.find("page 2: first floor"), std::string::npos);
+    // Where the files are, as the reader's system spells it.
+    const std::string folder = NativePath(PreviewFolder(document, settings));
+    EXPECT_NE(preview.output.find("preview folder: " + folder + "\n"), std::string::npos) << preview.output;
+    EXPECT_NE(preview.output.find("status file: " + folder), std::string::npos) << preview.output;
+    EXPECT_EQ(preview.output.find('\\'), std::string::npos) << preview.output;
+    Outcome remote = RunInspect("preview --root http://127.0.0.1:9/previews --mode Folder '\\\\srv\\share\\plan.pdf'");
+    EXPECT_NE(remote.output.find("preview folder: http://127.0.0.1:9/previews/"), std::string::npos) << remote.output;
+    EXPECT_EQ(remote.output.find('\\'), std::string::npos) << remote.output;
     EXPECT_EQ(RunInspect("preview --root /nowhere --mode Sideways x.pdf").status, 2);
 
     test::NginxServer nginx;

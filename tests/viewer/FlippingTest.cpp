@@ -77,7 +77,7 @@ protected:
                        return book->loadState == 4 && book->PageCount() == pages;
                    });
         }));
-        viewer_->Relayout();
+        Step();  // the loader's last repaint lays the desk out
         return viewer_->Objects();
     }
 

@@ -32,10 +32,7 @@ protected:
         settings.folderMode = L"Folder";
         SetPreviewSettings(settings);
         SetDeskColour(0xC0, 0xC0, 0xC0);
-        HeadlessWindow::Options options;
-        options.runTimers = false;
-        options.clientSize = SIZE{640, 480};
-        window_ = std::make_unique<HeadlessWindow>(options);
+        window_ = std::make_unique<HeadlessWindow>(WindowOptions());
         window_->Send([this] {
             control_ = std::make_unique<CZOVuvazaRCtrl>();
             control_->AttachWindow(window_.get());
@@ -44,6 +41,15 @@ protected:
         window_->Attach(control_.get());
         ASSERT_NE(viewer_, nullptr);
         viewer_->Resize();
+    }
+
+    // Unit tests deliver the ticks themselves (Tick); integration tests let
+    // the window run the control's timer, as the container does.
+    virtual HeadlessWindow::Options WindowOptions() const {
+        HeadlessWindow::Options options;
+        options.runTimers = false;
+        options.clientSize = SIZE{640, 480};
+        return options;
     }
 
     void TearDown() override {
@@ -84,10 +90,12 @@ protected:
         return list;
     }
 
+    // Hands the list over and runs the update step that lays it out, as the
+    // first step after the loader took it does.
     void Load(DisplayFileList list) {
         viewer_->LoadFileList(std::move(list));
         ASSERT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
-        viewer_->Relayout();
+        Step();
     }
 
     template <typename Predicate>

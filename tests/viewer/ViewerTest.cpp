@@ -25,7 +25,6 @@ TEST_F(Viewer, ADeskTallerThanTheWindowScrollsAndComesBackWhenItShrinks) {
     for (int i = 0; i < 30; ++i)
         paths.push_back(Document("missing-" + std::to_string(i) + ".pdf"));
     Load(Files(paths));
-    viewer_->Relayout();
     Tick();
     SCROLLINFO bar = window_->ScrollInfo(SB_VERT);
     EXPECT_EQ(window_->ScrollArrows(SB_VERT), ESB_ENABLE_BOTH);
@@ -82,7 +81,7 @@ TEST_F(Viewer, OnlyBooksOnTheWindowHoldPicturesAndScrolledInOnesReadThemAgain) {
         EXPECT_LT(shown, 40) << when;
     };
     check("at the top");
-    viewer_->Relayout();
+    Step();  // the loader's last repaint
     Tick();
     window_->SetTrackPosition(SB_VERT, 100000);
     window_->SendVScroll(SB_BOTTOM);
