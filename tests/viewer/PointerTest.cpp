@@ -169,19 +169,27 @@ TEST_F(Pointer, HoverMovesTheHighlightAndCtrlShiftShowsOnlyTheVersion) {
 TEST_F(Pointer, TheWheelScrollsTheDeskWithinItsRange) {
     std::vector<ZAZObject*> books = LoadBooks(12);
     Tick();
-    ASSERT_TRUE(viewer_->verticalBarShown);
+    // The tick started the update thread, which lays the desk out too.
+    auto scrollY = [this] {
+        ViewLock lock;
+        return viewer_->scrollY;
+    };
+    {
+        ViewLock lock;
+        ASSERT_TRUE(viewer_->verticalBarShown);
+    }
     viewer_->Wheel(-120, 10, 10);
-    EXPECT_EQ(viewer_->scrollY, 120);
+    EXPECT_EQ(scrollY(), 120);
     Tick();
     SCROLLINFO info;
     info.fMask = SIF_ALL;
     ASSERT_TRUE(window_->GetScrollInfo(SB_VERT, info));
     EXPECT_EQ(info.nPos, 120);
     viewer_->Wheel(240, 10, 10);
-    EXPECT_EQ(viewer_->scrollY, 0);
+    EXPECT_EQ(scrollY(), 0);
     for (int i = 0; i < 100; ++i)
         viewer_->Wheel(-120, 10, 10);
-    EXPECT_EQ(viewer_->scrollY, std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage)));
+    EXPECT_EQ(scrollY(), std::max(0, info.nMax - static_cast<std::int32_t>(info.nPage)));
 }
 
 TEST_F(Pointer, MouseMessagesReachTheViewerThroughTheControl) {

@@ -70,12 +70,12 @@ protected:
         ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
     }
 
-    // A list handed over as a page hands it over, then laid out as the
-    // update thread lays out a desk the loader has just filled.
+    // A list handed over as a page hands it over, then the update step that
+    // lays out the desk the loader has just filled, while it goes on loading.
     std::vector<ZAZObject*> LoadAndLayOut(const std::vector<std::wstring>& paths) {
         viewer_->LoadFileList(Files(paths));
         EXPECT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
-        viewer_->Relayout();
+        Step();
         EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
         return viewer_->Objects();
     }
