@@ -195,7 +195,7 @@ DeleteResult SendDeleteRequest(std::wstring_view url) {
         }
         result.status = response.status;
         // A redirect or an informational answer deleted nothing.
-        result.deleted = response.status >= 200 && response.status <= 299;
+        result.deleted = IsSuccessStatus(response.status);
     } catch (const std::exception& e) {
         result.error = e.what();
     }

@@ -39,10 +39,6 @@ std::wstring WithTrailingSlash(std::wstring_view url) {
     return folder;
 }
 
-bool IsSuccess(long status) {
-    return status >= 200 && status <= 299;
-}
-
 bool Contains(std::wstring_view text, std::wstring_view part, std::size_t from = 0) {
     return text.find(part, from) != std::wstring_view::npos;
 }
@@ -72,19 +68,19 @@ bool IsPreviewFileName(std::wstring_view name) {
 
 namespace {
 
-// What a PROPFIND came to.
-struct DavAnswer {
+// What a PROPFIND or the GET of an index page came to.
+struct ListingAnswer {
     bool answered = false;  // a response came, whatever its status
     std::string error;      // why not
     long status = 0;
-    // The answer held at least one href: a WebDAV answer about the folder,
-    // even when it names nothing in it.
+    // A PROPFIND answer held at least one href: a WebDAV answer about the
+    // folder, even when it names nothing in it.
     bool sawHref = false;
     std::vector<std::wstring> names;
 };
 
-DavAnswer AskWebDav(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl) {
-    DavAnswer answer;
+ListingAnswer AskWebDav(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl) {
+    ListingAnswer answer;
     const std::wstring folder = WithTrailingSlash(folderUrl);
     HttpRequest request;
     request.method = "PROPFIND";
@@ -101,7 +97,7 @@ DavAnswer AskWebDav(std::wstring_view user, std::wstring_view password, std::wst
     }
     answer.answered = true;
     answer.status = response.status;
-    if (!IsSuccess(response.status))
+    if (!IsSuccessStatus(response.status))
         return answer;
 
     const std::wstring text = DecodeText(response.body, true);
@@ -137,16 +133,8 @@ DavAnswer AskWebDav(std::wstring_view user, std::wstring_view password, std::wst
     return answer;
 }
 
-// What reading a folder's index page came to.
-struct IndexAnswer {
-    bool answered = false;
-    std::string error;
-    long status = 0;
-    std::vector<std::wstring> names;
-};
-
-IndexAnswer ReadIndexPage(std::wstring_view folderUrl) {
-    IndexAnswer answer;
+ListingAnswer ReadIndexPage(std::wstring_view folderUrl) {
+    ListingAnswer answer;
     const std::wstring folder = WithTrailingSlash(folderUrl);
     std::optional<UrlParts> parts = SplitUrl(ToUtf8(folder));
     if (!parts) {
@@ -261,7 +249,7 @@ std::optional<std::vector<std::wstring>> EnumerateFolder(std::wstring_view folde
 
 std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std::wstring_view password,
                                                     std::wstring_view folderUrl, bool* transportFailed) {
-    DavAnswer answer = AskWebDav(user, password, folderUrl);
+    ListingAnswer answer = AskWebDav(user, password, folderUrl);
     if (transportFailed)
         *transportFailed = !answer.answered;
     if (answer.names.empty())
@@ -270,7 +258,7 @@ std::optional<std::vector<std::wstring>> WebDavList(std::wstring_view user, std:
 }
 
 std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderUrl, HostWindow* window) {
-    IndexAnswer answer = ReadIndexPage(folderUrl);
+    ListingAnswer answer = ReadIndexPage(folderUrl);
     if (!answer.answered) {
         // An address that does not split was never sent: nothing to tell.
         if (SplitUrl(ToUtf8(WithTrailingSlash(folderUrl))))
@@ -281,8 +269,6 @@ std::optional<std::vector<std::wstring>> IndexPageList(std::wstring_view folderU
         return std::nullopt;
     return std::move(answer.names);
 }
-
-
 
 std::optional<std::vector<std::wstring>> GetFolderFiles(std::wstring_view user, std::wstring_view password,
                                                         std::wstring_view folderUrl, HostWindow* window) {
@@ -316,22 +302,22 @@ std::vector<std::wstring> ListLocalFolder(std::wstring_view folder, HostWindow* 
 FolderContents ListHttpFolder(std::wstring_view user, std::wstring_view password, std::wstring_view folderUrl) {
     FolderContents contents;
     try {
-        DavAnswer dav = AskWebDav(user, password, folderUrl);
+        ListingAnswer dav = AskWebDav(user, password, folderUrl);
         if (!dav.answered) {
             contents.failure = Bounded(FromUtf8(dav.error));
             return contents;
         }
         std::vector<std::wstring> names;
-        if (IsSuccess(dav.status) && dav.sawHref) {
+        if (IsSuccessStatus(dav.status) && dav.sawHref) {
             names = std::move(dav.names);
         } else {
-            IndexAnswer index = ReadIndexPage(folderUrl);
+            ListingAnswer index = ReadIndexPage(folderUrl);
             if (!index.answered) {
                 contents.failure = Bounded(FromUtf8(index.error));
                 return contents;
             }
             // An error page's links are not the folder's files.
-            if (!IsSuccess(index.status)) {
+            if (!IsSuccessStatus(index.status)) {
                 contents.failure = Bounded(FromUtf8(StatusText(index.status)));
                 return contents;
             }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zov {
@@ -25,6 +26,8 @@ enum PreviewStatus : std::int32_t {
     kPreviewWaiting = 5,
 };
 
+// What every status file starts with; the status follows.
+inline constexpr std::string_view kStatusPrefix = "**ZAZPreviewStatus:";
 // The status a status file's first bytes say.
 std::int32_t StatusFromText(std::string_view firstBytes);
 

@@ -59,7 +59,7 @@ bool Upload(std::wstring_view localPath, std::wstring_view folderUrl) {
             return static_cast<std::int64_t>(n);
         };
         HttpResponse response = PerformHttp(request);
-        return response.completed && sent == st.st_size && response.status >= 200 && response.status <= 299;
+        return response.completed && sent == st.st_size && IsSuccessStatus(response.status);
     } catch (...) {
         return false;
     }

@@ -32,7 +32,6 @@ using namespace zov;
 // Bytes of a file looked at to tell a status file from a page file; a status
 // file's line is read no further than this either.
 constexpr std::size_t kStatusPeek = 128;
-constexpr std::string_view kStatusPrefix = "**ZAZPreviewStatus:";
 
 int Usage() {
     std::fprintf(stderr,

@@ -253,11 +253,10 @@ void ZAZViewer::ApplyScroll() {
                 zoomedObject->panY += backBuffer->Height() / 4 - info.nPos - box.top;
             zoomedObject->Relayout();
             renderMode = kRenderFull;
+            // The redraw puts fetched full pages back over the moved book.
             RenderNoPresent(true);
-            DrawDetail();
             Present(nullptr);
             progressiveDone = false;
-            detailShown = false;
         } else {
             SCROLLINFO info;
             info.fMask = SIF_ALL;

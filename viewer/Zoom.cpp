@@ -232,7 +232,6 @@ void ZAZViewer::SetPan(ZAZObject& book, std::int32_t x, std::int32_t y) {
     book.panY = y;
     book.Relayout();
     Render(kRenderFull);
-    detailShown = false;
     detailIdleTicks = 0;
 }
 

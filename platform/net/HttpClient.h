@@ -137,6 +137,10 @@ HttpResponse PerformHttp(const HttpRequest& request);
 // empty for a status without one. Servers' own phrases are not kept: they are
 // the server's text, and a status says the same.
 std::string_view StatusPhrase(long status);
+// A 2xx status: the server did what was asked.
+constexpr bool IsSuccessStatus(long status) {
+    return status >= 200 && status <= 299;
+}
 // The status with its phrase when it has one: "404 Not Found", "599".
 std::string StatusText(long status);
 

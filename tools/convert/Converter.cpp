@@ -30,7 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kStatusPrefix = "**ZAZPreviewStatus:";
 
 std::wstring StatusPath(const ConvertJob& job) {
     return job.base + PageFileName(kStatusFile);
