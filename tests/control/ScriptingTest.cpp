@@ -26,31 +26,6 @@ bool Soon(Predicate done) {
 
 class ScriptingTest : public ViewerFixture {
 protected:
-    // Runs `call` on the control's window thread, as the page's calls come.
-    template <typename Call>
-    auto OnWindow(Call call) {
-        using Result = decltype(call(*control_));
-        if constexpr (std::is_void_v<Result>) {
-            window_->Send([&] { call(*control_); });
-        } else {
-            Result result{};
-            window_->Send([&] { result = call(*control_); });
-            return result;
-        }
-    }
-
-    std::vector<std::wstring> DeskPaths() {
-        LockGuard desk(DeskLock());
-        std::vector<std::wstring> paths;
-        for (const auto& book : viewer_->objects)
-            paths.push_back(book->path);
-        return paths;
-    }
-
-    bool DeskBecomes(const std::vector<std::wstring>& paths) {
-        return Eventually([&] { return DeskPaths() == paths; });
-    }
-
     void Select(const std::vector<int>& indexes) {
         LockGuard desk(DeskLock());
         int i = 0;

@@ -39,30 +39,6 @@ protected:
         ViewerFixture::TearDown();
     }
 
-    template <typename Call>
-    auto OnWindow(Call call) {
-        using Result = decltype(call(*control_));
-        if constexpr (std::is_void_v<Result>) {
-            window_->Send([&] { call(*control_); });
-        } else {
-            Result result{};
-            window_->Send([&] { result = call(*control_); });
-            return result;
-        }
-    }
-
-    std::vector<std::wstring> DeskPaths() {
-        LockGuard desk(DeskLock());
-        std::vector<std::wstring> paths;
-        for (const auto& book : viewer_->objects)
-            paths.push_back(book->path);
-        return paths;
-    }
-
-    bool DeskBecomes(const std::vector<std::wstring>& paths) {
-        return Eventually([&] { return DeskPaths() == paths; });
-    }
-
     // A desk that should not change: give a wrong change the time to show.
     bool DeskStays(const std::vector<std::wstring>& paths) {
         std::this_thread::sleep_for(100ms);

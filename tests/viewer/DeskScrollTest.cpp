@@ -13,24 +13,9 @@ bool BarShown(const SCROLLINFO& bar) {
 class DeskScroll : public test::ViewerFixture {
 protected:
     std::vector<ZAZObject*> LoadBooks(int count, int pages) {
-        std::vector<std::wstring> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Document("book" + std::to_string(i) + ".pdf"));
-            WritePreview(paths.back(), pages);
-        }
-        Load(Files(paths));
-        EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+        std::vector<ZAZObject*> books = ViewerFixture::LoadBooks(count, pages);
         Step();  // the loader's last repaint
-        return viewer_->Objects();
-    }
-
-    void ZoomInto(ZAZObject* book) {
-        {
-            ViewLock lock;
-            viewer_->currentObject = book;
-        }
-        ASSERT_TRUE(viewer_->ZoomIn());
-        ASSERT_EQ(viewer_->ZoomedObject(), book);
+        return books;
     }
 
     // Scales the zoomed book up until it overflows the window both ways.

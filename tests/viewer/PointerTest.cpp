@@ -11,17 +11,6 @@ namespace {
 
 class Pointer : public test::ViewerFixture {
 protected:
-    std::vector<ZAZObject*> LoadBooks(int count) {
-        std::vector<std::wstring> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Document("book" + std::to_string(i) + ".pdf"));
-            WritePreview(paths.back(), 8);
-        }
-        Load(Files(paths));
-        EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
-        return viewer_->Objects();
-    }
-
     void Click(POINT press, POINT release, std::uint32_t keys = 0) {
         viewer_->PointerDown(press.x, press.y);
         viewer_->PointerUp(release.x, release.y, keys);

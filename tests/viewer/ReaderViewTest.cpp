@@ -70,25 +70,6 @@ protected:
         ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
     }
 
-    // A list handed over as a page hands it over, then the update step that
-    // lays out the desk the loader has just filled, while it goes on loading.
-    std::vector<ZAZObject*> LoadAndLayOut(const std::vector<std::wstring>& paths) {
-        viewer_->LoadFileList(Files(paths));
-        EXPECT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
-        Step();
-        EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
-        return viewer_->Objects();
-    }
-
-    void ZoomInto(ZAZObject* book) {
-        {
-            ViewLock lock;
-            viewer_->currentObject = book;
-        }
-        ASSERT_TRUE(viewer_->ZoomIn());
-        ASSERT_EQ(viewer_->ZoomedObject(), book);
-    }
-
     bool StepUntilDetailShown() {
         for (int i = 0; i < 1000 && !viewer_->detailShown; ++i) {
             Step();
@@ -152,7 +133,7 @@ TEST_F(ReaderView, APictureIsAOneBookPageOfItsOwnPixelsLocalOrFromAServerAndFull
     const std::wstring broken = WideRoot() + L"\\docs\\broken.gif";
     ASSERT_TRUE(WriteFileAtomically(broken, "GIF89a but nothing else"));
 
-    std::vector<ZAZObject*> books = LoadAndLayOut({local, remote, broken});
+    std::vector<ZAZObject*> books = LoadAll({local, remote, broken});
     ASSERT_EQ(books.size(), 3u);
     ASSERT_TRUE(Eventually([&] {
         ViewLock lock;
@@ -169,6 +150,10 @@ TEST_F(ReaderView, APictureIsAOneBookPageOfItsOwnPixelsLocalOrFromAServerAndFull
         // The desk keeps the picture's shape.
         EXPECT_EQ(books[0]->Page(0)->small.Height(), kPictureOverviewSide);
         EXPECT_EQ(books[0]->Page(0)->small.Width(), 800 * kPictureOverviewSide / 1200);
+        // Scaled down edge to edge: no pixel of it is left unwritten.
+        const PixelBuffer& overview = books[0]->Page(0)->small;
+        EXPECT_TRUE(std::all_of(overview.Pixels(), overview.Pixels() + overview.PixelCount(),
+                                [](std::uint32_t p) { return Near(p, kGreen, 2); }));
         EXPECT_EQ(books[1]->Page(0)->small.Width(), kPictureOverviewSide);
         // A file that is no picture says so rather than showing nothing.
         ASSERT_EQ(books[2]->PageCount(), 1);
@@ -209,7 +194,7 @@ TEST_F(ReaderView, ADocumentOfUnknownTypeShowsItsPreviewWhateverLaysTheDeskOutFi
         WriteColouredPreview(paths.back(), unknown ? std::vector<std::uint32_t>{kRed, kBlue, kRed}
                                                    : std::vector<std::uint32_t>{kGreen});
     }
-    std::vector<ZAZObject*> books = LoadAndLayOut(paths);
+    std::vector<ZAZObject*> books = LoadAll(paths);
     ASSERT_EQ(books.size(), 202u);
     for (int i : {100, 201}) {
         ASSERT_TRUE(Eventually([&] {
@@ -235,7 +220,7 @@ TEST_F(ReaderView, IconAndPlaceholderPagesSurviveTheirBookLeavingTheWindow) {
     ASSERT_TRUE(CreateFolderTree(status.substr(0, status.rfind(L'\\'))));
     ASSERT_TRUE(WriteFileAtomically(status, "**ZAZPreviewStatus:Failed"));
 
-    std::vector<ZAZObject*> books = LoadAndLayOut(paths);
+    std::vector<ZAZObject*> books = LoadAll(paths);
     ASSERT_EQ(books.size(), 43u);
     viewer_->Render(kRenderFull);
     ZAZImage* icon = nullptr;
@@ -275,7 +260,7 @@ TEST_F(ReaderView, IconAndPlaceholderPagesSurviveTheirBookLeavingTheWindow) {
 TEST_F(ReaderView, ATurningLeafHidesWhatLiesUnderItInEveryFrame) {
     const std::wstring path = Document("colours.pdf");
     WriteColouredPreview(path, {kRed, kBlue, kRed, kBlue, kRed, kBlue, kRed, kBlue});
-    std::vector<ZAZObject*> books = LoadAndLayOut({path, Document("other.pdf")});
+    std::vector<ZAZObject*> books = LoadAll({path, Document("other.pdf")});
     ZAZObject* book = books.front();
     ASSERT_TRUE(Eventually([&] {
         ViewLock lock;
@@ -324,7 +309,7 @@ TEST_F(ReaderView, ACaptionChangeWhileZoomedLeavesTheZoomedBookAlone) {
         paths.push_back(Document("book" + std::to_string(i) + ".pdf"));
         WriteColouredPreview(paths.back(), {kGreen, kBlue, kRed});
     }
-    std::vector<ZAZObject*> books = LoadAndLayOut(paths);
+    std::vector<ZAZObject*> books = LoadAll(paths);
     ZoomInto(books[0]);
     RECT box;
     {
@@ -344,7 +329,7 @@ TEST_F(ReaderView, ACaptionChangeWhileZoomedLeavesTheZoomedBookAlone) {
 TEST_F(ReaderView, FullPagesStayThroughRedrawsOfTheSameSpread) {
     const std::wstring path = Document("detail.pdf");
     WriteColouredPreview(path, {kGreen, kGreen, kGreen, kGreen}, kRed);
-    std::vector<ZAZObject*> books = LoadAndLayOut({path});
+    std::vector<ZAZObject*> books = LoadAll({path});
     ZoomInto(books[0]);
     ASSERT_TRUE(StepUntilDetailShown());
     RECT box;
@@ -365,7 +350,7 @@ TEST_F(ReaderView, FullPagesStayThroughRedrawsOfTheSameSpread) {
 TEST_F(ReaderView, OpenPagesGivesUpOnAListThatNeverArrives) {
     const std::wstring path = Document("one.pdf");
     WriteColouredPreview(path, {kGreen});
-    std::vector<ZAZObject*> books = LoadAndLayOut({path});
+    std::vector<ZAZObject*> books = LoadAll({path});
     viewer_->listLoaded = false;  // a list handed over that the loader never takes
     auto call = std::async(std::launch::async, [this] { viewer_->OpenPagesList(L"3"); });
     EXPECT_EQ(call.wait_for(30s), std::future_status::ready);
@@ -408,7 +393,7 @@ TEST_F(ReaderView, AFullPageStillDownloadingIsCalledOffNotWaitedFor) {
     UseServerRoot(server);
     const std::wstring first = FromUtf8(server.Url("/docs/first.png"));
     const std::wstring second = FromUtf8(server.Url("/docs/second.png"));
-    std::vector<ZAZObject*> books = LoadAndLayOut({first, second});
+    std::vector<ZAZObject*> books = LoadAll({first, second});
     ASSERT_TRUE(Eventually([&] {
         ViewLock lock;
         return books[0]->loadState == 4 && books[1]->loadState == 4;

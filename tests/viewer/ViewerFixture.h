@@ -18,6 +18,7 @@
 
 #include <cstdlib>
 #include <thread>
+#include <type_traits>
 
 namespace zov::test {
 
@@ -96,6 +97,57 @@ protected:
         viewer_->LoadFileList(std::move(list));
         ASSERT_TRUE(Eventually([this] { return viewer_->ListLoaded(); }));
         Step();
+    }
+
+    // Loads the list and waits until the loader's first pass is done.
+    std::vector<ZAZObject*> LoadAll(const std::vector<std::wstring>& paths) {
+        Load(Files(paths));
+        EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
+        return viewer_->Objects();
+    }
+
+    // `count` books of `pages` pages.
+    std::vector<ZAZObject*> LoadBooks(int count, int pages = 8) {
+        std::vector<std::wstring> paths;
+        for (int i = 0; i < count; ++i) {
+            paths.push_back(Document("book" + std::to_string(i) + ".pdf"));
+            WritePreview(paths.back(), pages);
+        }
+        return LoadAll(paths);
+    }
+
+    void ZoomInto(ZAZObject* book) {
+        {
+            ViewLock lock;
+            viewer_->currentObject = book;
+        }
+        ASSERT_TRUE(viewer_->ZoomIn());
+        ASSERT_EQ(viewer_->ZoomedObject(), book);
+    }
+
+    // Runs `call` on the control's window thread, as the page's calls come.
+    template <typename Call>
+    auto OnWindow(Call call) {
+        using Result = decltype(call(*control_));
+        if constexpr (std::is_void_v<Result>) {
+            window_->Send([&] { call(*control_); });
+        } else {
+            Result result{};
+            window_->Send([&] { result = call(*control_); });
+            return result;
+        }
+    }
+
+    std::vector<std::wstring> DeskPaths() {
+        LockGuard desk(DeskLock());
+        std::vector<std::wstring> paths;
+        for (const auto& book : viewer_->objects)
+            paths.push_back(book->path);
+        return paths;
+    }
+
+    bool DeskBecomes(const std::vector<std::wstring>& paths) {
+        return Eventually([&] { return DeskPaths() == paths; });
     }
 
     template <typename Predicate>

@@ -9,27 +9,6 @@ using namespace std::chrono_literals;
 
 class Zoom : public test::ViewerFixture {
 protected:
-    // Loads `count` books of `pages` pages and waits for their previews.
-    std::vector<ZAZObject*> LoadBooks(int count, int pages = 8) {
-        std::vector<std::wstring> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Document("book" + std::to_string(i) + ".pdf"));
-            WritePreview(paths.back(), pages);
-        }
-        Load(Files(paths));
-        EXPECT_TRUE(Eventually([this] { return viewer_->PreviewPassDone(); }));
-        return viewer_->Objects();
-    }
-
-    void ZoomInto(ZAZObject* book) {
-        {
-            ViewLock lock;
-            viewer_->currentObject = book;
-        }
-        ASSERT_TRUE(viewer_->ZoomIn());
-        ASSERT_EQ(viewer_->ZoomedObject(), book);
-    }
-
     int Frames() const { return window_->PresentCount(); }
 };
 
