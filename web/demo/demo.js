@@ -1,5 +1,5 @@
-// The demo page: sets the viewer up on the corpus the container serves and wires
-// the buttons. `?files=0` stops before the documents are shown, so that a script
+// The demo page: sets the viewer up on the corpus the container serves; the
+// viewer's own toolbar drives it. `?files=0` stops before the documents are shown, so that a script
 // can change the viewer first and then call demo.showFiles().
 (function () {
   'use strict';
@@ -14,13 +14,6 @@
   }
 
   viewer.addEventListener('zov-error', function (e) { say('Error: ' + e.detail, true); });
-
-  document.querySelectorAll('button[data-call]').forEach(function (button) {
-    button.addEventListener('click', function () {
-      var name = button.dataset.call;
-      viewer[name]().catch(function (err) { say(name + ': ' + err.message, true); });
-    });
-  });
 
   var corpus = null;
 

@@ -5,6 +5,9 @@ import { isInt, isStr } from './util.js';
 
 const connections = new Map();
 
+// The first byte of a binary message from the container.
+const BINARY_FRAME = 1, BINARY_IMAGE_LIST = 2;
+
 // The address of the script, captured while it runs (document.currentScript is
 // only set then): the container that served it is the default one.
 let scriptSrc = '';
@@ -40,7 +43,8 @@ export class Connection {
     this.elements = new Map();
     this.outbox = [];
     // What the container takes until its hello says otherwise.
-    this.limits = { message: 1048576, elements: 16, string: 262144, calls: 64, side: 8192, area: 16777216 };
+    this.limits = { message: 1048576, elements: 16, string: 262144, calls: 64, side: 8192, area: 16777216,
+      dropFiles: 100, dropFileBytes: 104857600, dropBytes: 268435456, dropIdleMs: 30000 };
     this.closeReason = '';
     try {
       this.ws = new WebSocket(url);
@@ -84,6 +88,19 @@ export class Connection {
     return this.sendText(JSON.stringify(msg));
   }
 
+  // Binary messages go only over an open socket: they are sent by elements
+  // that exist, which needs the socket open already.
+  sendBinary(bytes) {
+    if (this.state !== 'open') return false;
+    this.ws.send(bytes);
+    return true;
+  }
+
+  // Bytes handed to the socket and not yet written.
+  get bufferedAmount() {
+    return this.ws ? this.ws.bufferedAmount : 0;
+  }
+
   // A number for `element`, by which the container and the messages name it.
   attach(element) {
     const el = this.nextEl++;
@@ -111,9 +128,11 @@ export class Connection {
     if (data instanceof ArrayBuffer) {
       if (data.byteLength < 8) return;
       const dv = new DataView(data);
-      if (dv.getUint8(0) !== 1) return;  // only frames travel as binary so far
       const target = this.elements.get(dv.getUint32(4, true));
-      if (target) target._frame(data, dv);
+      if (!target) return;
+      const kind = dv.getUint8(0);
+      if (kind === BINARY_FRAME) target._frame(data, dv);
+      else if (kind === BINARY_IMAGE_LIST) target._imageList(data, dv);
       return;
     }
     if (typeof data !== 'string') return;

@@ -66,6 +66,8 @@ export class PointerInput {
     const canvas = this.canvas;
     canvas.addEventListener('pointerdown', (e) => {
       if (!e.isPrimary) return;
+      // The press's default, which would focus the canvas, is prevented below.
+      try { canvas.focus({ preventScroll: true }); } catch (err) { /* ignore */ }
       if (this.buttonChange(e)) {
         try { canvas.setPointerCapture(e.pointerId); } catch (err) { /* the pointer may be gone already */ }
         e.preventDefault();

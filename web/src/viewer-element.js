@@ -4,12 +4,20 @@
 // input and carries scripting calls, all over one WebSocket per page and
 // container (connection.js).
 import { Connection, defaultServer } from './connection.js';
+import { DIALOG_STYLE, Dialog } from './dialogs.js';
+import { DROP_STYLE, Drops } from './drop.js';
 import { FramePainter, HEADER_BYTES } from './frames.js';
+import { ImageLists } from './image-lists.js';
 import { PointerInput } from './input.js';
 import { DEFAULT_CLSID, coerce, defineMethods, typesOf } from './members.js';
+import { MENU_STYLE, Menus } from './menu.js';
 import { MESSAGEBOX_STYLE, MessageBoxes } from './message-box.js';
 import { BAR, SCROLLBAR_STYLE, makeBar } from './scrollbars.js';
+import { TOOLBAR_STYLE, Toolbar } from './toolbar.js';
 import { isInt, isStr, longerThan, raf } from './util.js';
+
+// Child windows alive at once: a toolbar, a few dialogs; more is a runaway container.
+const MAX_CHILDREN = 32;
 
 const STYLE = [
   ':host { display: inline-block; position: relative; width: 300px; height: 150px;',
@@ -18,8 +26,13 @@ const STYLE = [
   ':host([hidden]) { display: none; }',
   'canvas { position: absolute; left: 0; top: 0; display: block; touch-action: none;',
   '  width: calc(100% - var(--zov-vbar, 0px)); height: calc(100% - var(--zov-hbar, 0px)); outline: none; }',
+  'canvas:focus-visible { outline: 2px solid #1a5fb4; outline-offset: -2px; }',
   SCROLLBAR_STYLE,
-  MESSAGEBOX_STYLE
+  TOOLBAR_STYLE,
+  MENU_STYLE,
+  DIALOG_STYLE,
+  MESSAGEBOX_STYLE,
+  DROP_STYLE
 ].join('\n');
 
 export class ZovViewerElement extends HTMLElement {
@@ -32,6 +45,8 @@ export class ZovViewerElement extends HTMLElement {
     this._canvas.setAttribute('part', 'canvas');
     this._canvas.width = 0;
     this._canvas.height = 0;
+    // Focusable, so that the focus has somewhere to return when a dialog goes.
+    this._canvas.tabIndex = 0;
     this._painter = new FramePainter(this._canvas);
     this._bars = { v: makeBar(this, 'v'), h: makeBar(this, 'h') };
     this._corner = document.createElement('div');
@@ -51,6 +66,11 @@ export class ZovViewerElement extends HTMLElement {
     this._pending = new Map();  // call id -> {resolve, reject}
     this._queued = [];          // calls made before `created`
     this._boxes = new MessageBoxes(this);
+    this._menus = new Menus(this);
+    this._imageLists = new ImageLists();
+    this._children = new Map();  // window handle -> Toolbar or Dialog
+    this._drops = new Drops(this);
+    root.appendChild(this._drops.zone);
     this._size = null;          // the last size sent {w, h, sx, sy}
     this._sizeFrame = 0;
     this._devSize = null;       // the canvas in device pixels, from the observer
@@ -159,6 +179,11 @@ export class ZovViewerElement extends HTMLElement {
     this._queued = [];
     for (const call of waiting) call.reject(err);
     this._boxes.clear();
+    this._menus.clear();
+    this._drops.clear(message);
+    for (const child of this._children.values()) child.remove();
+    this._children.clear();
+    this._imageLists.clear();
     this._conn = null;
     this._size = null;
     this._input.reset();
@@ -210,9 +235,66 @@ export class ZovViewerElement extends HTMLElement {
       case 'messageBox':
         if (isInt(msg.id)) this._boxes.ask(msg);
         return;
+      case 'menu':
+        if (isInt(msg.id)) this._menus.ask(msg);
+        return;
+      case 'child':
+        if (isInt(msg.h)) this._child(msg);
+        return;
+      case 'childUpdate': {
+        const child = isInt(msg.h) ? this._children.get(msg.h) : null;
+        if (child) child.update(msg);
+        return;
+      }
+      case 'childDestroy': {
+        const child = isInt(msg.h) ? this._children.get(msg.h) : null;
+        if (!child) return;
+        this._children.delete(msg.h);
+        if (child.remove()) this._focusCanvas();
+        return;
+      }
+      case 'dropDone':
+      case 'dropRefused':
+        this._drops.answer(msg);
+        return;
       default:
         return;
     }
+  }
+
+  // A new child window; one of a handle in use replaces it.
+  _child(msg) {
+    const old = this._children.get(msg.h);
+    let hadFocus = false;
+    if (old) {
+      this._children.delete(msg.h);
+      hadFocus = old.remove();
+    }
+    let child = null;
+    if (this._children.size < MAX_CHILDREN) {
+      if (msg.kind === 'toolbar') child = new Toolbar(this, msg);
+      else if (msg.kind === 'dialog') child = new Dialog(this, msg);
+    }
+    if (child) this._children.set(msg.h, child);
+    if (hadFocus && !(child instanceof Dialog)) this._focusCanvas();
+  }
+
+  _imageList(buf, dv) {
+    if (this._state === 'created') this._imageLists.receive(buf, dv);
+  }
+
+  // A menu was answered: a drop-down button held down for it comes up.
+  _menuAnswered() {
+    for (const child of this._children.values()) if (child instanceof Toolbar) child.release();
+  }
+
+  _focusCanvas() {
+    try { this._canvas.focus({ preventScroll: true }); } catch (e) { /* not in a document */ }
+  }
+
+  // Device pixels of the control per CSS pixel, as input points are mapped.
+  _cssScale() {
+    return (window.devicePixelRatio || 1) * (this._inputScale || 1);
   }
 
   _frame(buf, dv) {
@@ -317,6 +399,8 @@ export class ZovViewerElement extends HTMLElement {
       this._sizeFrame = 0;
       if (this._state !== 'created' || !this._conn) return;
       const s = this._measure(), last = this._size;
+      // The scale may have changed with the size: children keep their device pixels.
+      for (const child of this._children.values()) if (child.layout) child.layout();
       if (last && last.w === s.w && last.h === s.h && last.sx === s.sx && last.sy === s.sy) return;
       this._size = s;
       this._conn.send({ t: 'size', el: this._el, w: s.w, h: s.h, sx: s.sx, sy: s.sy });
@@ -330,6 +414,21 @@ export class ZovViewerElement extends HTMLElement {
     this._corner.classList.toggle('shown', v && h);
     this._bars.v.layout();
     this._bars.h.layout();
+  }
+
+  // Opens the control's property sheet, which comes as a modal dialog.
+  showProperties() {
+    if (this._state !== 'created' || !this._conn) return false;
+    return this._conn.send({ t: 'verb', el: this._el, verb: 'properties' });
+  }
+
+  // Sends files as if they were dropped at (x, y), device pixels of the
+  // element (its middle by default). Resolves when the control has them,
+  // rejects with the reason when the drop is refused.
+  dropFiles(files, x, y) {
+    const list = Array.from(files || []).filter((f) => typeof Blob !== 'undefined' && f instanceof Blob);
+    const size = this._size || { w: 0, h: 0 };
+    return this._drops.send(list, isInt(x) ? x : size.w >> 1, isInt(y) ? y : size.h >> 1);
   }
 
   _post(msg) {
