@@ -8,7 +8,7 @@ import { mkdir, writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
-import { startAll, probeSource, waitForRest, paths } from './harness.mjs';
+import { startAll, probeSource, waitForRest, paths, solidPdf } from './harness.mjs';
 
 // The desk colour the demo asks for; books are anything clearly different.
 const DESK = [0xc0, 0xc0, 0xc0];
@@ -182,31 +182,6 @@ describe('what a reader sees', () => {
     assert.ok(zoomed > 4 * desk && zoomed > 0.15, `coloured share ${desk} on the desk, ${zoomed} zoomed`);
   });
 });
-
-// A PDF of `colours.length` pages, each one solid colour ([r, g, b] in 0..1).
-function solidPdf(colours) {
-  const objects = ['<< /Type /Catalog /Pages 2 0 R >>', ''];
-  const kids = [];
-  for (const [r, g, b] of colours) {
-    const content = `${r} ${g} ${b} rg 0 0 420 595 re f`;
-    const page = objects.length + 1;
-    kids.push(`${page} 0 R`);
-    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 420 595] /Contents ${page + 1} 0 R >>`);
-    objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
-  }
-  objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${colours.length} >>`;
-  let text = '%PDF-1.4\n';
-  const offsets = [];
-  objects.forEach((body, i) => {
-    offsets.push(text.length);
-    text += `${i + 1} 0 obj\n${body}\nendobj\n`;
-  });
-  const xref = text.length;
-  text += `xref\n0 ${objects.length + 1}\n0000000000 65535 f \n`;
-  for (const at of offsets) text += `${String(at).padStart(10, '0')} 00000 n \n`;
-  text += `trailer\n<< /Size ${objects.length + 1} /Root 1 0 R >>\nstartxref\n${xref}\n%%EOF\n`;
-  return text;
-}
 
 describe('a turning leaf', () => {
   let page;

@@ -2,7 +2,7 @@
 // previews in a temporary folder, the server registered there, a real zov-host on a
 // free port and a headless Chromium.
 import { spawn, execFile } from 'node:child_process';
-import { mkdtemp, mkdir, readdir, rm } from 'node:fs/promises';
+import { mkdtemp, mkdir, readdir, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, dirname, resolve } from 'node:path';
 import { createInterface } from 'node:readline';
@@ -139,6 +139,42 @@ export async function startAll({ chromium, viewport, hostArgs = [] } = {}) {
     await cleanup();
     throw err;
   }
+}
+
+// A PDF of `colours.length` pages, each one solid colour ([r, g, b] in 0..1).
+export function solidPdf(colours) {
+  const objects = ['<< /Type /Catalog /Pages 2 0 R >>', ''];
+  const kids = [];
+  for (const [r, g, b] of colours) {
+    const content = `${r} ${g} ${b} rg 0 0 420 595 re f`;
+    const page = objects.length + 1;
+    kids.push(`${page} 0 R`);
+    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 420 595] /Contents ${page + 1} 0 R >>`);
+    objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
+  }
+  objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${colours.length} >>`;
+  let text = '%PDF-1.4\n';
+  const offsets = [];
+  objects.forEach((body, i) => {
+    offsets.push(text.length);
+    text += `${i + 1} 0 obj\n${body}\nendobj\n`;
+  });
+  const xref = text.length;
+  text += `xref\n0 ${objects.length + 1}\n0000000000 65535 f \n`;
+  for (const at of offsets) text += `${String(at).padStart(10, '0')} 00000 n \n`;
+  text += `trailer\n<< /Size ${objects.length + 1} /Root 1 0 R >>\nstartxref\n${xref}\n%%EOF\n`;
+  return text;
+}
+
+// Writes a PDF of solid `colours` to `file` (beside the demo's documents, not among
+// them: the demo lists its folder) and makes its previews where the demo's are.
+export async function solidPdfWithPreviews(prepared, name, colours) {
+  const folder = join(prepared.dir, 'extra');
+  await mkdir(folder, { recursive: true });
+  const file = join(folder, name);
+  await writeFile(file, solidPdf(colours));
+  await run(join(paths().tools, 'zov-convert'), ['--root', join(prepared.dir, 'previews'), '--mode', 'Folder', file], prepared.env);
+  return file;
 }
 
 // ---------------------------------------------------------------------------
