@@ -145,11 +145,15 @@ export class Menus {
       if (!e.composedPath().includes(menu)) detail.respond(0);
     };
     document.addEventListener('pointerdown', outside, true);
+    // The focus goes back where it was (the drop-down button opened by keyboard, say).
+    const before = root.activeElement;
     const close = () => {
       document.removeEventListener('pointerdown', outside, true);
       const focused = menu.contains(root.activeElement);
       veil.remove();
-      if (focused) element._focusCanvas();
+      if (!focused) return;
+      if (before && before.isConnected && !before.disabled) before.focus({ preventScroll: true });
+      else element._focusCanvas();
     };
     root.appendChild(veil);
     this.open.set(id, { veil, close });

@@ -13,6 +13,8 @@ const BUTTON_PADDING = 8, SEPARATOR_WIDTH = 8;
 const TIP_DELAY_MS = 500, TIP_WARM_MS = 800;
 // How far the tip sits below its button, in CSS pixels.
 const TIP_GAP = 2;
+// A menu later than this after a drop-down press is not that button's.
+const DROPDOWN_ANSWER_MS = 5000;
 
 export const TOOLBAR_STYLE = [
   '.toolbar { position: absolute; z-index: 1; background: #f0f0f0; border-bottom: 1px solid #c8c8c8;',
@@ -72,7 +74,8 @@ export class Toolbar {
     this.disabledImages = isInt(msg.disabledImages) ? msg.disabledImages : 0;
     this.buttons = [];
     this.byId = new Map();
-    this.openId = 0;  // the drop-down button whose menu is up
+    this.openId = 0;      // the drop-down button whose menu is up
+    this.dropped = null;  // {id, time} of the last drop-down press
 
     const node = document.createElement('div');
     node.className = 'toolbar';
@@ -219,12 +222,21 @@ export class Toolbar {
     if (!b.enabled) return;
     this.hideTip();
     const el = this.element;
-    if (b.dropdown) {
-      this.release();
-      this.openId = b.id;
-      b.node.classList.add('open');
-    }
+    if (b.dropdown) this.dropped = { id: b.id, time: performance.now() };
     el._post({ t: 'childEvent', el: el._el, h: this.h, ctl: b.id, e: b.dropdown ? 'dropdown' : 'click' });
+  }
+
+  // A menu came: when it answers a drop-down press, that button stays down
+  // while the menu is up (a press whose menu never comes leaves it up).
+  menuShown() {
+    const d = this.dropped;
+    this.dropped = null;
+    if (!d || performance.now() - d.time > DROPDOWN_ANSWER_MS) return;
+    const b = this.byId.get(d.id);
+    if (!b) return;
+    this.release();
+    this.openId = b.id;
+    b.node.classList.add('open');
   }
 
   // The drop-down button's menu was answered: the button comes up again.
@@ -326,11 +338,26 @@ export class Toolbar {
     this.tip.hidden = true;
   }
 
+  // Takes the toolbar away; returns whether the focus was in it.
   remove() {
     clearTimeout(this.tipTimer);
     const focused = this.node.contains(this.element.shadowRoot.activeElement);
     this.node.remove();
     this.tip.remove();
     return focused;
+  }
+
+  // The button of `id` takes the focus, when it can; returns whether it did.
+  focusButton(id) {
+    const b = this.byId.get(id);
+    if (!b || !b.enabled) return false;
+    b.node.focus({ preventScroll: true });
+    return true;
+  }
+
+  focusedId() {
+    const a = this.element.shadowRoot.activeElement;
+    const b = this.buttons.find((x) => x.node === a);
+    return b ? b.id : 0;
   }
 }

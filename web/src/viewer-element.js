@@ -236,7 +236,9 @@ export class ZovViewerElement extends HTMLElement {
         if (isInt(msg.id)) this._boxes.ask(msg);
         return;
       case 'menu':
-        if (isInt(msg.id)) this._menus.ask(msg);
+        if (!isInt(msg.id)) return;
+        for (const child of this._children.values()) if (child instanceof Toolbar) child.menuShown();
+        this._menus.ask(msg);
         return;
       case 'child':
         if (isInt(msg.h)) this._child(msg);
@@ -265,9 +267,10 @@ export class ZovViewerElement extends HTMLElement {
   // A new child window; one of a handle in use replaces it.
   _child(msg) {
     const old = this._children.get(msg.h);
-    let hadFocus = false;
+    let hadFocus = false, button = 0;
     if (old) {
       this._children.delete(msg.h);
+      if (old instanceof Toolbar) button = old.focusedId();
       hadFocus = old.remove();
     }
     let child = null;
@@ -276,7 +279,9 @@ export class ZovViewerElement extends HTMLElement {
       else if (msg.kind === 'dialog') child = new Dialog(this, msg);
     }
     if (child) this._children.set(msg.h, child);
-    if (hadFocus && !(child instanceof Dialog)) this._focusCanvas();
+    // A toolbar made again for a new size keeps the focused button.
+    if (hadFocus && !(child instanceof Dialog) && !(child instanceof Toolbar && child.focusButton(button)))
+      this._focusCanvas();
   }
 
   _imageList(buf, dv) {
