@@ -121,7 +121,7 @@ export class Menus {
         if (choices[i].enabled) { activate(i); return; }
       }
     }
-    menu.addEventListener('keydown', (e) => {
+    const onKey = (e) => {
       switch (e.key) {
         case 'ArrowDown': step(1); break;
         case 'ArrowUp': step(-1); break;
@@ -135,7 +135,13 @@ export class Menus {
       }
       e.preventDefault();
       e.stopPropagation();
-    });
+    };
+    menu.addEventListener('keydown', onKey);
+    // The keyboard is the menu's while it is up, wherever the focus is, as with a native menu.
+    const strayKey = (e) => {
+      if (!e.composedPath().includes(menu)) onKey(e);
+    };
+    document.addEventListener('keydown', strayKey, true);
     menu.addEventListener('contextmenu', (e) => e.preventDefault());
     veil.addEventListener('contextmenu', (e) => e.preventDefault());
     veil.appendChild(menu);
@@ -149,6 +155,7 @@ export class Menus {
     const before = root.activeElement;
     const close = () => {
       document.removeEventListener('pointerdown', outside, true);
+      document.removeEventListener('keydown', strayKey, true);
       const focused = menu.contains(root.activeElement);
       veil.remove();
       if (!focused) return;
