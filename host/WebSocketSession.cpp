@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <optional>
 #include <string_view>
@@ -30,6 +31,8 @@ constexpr std::int64_t kLargestScreen = 16384;
 // Bookkeeping of each queued message, counted against the send-queue limit
 // so that many small ones cannot pass it.
 constexpr std::size_t kQueuedMessageOverhead = 64;
+// Edit texts one dialog event may carry.
+constexpr std::size_t kDialogValuesLimit = 16;
 // Refusals that may wait behind earlier answers, per call the element may
 // have waiting; a page past it only floods.
 constexpr std::size_t kHeldAnswersPerCall = 16;
@@ -74,6 +77,7 @@ public:
     SessionLink(std::weak_ptr<WebSocketSession> session, net::any_io_executor executor)
         : session_(std::move(session)), executor_(std::move(executor)) {}
     void SendText(std::string message) override;
+    void SendBinary(std::string message) override;
     void FrameReady(std::uint32_t element) override;
 
 private:
@@ -85,6 +89,13 @@ void SessionLink::SendText(std::string message) {
     net::post(executor_, [weak = session_, message = std::move(message)]() mutable {
         if (auto session = weak.lock())
             session->Send(std::move(message), false);
+    });
+}
+
+void SessionLink::SendBinary(std::string message) {
+    net::post(executor_, [weak = session_, message = std::move(message)]() mutable {
+        if (auto session = weak.lock())
+            session->SendCounted(std::move(message));
     });
 }
 
@@ -142,9 +153,19 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
 void WebSocketSession::Send(std::string data, bool binary) {
     if (closed_)
         return;
+    Enqueue(Outgoing{std::move(data), binary, !binary});
+}
+
+void WebSocketSession::SendCounted(std::string data) {
+    if (closed_)
+        return;
+    Enqueue(Outgoing{std::move(data), true, true});
+}
+
+void WebSocketSession::Enqueue(Outgoing message) {
     // Frames need no bound here: one at a time per element, until acked.
-    if (!binary) {
-        queuedText_ += data.size() + kQueuedMessageOverhead;
+    if (message.counted) {
+        queuedText_ += message.data.size() + kQueuedMessageOverhead;
         if (queuedText_ > state_.Config().limits.sendQueue) {
             // Reset, not closed: a page that reads nothing would never see
             // the end, and the kernel would keep what is unsent for it.
@@ -153,7 +174,7 @@ void WebSocketSession::Send(std::string data, bool binary) {
             return Close();
         }
     }
-    queue_.push_back(Outgoing{std::move(data), binary});
+    queue_.push_back(std::move(message));
     if (!writing_)
         WriteNext();
 }
@@ -217,7 +238,7 @@ void WebSocketSession::WriteNext() {
     ws_.async_write(net::buffer(queue_.front().data),
                     [self = shared_from_this()](beast::error_code error, std::size_t) {
                         if (!self->queue_.empty()) {
-                            if (!self->queue_.front().binary)
+                            if (self->queue_.front().counted)
                                 self->queuedText_ -= self->queue_.front().data.size() + kQueuedMessageOverhead;
                             self->queue_.pop_front();
                         }
@@ -269,6 +290,10 @@ void WebSocketSession::Handle(const std::string& text) {
         return Scroll(element, target, message);
     if (*type == "answer")
         return Answer(element, target, message);
+    if (*type == "childEvent")
+        return ChildEvent(element, target, message);
+    if (*type == "verb")
+        return Verb(element, target, message);
     if (*type == "key")
         return;  // reserved: the control has no keyboard handling
     Error(element, "unknown message type " + Echo(*type));
@@ -519,6 +544,47 @@ void WebSocketSession::Answer(std::uint32_t element, Element& target, const Json
     });
 }
 
+void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const Json& message) {
+    auto child = IntField(message, "h", 1, 0xFFFFFFFF);
+    auto control = IntField(message, "ctl", INT32_MIN, INT32_MAX);
+    const std::string* event = StringField(message, "e");
+    if (!child || !control || !event || (*event != "click" && *event != "dropdown"))
+        return Error(element, "childEvent needs h, ctl and e");
+    DialogValues values;
+    if (auto found = message.find("values"); found != message.end()) {
+        const std::size_t limit = state_.Config().limits.string;
+        if (!found->is_object() || found->size() > kDialogValuesLimit)
+            return Error(element, "childEvent values must be an object of edit texts");
+        for (const auto& [key, value] : found->items()) {
+            std::int32_t id = 0;
+            const auto parsed = std::from_chars(key.data(), key.data() + key.size(), id);
+            if (parsed.ec != std::errc() || parsed.ptr != key.data() + key.size() || !value.is_string())
+                return Error(element, "childEvent values must be an object of edit texts");
+            std::wstring text = FromUtf8(value.get<std::string>());
+            if (text.size() > limit)
+                return Error(element, "childEvent: a text is longer than the limit string");
+            values.emplace(id, std::move(text));
+        }
+    }
+    auto deliver = [h = static_cast<WindowHandle>(*child), c = static_cast<std::int32_t>(*control), e = *event,
+                    values = std::move(values)](WebWindow& window) { window.DeliverChildEvent(h, c, e, values); };
+    // The toolbar is the window's input, dropped behind a modal box; a
+    // dialog's buttons are what the box waits for.
+    if (*child == kToolbarHandle)
+        return PostInput(target, std::move(deliver));
+    target.window->PostMessage([weak = std::weak_ptr<WebWindow>(target.window), deliver = std::move(deliver)] {
+        if (auto window = weak.lock())
+            deliver(*window);
+    });
+}
+
+void WebSocketSession::Verb(std::uint32_t element, Element& target, const Json& message) {
+    const std::string* verb = StringField(message, "verb");
+    if (!verb || *verb != "properties")
+        return Error(element, "verb must be properties");
+    PostInput(target, [](WebWindow& window) { window.DeliverVerb("properties"); });
+}
+
 void WebSocketSession::Close() {
     if (closed_)
         return;
@@ -526,7 +592,7 @@ void WebSocketSession::Close() {
     // The message being written stays until its write completes.
     if (writing_ && !queue_.empty()) {
         queue_.erase(queue_.begin() + 1, queue_.end());
-        queuedText_ = queue_.front().binary ? 0 : queue_.front().data.size() + kQueuedMessageOverhead;
+        queuedText_ = queue_.front().counted ? queue_.front().data.size() + kQueuedMessageOverhead : 0;
     } else {
         queue_.clear();
         queuedText_ = 0;

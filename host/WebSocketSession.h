@@ -48,6 +48,8 @@ public:
     // Queues a message; written when the ones before it are. Text past the
     // send-queue limit closes the connection: the page no longer reads.
     void Send(std::string data, bool binary);
+    // A binary message that is not a frame: counted like text.
+    void SendCounted(std::string data);
     // Sends the element's next frame when its window has one ready.
     void PumpFrame(std::uint32_t element);
     void Shutdown() override;
@@ -56,6 +58,7 @@ private:
     struct Outgoing {
         std::string data;
         bool binary;
+        bool counted;  // against the send-queue limit: all but frames
     };
     // The newest size the page sent that the window has not taken yet:
     // sizes are merged, since each one reallocates the window's pictures.
@@ -79,6 +82,7 @@ private:
     };
 
     void Read();
+    void Enqueue(Outgoing message);
     void WriteNext();
     void Error(std::uint32_t element, const std::string& message);
     void Handle(const std::string& text);
@@ -91,6 +95,8 @@ private:
     void Wheel(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Scroll(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Answer(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void ChildEvent(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void Verb(std::uint32_t element, Element& target, const nlohmann::json& message);
     // Sends the answer of a call now, or after the calls made before it.
     void AnswerInOrder(Element& target, std::string text);
     // `window` only identifies the element's window of the call.
