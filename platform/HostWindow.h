@@ -61,6 +61,9 @@ public:
     virtual bool OnSetCursor() = 0;
     // WM_COMMAND: a menu item or toolbar button chosen.
     virtual void OnCommand(std::uint32_t id) { (void)id; }
+    // WM_DROPFILES: files dropped on the window, as local paths. They are
+    // removed after this returns.
+    virtual void OnDropFiles(const std::vector<std::wstring>& paths) { (void)paths; }
 };
 
 class HostWindow {
