@@ -8,6 +8,7 @@
 #include "platform/com/Com.h"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/message.hpp>
@@ -26,11 +27,13 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zov::host {
 
+class DropStaging;
 class ElementLink;
 class WebWindow;
 
@@ -79,6 +82,8 @@ private:
         // Input allowance: a bucket of inputBurst, refilled inputPerSecond.
         double inputTokens = 0;
         std::chrono::steady_clock::time_point inputRefilled{};
+        // The drop whose files are arriving, at most one; null when none.
+        std::shared_ptr<DropStaging> drop;
     };
 
     void Read();
@@ -105,6 +110,17 @@ private:
     // allowance is spent.
     void PostInput(Element& target, std::function<void(WebWindow&)> deliver);
     void Close();
+    // Dropped files: the announcement, its chunks (binary messages of kind
+    // 3), the hand-over to the window once every byte is there, and the
+    // refusals, after which the staging is gone at once.
+    void Drop(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void DropChunk(std::string_view bytes);
+    void HandOverDrop(std::uint32_t element, Element& target);
+    void RefuseDrop(std::uint32_t element, Element& target, const std::string& message);
+    // Refuses the element's drop when its next chunk is overdue.
+    void ExpireDrop(std::uint32_t element, Element& target, std::chrono::steady_clock::time_point now);
+    // Sets the drop timer for the earliest drop to become overdue.
+    void WatchDrops();
 
     SharedState& state_;  // not owned; outlives every session
     boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
@@ -122,6 +138,11 @@ private:
     // not taken again until it is.
     std::set<std::uint32_t> destroying_;
     std::shared_ptr<ElementLink> link_;
+    // Wakes when a drop's next chunk is overdue, so that a drop the page
+    // stopped sending goes even when the page sends nothing more. Armed
+    // only while a drop arrives; dropTimerDue_ is when it wakes.
+    boost::asio::steady_timer dropTimer_;
+    std::optional<std::chrono::steady_clock::time_point> dropTimerDue_;
 };
 
 }  // namespace zov::host

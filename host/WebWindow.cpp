@@ -1,5 +1,6 @@
 #include "host/WebWindow.h"
 
+#include "host/DropStaging.h"
 #include "platform/Encoding.h"
 
 #include <nlohmann/json.hpp>
@@ -295,6 +296,12 @@ HRESULT WebWindow::Invoke(DISPID id, std::span<const Variant> args, Variant& res
     if (!dispatch_)
         return E_UNEXPECTED;
     return dispatch_->Invoke(id, args, &result);
+}
+
+void WebWindow::DeliverDrop(std::shared_ptr<DropStaging> staging) {
+    if (client_ && staging)
+        client_->OnDropFiles(staging->Paths());
+    staging.reset();
 }
 
 std::optional<EncodedFrame> WebWindow::TakeFrame() {

@@ -24,6 +24,8 @@
 
 namespace zov::host {
 
+class DropStaging;
+
 // Where a window's messages to the page go. Called from any thread.
 class ElementLink {
 public:
@@ -82,6 +84,9 @@ public:
     void DeliverVerb(const std::string& verb);
     // Invokes a method of the control; the arguments are checked there.
     HRESULT Invoke(DISPID id, std::span<const Variant> args, Variant& result);
+    // WM_DROPFILES with the staged files; the staging (and with it the
+    // files) goes once the control has handled them.
+    void DeliverDrop(std::shared_ptr<DropStaging> staging);
 
     // The connection's side of frames.
     std::optional<EncodedFrame> TakeFrame();
