@@ -4,6 +4,8 @@
 #include "control/ModuleSettings.h"
 #include "control/StartupArgs.h"
 #include "control/ViewerSetup.h"
+#include "dialogs/Dialogs.h"
+#include "documents/PreviewSource.h"
 #include "control/ZOVuvazaRCtrl.h"
 #include "documents/Download.h"
 #include "documents/FolderListing.h"
@@ -105,7 +107,13 @@ void CZOVuvazaRCtrl::LoadList(DisplayFileList list) {
 }
 
 void CZOVuvazaRCtrl::AboutBox() {
-    // The About dialog comes with the control's dialogs.
+    try {
+        if (!window)
+            return;
+        CAboutDlg about;
+        about.DoModal(*window);
+    } catch (...) {
+    }
 }
 
 void CZOVuvazaRCtrl::SetFiles(const std::wstring& list) {
@@ -277,8 +285,13 @@ std::int32_t CZOVuvazaRCtrl::eValueSetFiles(const std::wstring& paths, const std
                     files.push_back(ListedFile(std::move(*path), std::move(caption)));
             }
         }
+        const bool large = !files.empty() && PreviewSource(files.front().path).HasSearchText();
         LoadList(std::move(files));
-        // The toolbar's kind follows the first file once the toolbar exists.
+        if (!GetPreviewSettings().eValueNSMode) {
+            largeToolbarWanted = large;
+            if (toolbarVisible)
+                ChooseAndCreateToolbar();
+        }
         return 0;
     } catch (...) {
         return -1;
@@ -303,11 +316,13 @@ std::wstring CZOVuvazaRCtrl::eValueGetSelectedFiles() {
 
 void CZOVuvazaRCtrl::SetToolBarVisible(bool visible) {
     try {
-        // The toolbar window itself comes with the toolbar; the room the
-        // desk keeps for it follows the flag already.
         toolbarVisible = visible;
         if (!viewer)
             return;
+        if (visible)
+            ChooseAndCreateToolbar();
+        else
+            CloseToolbar();
         viewer->SetToolbarRoom(visible);
         viewer->ReloadCurrentList(true);
         if (window)

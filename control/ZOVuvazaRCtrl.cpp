@@ -1,6 +1,12 @@
 #include "control/ZOVuvazaRCtrl.h"
 
 #include "control/StartupArgs.h"
+#include "control/Toolbar.h"
+#include "control/ZOVuvazaRServer.h"
+#include "dialogs/Dialogs.h"
+#include "documents/FileTypes.h"
+#include "documents/PreviewSettings.h"
+#include "documents/Upload.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 
@@ -64,7 +70,6 @@ CZOVuvazaRCtrl::CZOVuvazaRCtrl() {
 CZOVuvazaRCtrl::~CZOVuvazaRCtrl() {
     toolbarImages.reset();
     toolbarDisabledImages.reset();
-    toolbar = 0;
     ClearMemory();
     stopRequested = true;
     if (worker.joinable())
@@ -89,6 +94,8 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
         if (!viewer)
             return false;
         toolbarVisible = true;
+        viewer->SetToolbarRoom(true);
+        ChooseAndCreateToolbar();
         RestartTimer();
         return true;
     } catch (...) {
@@ -98,7 +105,7 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
 
 void CZOVuvazaRCtrl::ClearMemory() {
     try {
-        toolbar = 0;
+        CloseToolbar();
         searchDialog = nullptr;
         StopWorker();
         CancelSearch();
@@ -262,7 +269,109 @@ void CZOVuvazaRCtrl::OnTimer(unsigned id) {
             viewer->SetPainted();
             paintingArmed = true;
         }
+        SyncToolbar();
     } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::ChooseAndCreateToolbar() {
+    if (!window)
+        return;
+    const SIZE size = window->ClientSize();
+    const ToolbarKind kind = ChooseToolbarKind(GetPreviewSettings().eValueNSMode || largeToolbarWanted, size.cx);
+    const bool want32 = ImageSideOf(kind) == 32;
+    if (toolbar) {
+        const RECT rect = window->ChildRect(toolbar);
+        const std::int32_t height = rect.bottom - rect.top;
+        // Made again for other pictures, and for the other set of buttons:
+        // a search text found after the toolbar was made must show the
+        // search button.
+        const bool large = toolbarShape.buttons.size() != MakeToolbar(ToolbarKind::Standard16, 0, true, false).buttons.size();
+        if ((want32 && height < 32) || (!want32 && height > 32) || large != (kind == ToolbarKind::Large32))
+            CloseToolbar();
+    }
+    if (toolbar)
+        return;
+    ToolbarTemplate shape = MakeToolbar(kind, size.cx, japanese, viewer && viewer->AutoFlipOn());
+    toolbarImages = std::make_unique<ImageList>(shape.images);
+    toolbarDisabledImages = std::make_unique<ImageList>(shape.disabledImages);
+    toolbar = window->CreateToolbar(shape);
+    if (!toolbar)
+        return;
+    toolbarShape = std::move(shape);
+    previousEnabled = true;
+    nextEnabled = true;
+    stitchState = -1;
+    openModeState = -1;
+    autoFlipState = -1;
+    // The next tick enters its mode afresh, so that buttons disabled below
+    // are enabled again while a book is zoomed.
+    toolbarMode = 0;
+    EnableButton(kButtonThumbnails, false);
+    EnableButton(kButtonPreviousFile, false);
+    EnableButton(kButtonNextFile, false);
+}
+
+void CZOVuvazaRCtrl::CloseToolbar() {
+    if (toolbar && window)
+        window->DestroyChild(toolbar);
+    toolbar = 0;
+}
+
+void CZOVuvazaRCtrl::EnableButton(std::int32_t button, bool enabled) {
+    window->ChangeToolbarButton(toolbar, ToolbarButtonChange{button, enabled, std::nullopt, std::nullopt});
+}
+
+void CZOVuvazaRCtrl::CheckButton(std::int32_t button, bool checked) {
+    window->ChangeToolbarButton(toolbar, ToolbarButtonChange{button, std::nullopt, checked, std::nullopt});
+}
+
+void CZOVuvazaRCtrl::SyncToolbar() {
+    if (!viewer || !toolbar || !toolbarVisible || !window)
+        return;
+    const ToolbarView view = viewer->ToolbarState();
+    if (view.zoomed) {
+        if (toolbarMode != 2) {
+            toolbarMode = 2;
+            EnableButton(kButtonThumbnails, true);
+            EnableButton(kButtonPreviousFile, true);
+            EnableButton(kButtonNextFile, true);
+            previousEnabled = true;
+            nextEnabled = true;
+        }
+        if (view.hasPrevious != previousEnabled) {
+            previousEnabled = view.hasPrevious;
+            EnableButton(kButtonPreviousFile, previousEnabled);
+        }
+        if (view.hasNext != nextEnabled) {
+            nextEnabled = view.hasNext;
+            EnableButton(kButtonNextFile, nextEnabled);
+        }
+    } else if (toolbarMode != 1) {
+        toolbarMode = 1;
+        EnableButton(kButtonThumbnails, false);
+        EnableButton(kButtonPreviousFile, false);
+        EnableButton(kButtonNextFile, false);
+    }
+    const int openMode = view.singlePage ? 2 : view.equalPageWidths ? 0 : 1;
+    if (openMode != openModeState) {
+        openModeState = openMode;
+        CheckButton(kButtonCompleteOpen, openMode == 0);
+        CheckButton(kButtonUnCompleteOpen, openMode == 1);
+        CheckButton(kButtonSingleOpen, openMode == 2);
+    }
+    const int stitch = view.rightStitch ? 1 : 0;
+    if (stitch != stitchState) {
+        stitchState = stitch;
+        CheckButton(kButtonStitchLeft, stitch == 0);
+        CheckButton(kButtonStitchRight, stitch == 1);
+    }
+    const int autoFlipping = view.autoFlip ? 1 : 0;
+    if (autoFlipping != autoFlipState) {
+        autoFlipState = autoFlipping;
+        // The tooltip says what a click does now.
+        window->ChangeToolbarButton(toolbar, ToolbarButtonChange{kButtonAutoFlip, std::nullopt, autoFlipping == 1,
+                                                                 ToolbarTip(kButtonAutoFlip, japanese, view.autoFlip)});
     }
 }
 
@@ -322,8 +431,52 @@ void CZOVuvazaRCtrl::OnLButtonUp(std::uint32_t keyFlags, POINT point) {
     PostCommand(kCommandButtonUp, &point, static_cast<std::int32_t>(keyFlags));
 }
 
-void CZOVuvazaRCtrl::OnRButtonUp(std::uint32_t, POINT) {
-    // The context menu is built with the rest of the control's menus.
+void CZOVuvazaRCtrl::OnRButtonUp(std::uint32_t, POINT point) {
+    try {
+        ShowContextMenu(point);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::ShowContextMenu(POINT point) {
+    if (!viewer || !window || GetPreviewSettings().eValueNSMode || viewer->CurrentFileType() != kFilePdf)
+        return;
+    const bool zoomed = viewer->ToolbarState().zoomed;
+    const std::uint32_t chosen = window->TrackPopupMenu(ContextMenu(zoomed), point);
+    // The menu's own loop runs the page's calls: the viewer may be gone.
+    if (!viewer)
+        return;
+    switch (chosen) {
+    case kMenuAddNote:
+        viewer->AddNoteAt(point);
+        break;
+    case kMenuOpenInNewWindow:
+        // A new browser window comes with the work windows.
+        break;
+    case kMenuJumpToPage:
+        JumpToPage();
+        break;
+    case kMenuDelete:
+        viewer->RemoveCurrentObject();
+        break;
+    default:
+        break;
+    }
+}
+
+void CZOVuvazaRCtrl::JumpToPage() {
+    if (!viewer || !viewer->ToolbarState().zoomed)
+        return;
+    CVJumpPageDialog dialog;
+    if (dialog.DoModal(*window) != IDOK || !viewer)
+        return;
+    const std::int32_t pages = viewer->ZoomedPageCount();
+    std::int32_t page = dialog.PageNumber();
+    if (page < 1)
+        page = 0;
+    if (page > pages)
+        page = pages;
+    viewer->JumpZoomedToPage(page);
 }
 
 void CZOVuvazaRCtrl::OnMouseMove(std::uint32_t keyFlags, POINT point) {
@@ -371,10 +524,22 @@ void CZOVuvazaRCtrl::Scroll(int bar, int code) {
 }
 
 void CZOVuvazaRCtrl::OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) {
-    if (!viewer)
-        return;
-    POINT size{width, height};
-    PostCommand(kCommandSize, &size, static_cast<std::int32_t>(sizeType));
+    try {
+        if (!viewer)
+            return;
+        POINT size{width, height};
+        PostCommand(kCommandSize, &size, static_cast<std::int32_t>(sizeType));
+        if (toolbarVisible && window) {
+            ChooseAndCreateToolbar();
+            if (toolbar) {
+                RECT rect = window->ChildRect(toolbar);
+                rect.right = rect.left + width;
+                window->MoveChild(toolbar, rect);
+                toolbarShape.rect = rect;
+            }
+        }
+    } catch (...) {
+    }
 }
 
 bool CZOVuvazaRCtrl::OnSetCursor() {
@@ -392,8 +557,132 @@ bool CZOVuvazaRCtrl::OnSetCursor() {
 }
 
 void CZOVuvazaRCtrl::OnCommand(std::uint32_t id) {
-    if (id >= kSpeedMenuFirst && id <= kSpeedMenuLast)
-        SetSpeed(kSpeeds[std::size(kSpeeds) - 1 - (id - kSpeedMenuFirst)]);
+    try {
+        switch (id) {
+        case kButtonScaleUp: ScaleUp(); break;
+        case kButtonScaleDown: ScaleDown(); break;
+        case kButtonFlipLastPage: PostCommand(kCommandFlipLast); break;
+        case kButtonFlipNext10: FlipLeft2(); break;
+        case kButtonFlipNext: FlipLeft(); break;
+        case kButtonFlipPrevious: FlipRight(); break;
+        case kButtonFlipPrevious10: FlipRight2(); break;
+        case kButtonFlipFirstPage: PostCommand(kCommandFlipFirst); break;
+        case kButtonAutoFlip: FlipAuto(); break;
+        case kButtonThumbnails: ZoomDown(); break;
+        case kButtonCompleteOpen: CompleteOpenPage(); break;
+        case kButtonUnCompleteOpen: UnCompleteOpenPage(); break;
+        case kButtonSingleOpen: SingleOpenPage(); break;
+        case kButtonStitchLeft: PostCommand(kCommandStitchLeft); break;
+        case kButtonStitchRight: PostCommand(kCommandStitchRight); break;
+        case kButtonPreviousFile: PostCommand(kCommandPreviousObject); break;
+        case kButtonNextFile: PostCommand(kCommandNextObject); break;
+        case kButtonSearch:
+            // The search dialog comes with the search driving.
+            break;
+        default:
+            // The speed menu's items, also when a container delivers them
+            // as commands.
+            if (const int chosen = SpeedOfMenuItem(id))
+                SetSpeed(chosen);
+            break;
+        }
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::OnToolbarDropDown(std::int32_t button) {
+    try {
+        if (button == kButtonSpeed)
+            ShowSpeedMenu();
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::ShowSpeedMenu() {
+    if (!window || !toolbar)
+        return;
+    const RECT bar = window->ChildRect(toolbar);
+    const RECT button = ToolbarButtonRect(toolbarShape, kButtonSpeed);
+    const POINT at{bar.left + button.left + 32, bar.top + button.bottom};
+    if (const int chosen = SpeedOfMenuItem(window->TrackPopupMenu(SpeedMenu(japanese, speed), at)))
+        SetSpeed(chosen);
+}
+
+int CZOVuvazaRCtrl::AskBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type) {
+    if (!window)
+        return IDCANCEL;
+    MessageBoxRequest request{text, caption, type, {}};
+    const std::uint32_t buttons = type & 0xFu;
+    if (!japanese && (buttons == MB_YESNO || buttons == MB_YESNOCANCEL))
+        request.buttonLabels = buttons == MB_YESNO ? std::vector<std::wstring>{L"YES", L"NO"}
+                                                   : std::vector<std::wstring>{L"YES", L"NO", L"Cancel"};
+    return window->MessageBox(request);
+}
+
+void CZOVuvazaRCtrl::OnDropFiles(const std::vector<std::wstring>& paths) {
+    try {
+        if (!folderRemembered || !viewer || !window)
+            return;
+        if (paths.size() + viewer->ObjectCount() > kMaxDeskFiles) {
+            std::wstring text = L"追加できるファイルは%d個までです。";
+            text.replace(text.find(L"%d"), 2, std::to_wstring(kMaxDeskFiles));
+            AskBox(text, L"ZOVuvazaR", MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+        if (paths.empty())
+            return;
+        CVProgressBar progress;
+        progress.SetRange(static_cast<std::int32_t>(paths.size()) + 1);
+        progress.SetPosition(1);
+        progress.SetFileName(paths.front());
+        const std::wstring folder = rememberedFolder;
+        Flag done{false};
+        std::thread upload([&progress, &paths, &folder, &done] {
+            SetOnExit reportDone(done);
+            try {
+                for (const std::wstring& path : paths) {
+                    if (progress.Cancelled())
+                        break;
+                    progress.SetFileName(path);
+                    Upload(path, folder);
+                    progress.Advance();
+                }
+            } catch (...) {
+            }
+            progress.SetPosition(progress.Range());
+        });
+        progress.DoModal(*window);
+        // A dialog ended by a closing window must not leave uploads going.
+        if (progress.Position() < progress.Range())
+            progress.OnDialogCommand(IDCANCEL, {});
+        PollUntil([&done] { return done.load(); }, std::chrono::milliseconds(kUploadPollMs));
+        upload.join();
+        if (viewer)
+            SetFolder(rememberedFolderForRelist, true);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::OnProperties() {
+    try {
+        if (!window)
+            return;
+        // Made by the server's own factory for it, as a container's
+        // property sheet makes its pages.
+        void* made = nullptr;
+        void* factory = nullptr;
+        if (FAILED(CZOVuvazaRApp::Instance().GetClassObject(CLSID_ZOVuvazaRPropPage, IID_IClassFactory, &factory)))
+            return;
+        auto* pages = static_cast<IClassFactory*>(factory);
+        const HRESULT result = pages->CreateInstance(nullptr, IID_IUnknown, &made);
+        pages->Release();
+        if (FAILED(result) || !made)
+            return;
+        auto* page = static_cast<ZOVuvazaRPropPageObject*>(static_cast<IUnknown*>(made));
+        page->Page().DoModal(*window);
+        page->Release();
+    } catch (...) {
+    }
 }
 
 }  // namespace zov

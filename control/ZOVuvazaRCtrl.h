@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zov {
 
@@ -26,9 +27,10 @@ public:
     static constexpr int kDefaultSpeed = 10;
     // The flip speeds the speed menu offers; the timer period is 400 / speed ms.
     static constexpr int kSpeeds[] = {2, 5, 10, 20, 50};
-    // The speed menu's items, fastest first: 50, 20, 10, 5, 2.
-    static constexpr std::uint32_t kSpeedMenuFirst = 32787;
-    static constexpr std::uint32_t kSpeedMenuLast = 32791;
+    // Dropped files are taken while the desk and they stay within this.
+    static constexpr std::size_t kMaxDeskFiles = 10;
+    // How often the window thread looks whether the upload thread is done.
+    static constexpr int kUploadPollMs = 100;
 
     using ViewerFactory = std::function<std::unique_ptr<IViewer>(CZOVuvazaRCtrl& control)>;
 
@@ -137,8 +139,25 @@ public:
     void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) override;
     bool OnSetCursor() override;
     void OnCommand(std::uint32_t id) override;
+    void OnToolbarDropDown(std::int32_t button) override;
+    void OnDropFiles(const std::vector<std::wstring>& paths) override;
+    void OnProperties() override;
+
+    // A message box in the control's language: Yes and No read "YES" and
+    // "NO" in English. Window thread.
+    int AskBox(const std::wstring& text, const std::wstring& caption, std::uint32_t type);
 
 private:
+    // Makes the toolbar the window wants now, unless the one it has fits.
+    void ChooseAndCreateToolbar();
+    void CloseToolbar();
+    // Timer step: the buttons' states follow the viewer's.
+    void SyncToolbar();
+    void EnableButton(std::int32_t button, bool enabled);
+    void CheckButton(std::int32_t button, bool checked);
+    void ShowSpeedMenu();
+    void ShowContextMenu(POINT point);
+    void JumpToPage();
     void WorkerLoop();
     void RunCommand(IViewer& target, const CommandNode& command);
     void StopWorker();
@@ -182,6 +201,11 @@ private:
     ScrollRequestQueue scrollRequests;
     std::unique_ptr<ImageList> toolbarImages;
     std::unique_ptr<ImageList> toolbarDisabledImages;
+    // The toolbar as made, with its layout: the speed menu hangs below a button.
+    ToolbarTemplate toolbarShape;
+    // Set by the last eValueSetFiles outside eValue mode when its first file
+    // has search text: the toolbar with the search button.
+    bool largeToolbarWanted = false;
 
     HostWindow* window = nullptr;  // not owned
     std::thread worker;

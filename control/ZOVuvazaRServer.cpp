@@ -131,6 +131,75 @@ HRESULT CZOVuvazaRCtrlFactory::LockServer(bool lock) {
     return S_OK;
 }
 
+HRESULT ZOVuvazaRPropPageObject::QueryInterface(const IID& iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    if (iid == IID_IUnknown) {
+        *object = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+std::uint32_t ZOVuvazaRPropPageObject::AddRef() {
+    return ++references_;
+}
+
+std::uint32_t ZOVuvazaRPropPageObject::Release() {
+    const std::uint32_t left = --references_;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT CZOVuvazaRPropPageFactory::QueryInterface(const IID& iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+        *object = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+std::uint32_t CZOVuvazaRPropPageFactory::AddRef() {
+    return static_cast<std::uint32_t>(++factoryReferences);
+}
+
+std::uint32_t CZOVuvazaRPropPageFactory::Release() {
+    return static_cast<std::uint32_t>(--factoryReferences);
+}
+
+HRESULT CZOVuvazaRPropPageFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    try {
+        auto* created = new ZOVuvazaRPropPageObject();
+        HRESULT result = created->QueryInterface(iid, object);
+        created->Release();
+        return result;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CZOVuvazaRPropPageFactory::LockServer(bool lock) {
+    if (lock)
+        ++CZOVuvazaRApp::Instance().locks;
+    else
+        --CZOVuvazaRApp::Instance().locks;
+    return S_OK;
+}
+
 CZOVuvazaRApp& CZOVuvazaRApp::Instance() {
     static CZOVuvazaRApp app;
     return app;
@@ -140,7 +209,8 @@ HRESULT CZOVuvazaRApp::GetClassObject(const CLSID& clsid, const IID& iid, void**
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    // The property page's factory comes with the control's dialogs.
+    if (clsid == CLSID_ZOVuvazaRPropPage)
+        return pageFactory_.QueryInterface(iid, object);
     if (clsid != CLSID_ZOVuvazaR)
         return CLASS_E_CLASSNOTAVAILABLE;
     return factory_.QueryInterface(iid, object);

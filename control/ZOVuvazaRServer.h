@@ -2,6 +2,7 @@
 // object, and what registering the server writes into the registry file.
 #pragma once
 
+#include "dialogs/Dialogs.h"
 #include "platform/com/Com.h"
 
 #include <atomic>
@@ -31,6 +32,28 @@ public:
     HRESULT LockServer(bool lock) override;
 };
 
+// The property page as an object of the server: what its factory makes.
+class ZOVuvazaRPropPageObject final : public IUnknown {
+public:
+    HRESULT QueryInterface(const IID& iid, void** object) override;
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    CZOVuvazaRPropPage& Page() { return page_; }
+
+private:
+    std::atomic<std::uint32_t> references_{1};
+    CZOVuvazaRPropPage page_;
+};
+
+class CZOVuvazaRPropPageFactory final : public IClassFactory {
+public:
+    HRESULT QueryInterface(const IID& iid, void** object) override;
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
+    HRESULT LockServer(bool lock) override;
+};
+
 // The module object: one per loaded server.
 class CZOVuvazaRApp {
 public:
@@ -49,6 +72,7 @@ public:
 
 private:
     CZOVuvazaRCtrlFactory factory_;
+    CZOVuvazaRPropPageFactory pageFactory_;
 };
 
 }  // namespace zov

@@ -4,6 +4,7 @@
 // everything here that they change is behind one mutex.
 #pragma once
 
+#include "host/DropStaging.h"
 #include "host/Security.h"
 #include "host/ServerLoader.h"
 
@@ -47,6 +48,9 @@ struct Limits {
     // and per second after it; more are dropped.
     int inputBurst = 400;
     int inputPerSecond = 1000;
+    // Files dropped on one element: the hello's dropFiles, dropFileBytes,
+    // dropBytes and dropIdleMs.
+    DropLimits drop;
 };
 
 struct HostConfig {

@@ -1,7 +1,9 @@
 #include "host/WebSocketSession.h"
 
+#include "host/DropStaging.h"
 #include "host/Protocol.h"
 #include "host/WebWindow.h"
+#include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 
 #include <boost/asio/post.hpp>
@@ -10,7 +12,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -30,9 +34,22 @@ constexpr std::int64_t kLargestScreen = 16384;
 // Bookkeeping of each queued message, counted against the send-queue limit
 // so that many small ones cannot pass it.
 constexpr std::size_t kQueuedMessageOverhead = 64;
+// Edit texts one dialog event may carry.
+constexpr std::size_t kDialogValuesLimit = 16;
 // Refusals that may wait behind earlier answers, per call the element may
 // have waiting; a page past it only floods.
 constexpr std::size_t kHeldAnswersPerCall = 16;
+// The binary messages a page sends: drop chunks, after a header of kind,
+// three zero bytes, element, file number and offset.
+constexpr char kDropChunkKind = 3;
+constexpr std::size_t kDropChunkHeader = 16;
+
+std::uint32_t LittleEndian32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= std::uint32_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
+    return value;
+}
 
 Json MemberList(std::span<const DispatchMember> members) {
     Json list = Json::array();
@@ -74,6 +91,7 @@ public:
     SessionLink(std::weak_ptr<WebSocketSession> session, net::any_io_executor executor)
         : session_(std::move(session)), executor_(std::move(executor)) {}
     void SendText(std::string message) override;
+    void SendBinary(std::string message) override;
     void FrameReady(std::uint32_t element) override;
 
 private:
@@ -88,6 +106,13 @@ void SessionLink::SendText(std::string message) {
     });
 }
 
+void SessionLink::SendBinary(std::string message) {
+    net::post(executor_, [weak = session_, message = std::move(message)]() mutable {
+        if (auto session = weak.lock())
+            session->SendCounted(std::move(message));
+    });
+}
+
 void SessionLink::FrameReady(std::uint32_t element) {
     net::post(executor_, [weak = session_, element] {
         if (auto session = weak.lock())
@@ -98,7 +123,7 @@ void SessionLink::FrameReady(std::uint32_t element) {
 }  // namespace
 
 WebSocketSession::WebSocketSession(SharedState& state, tcp::socket socket, std::string origin)
-    : state_(state), ws_(std::move(socket)), origin_(std::move(origin)) {}
+    : state_(state), ws_(std::move(socket)), origin_(std::move(origin)), dropTimer_(ws_.get_executor()) {}
 
 WebSocketSession::~WebSocketSession() {
     if (admitted_)
@@ -133,7 +158,11 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
                         {"string", limits.string},
                         {"calls", limits.calls},
                         {"side", limits.side},
-                        {"area", limits.area}}}};
+                        {"area", limits.area},
+                        {"dropFiles", limits.drop.files},
+                        {"dropFileBytes", limits.drop.fileBytes},
+                        {"dropBytes", limits.drop.bytes},
+                        {"dropIdleMs", limits.drop.idle.count()}}}};
         self->Send(hello.dump(), false);
         self->Read();
     });
@@ -142,9 +171,19 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
 void WebSocketSession::Send(std::string data, bool binary) {
     if (closed_)
         return;
+    Enqueue(Outgoing{std::move(data), binary, !binary});
+}
+
+void WebSocketSession::SendCounted(std::string data) {
+    if (closed_)
+        return;
+    Enqueue(Outgoing{std::move(data), true, true});
+}
+
+void WebSocketSession::Enqueue(Outgoing message) {
     // Frames need no bound here: one at a time per element, until acked.
-    if (!binary) {
-        queuedText_ += data.size() + kQueuedMessageOverhead;
+    if (message.counted) {
+        queuedText_ += message.data.size() + kQueuedMessageOverhead;
         if (queuedText_ > state_.Config().limits.sendQueue) {
             // Reset, not closed: a page that reads nothing would never see
             // the end, and the kernel would keep what is unsent for it.
@@ -153,7 +192,7 @@ void WebSocketSession::Send(std::string data, bool binary) {
             return Close();
         }
     }
-    queue_.push_back(Outgoing{std::move(data), binary});
+    queue_.push_back(std::move(message));
     if (!writing_)
         WriteNext();
 }
@@ -196,7 +235,11 @@ void WebSocketSession::Read() {
         if (error)
             return self->Close();
         if (!self->ws_.got_text()) {
-            self->Error(0, "binary messages are not accepted");
+            const std::string_view bytes(static_cast<const char*>(self->buffer_.data().data()), self->buffer_.size());
+            if (!bytes.empty() && bytes.front() == kDropChunkKind)
+                self->DropChunk(bytes);
+            else
+                self->Error(0, "binary messages are not accepted");
         } else {
             std::string text = beast::buffers_to_string(self->buffer_.data());
             self->Handle(text);
@@ -217,7 +260,7 @@ void WebSocketSession::WriteNext() {
     ws_.async_write(net::buffer(queue_.front().data),
                     [self = shared_from_this()](beast::error_code error, std::size_t) {
                         if (!self->queue_.empty()) {
-                            if (!self->queue_.front().binary)
+                            if (self->queue_.front().counted)
                                 self->queuedText_ -= self->queue_.front().data.size() + kQueuedMessageOverhead;
                             self->queue_.pop_front();
                         }
@@ -248,6 +291,9 @@ void WebSocketSession::Handle(const std::string& text) {
     if (found == elements_.end())
         return Error(element, "no such element");
     Element& target = *found->second;
+    ExpireDrop(element, target, std::chrono::steady_clock::now());
+    if (closed_)
+        return;
     if (*type == "destroy")
         return DestroyElement(element);
     if (*type == "frameAck") {
@@ -257,6 +303,8 @@ void WebSocketSession::Handle(const std::string& text) {
     }
     if (!target.created)
         return Error(element, "the element is not ready");
+    if (*type == "drop")
+        return Drop(element, target, message);
     if (*type == "call")
         return Call(element, target, message);
     if (*type == "size")
@@ -269,6 +317,10 @@ void WebSocketSession::Handle(const std::string& text) {
         return Scroll(element, target, message);
     if (*type == "answer")
         return Answer(element, target, message);
+    if (*type == "childEvent")
+        return ChildEvent(element, target, message);
+    if (*type == "verb")
+        return Verb(element, target, message);
     if (*type == "key")
         return;  // reserved: the control has no keyboard handling
     Error(element, "unknown message type " + Echo(*type));
@@ -519,6 +571,47 @@ void WebSocketSession::Answer(std::uint32_t element, Element& target, const Json
     });
 }
 
+void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const Json& message) {
+    auto child = IntField(message, "h", 1, 0xFFFFFFFF);
+    auto control = IntField(message, "ctl", INT32_MIN, INT32_MAX);
+    const std::string* event = StringField(message, "e");
+    if (!child || !control || !event || (*event != "click" && *event != "dropdown"))
+        return Error(element, "childEvent needs h, ctl and e");
+    DialogValues values;
+    if (auto found = message.find("values"); found != message.end()) {
+        const std::size_t limit = state_.Config().limits.string;
+        if (!found->is_object() || found->size() > kDialogValuesLimit)
+            return Error(element, "childEvent values must be an object of edit texts");
+        for (const auto& [key, value] : found->items()) {
+            std::int32_t id = 0;
+            const auto parsed = std::from_chars(key.data(), key.data() + key.size(), id);
+            if (parsed.ec != std::errc() || parsed.ptr != key.data() + key.size() || !value.is_string())
+                return Error(element, "childEvent values must be an object of edit texts");
+            std::wstring text = FromUtf8(value.get<std::string>());
+            if (text.size() > limit)
+                return Error(element, "childEvent: a text is longer than the limit string");
+            values.emplace(id, std::move(text));
+        }
+    }
+    auto deliver = [h = static_cast<WindowHandle>(*child), c = static_cast<std::int32_t>(*control), e = *event,
+                    values = std::move(values)](WebWindow& window) { window.DeliverChildEvent(h, c, e, values); };
+    // The toolbar is the window's input, dropped behind a modal box; a
+    // dialog's buttons are what the box waits for.
+    if (*child == kToolbarHandle)
+        return PostInput(target, std::move(deliver));
+    target.window->PostMessage([weak = std::weak_ptr<WebWindow>(target.window), deliver = std::move(deliver)] {
+        if (auto window = weak.lock())
+            deliver(*window);
+    });
+}
+
+void WebSocketSession::Verb(std::uint32_t element, Element& target, const Json& message) {
+    const std::string* verb = StringField(message, "verb");
+    if (!verb || *verb != "properties")
+        return Error(element, "verb must be properties");
+    PostInput(target, [](WebWindow& window) { window.DeliverVerb("properties"); });
+}
+
 void WebSocketSession::Close() {
     if (closed_)
         return;
@@ -526,7 +619,7 @@ void WebSocketSession::Close() {
     // The message being written stays until its write completes.
     if (writing_ && !queue_.empty()) {
         queue_.erase(queue_.begin() + 1, queue_.end());
-        queuedText_ = queue_.front().binary ? 0 : queue_.front().data.size() + kQueuedMessageOverhead;
+        queuedText_ = queue_.front().counted ? queue_.front().data.size() + kQueuedMessageOverhead : 0;
     } else {
         queue_.clear();
         queuedText_ = 0;
@@ -540,8 +633,136 @@ void WebSocketSession::Close() {
     order_.clear();
     if (!windows.empty())
         state_.Reap(std::move(windows), {});
+    dropTimer_.cancel();
     beast::error_code ignored;
     beast::get_lowest_layer(ws_).socket().close(ignored);
+}
+
+void WebSocketSession::Drop(std::uint32_t element, Element& target, const Json& message) {
+    const DropLimits& limits = state_.Config().limits.drop;
+    // The page sends one drop's chunks before the next drop: chunks after a
+    // second one could belong to either, so neither is taken.
+    if (target.drop)
+        return RefuseDrop(element, target, "a second drop came while one was arriving");
+    auto list = message.find("files");
+    if (list == message.end() || !list->is_array())
+        return RefuseDrop(element, target, "a drop needs its files");
+    if (list->size() > limits.files)
+        return RefuseDrop(element, target, "a drop may have at most " + std::to_string(limits.files) + " files");
+    std::vector<DroppedFile> files;
+    for (const Json& file : *list) {
+        std::optional<std::int64_t> number = file.is_object() ? IntField(file, "n", 0, 0xFFFFFFFF) : std::nullopt;
+        std::optional<std::int64_t> size =
+            file.is_object() ? IntField(file, "size", 0, std::numeric_limits<std::int64_t>::max()) : std::nullopt;
+        const std::string* name = file.is_object() ? StringField(file, "name") : nullptr;
+        if (!number || !size || !name)
+            return RefuseDrop(element, target, "each dropped file needs n, name and size");
+        files.push_back(DroppedFile{static_cast<std::uint32_t>(*number), *name, static_cast<std::uint64_t>(*size)});
+    }
+    std::string refusal;
+    target.drop = DropStaging::Begin(UserDataFolder(), std::move(files), limits, refusal);
+    if (!target.drop)
+        return RefuseDrop(element, target, refusal);
+    if (target.drop->Complete())
+        return HandOverDrop(element, target);
+    WatchDrops();
+}
+
+void WebSocketSession::DropChunk(std::string_view bytes) {
+    if (bytes.size() < kDropChunkHeader || bytes[1] != 0 || bytes[2] != 0 || bytes[3] != 0)
+        return Error(0, "a drop chunk needs its header of 16 bytes");
+    const std::uint32_t element = LittleEndian32(bytes, 4);
+    auto found = elements_.find(element);
+    if (found == elements_.end())
+        return Error(element, "no such element");
+    Element& target = *found->second;
+    const auto now = std::chrono::steady_clock::now();
+    ExpireDrop(element, target, now);
+    // No drop: the rest of one refused already, whose refusal the page has.
+    if (closed_ || !target.drop)
+        return;
+    const std::string refusal =
+        target.drop->Accept(LittleEndian32(bytes, 8), LittleEndian32(bytes, 12), bytes.substr(kDropChunkHeader), now);
+    if (!refusal.empty())
+        return RefuseDrop(element, target, refusal);
+    if (target.drop->Complete())
+        HandOverDrop(element, target);
+}
+
+void WebSocketSession::HandOverDrop(std::uint32_t element, Element& target) {
+    // Tells the page how the drop ended once the window lets it go: done
+    // when the control has handled it, refused when the window dropped it
+    // unrun (behind a modal box, over the input allowance, or closing). The
+    // files are gone by then either way.
+    struct HandOver {
+        std::shared_ptr<DropStaging> staging;
+        std::weak_ptr<WebSocketSession> session;
+        net::any_io_executor executor;
+        std::uint32_t element = 0;
+        const WebWindow* window = nullptr;  // identifies the element's window only
+        bool handled = false;               // written on the window thread
+        ~HandOver() {
+            staging.reset();
+            net::post(executor, [weak = session, element = element, window = window, handled = handled] {
+                auto self = weak.lock();
+                if (!self)
+                    return;
+                auto found = self->elements_.find(element);
+                if (found == self->elements_.end() || found->second->window.get() != window)
+                    return;
+                Json ended = {{"t", handled ? "dropDone" : "dropRefused"}, {"el", element}};
+                if (!handled)
+                    ended["message"] = "the control could not take the drop now";
+                self->Send(ended.dump(), false);
+            });
+        }
+    };
+    auto handOver = std::make_shared<HandOver>();
+    handOver->staging = std::move(target.drop);
+    handOver->session = weak_from_this();
+    handOver->executor = ws_.get_executor();
+    handOver->element = element;
+    handOver->window = target.window.get();
+    PostInput(target, [handOver](WebWindow& window) {
+        window.DeliverDrop(std::move(handOver->staging));
+        handOver->handled = true;
+    });
+}
+
+void WebSocketSession::RefuseDrop(std::uint32_t element, Element& target, const std::string& message) {
+    target.drop.reset();
+    Send(Json({{"t", "dropRefused"}, {"el", element}, {"message", message}}).dump(), false);
+}
+
+void WebSocketSession::ExpireDrop(std::uint32_t element, Element& target, std::chrono::steady_clock::time_point now) {
+    if (target.drop && target.drop->Expired(now))
+        RefuseDrop(element, target,
+                   "the drop's next chunk did not come within " +
+                       std::to_string(state_.Config().limits.drop.idle.count()) + " ms");
+}
+
+void WebSocketSession::WatchDrops() {
+    std::optional<std::chrono::steady_clock::time_point> earliest;
+    for (const auto& [element, state] : elements_)
+        if (state->drop && (!earliest || state->drop->Deadline() < *earliest))
+            earliest = state->drop->Deadline();
+    if (closed_ || !earliest || (dropTimerDue_ && *dropTimerDue_ <= *earliest))
+        return;
+    dropTimerDue_ = *earliest;
+    dropTimer_.expires_at(*earliest);
+    dropTimer_.async_wait([weak = weak_from_this()](beast::error_code error) {
+        auto self = weak.lock();
+        if (error || !self)
+            return;
+        self->dropTimerDue_.reset();
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = self->elements_.begin(); it != self->elements_.end(); ++it) {
+            self->ExpireDrop(it->first, *it->second, now);
+            if (self->closed_)
+                return;  // a refusal past the send-queue limit closed the page
+        }
+        self->WatchDrops();
+    });
 }
 
 }  // namespace zov::host

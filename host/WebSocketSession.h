@@ -8,6 +8,7 @@
 #include "platform/com/Com.h"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/message.hpp>
@@ -26,11 +27,13 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zov::host {
 
+class DropStaging;
 class ElementLink;
 class WebWindow;
 
@@ -48,6 +51,8 @@ public:
     // Queues a message; written when the ones before it are. Text past the
     // send-queue limit closes the connection: the page no longer reads.
     void Send(std::string data, bool binary);
+    // A binary message that is not a frame: counted like text.
+    void SendCounted(std::string data);
     // Sends the element's next frame when its window has one ready.
     void PumpFrame(std::uint32_t element);
     void Shutdown() override;
@@ -56,6 +61,7 @@ private:
     struct Outgoing {
         std::string data;
         bool binary;
+        bool counted;  // against the send-queue limit: all but frames
     };
     // The newest size the page sent that the window has not taken yet:
     // sizes are merged, since each one reallocates the window's pictures.
@@ -76,9 +82,12 @@ private:
         // Input allowance: a bucket of inputBurst, refilled inputPerSecond.
         double inputTokens = 0;
         std::chrono::steady_clock::time_point inputRefilled{};
+        // The drop whose files are arriving, at most one; null when none.
+        std::shared_ptr<DropStaging> drop;
     };
 
     void Read();
+    void Enqueue(Outgoing message);
     void WriteNext();
     void Error(std::uint32_t element, const std::string& message);
     void Handle(const std::string& text);
@@ -91,6 +100,8 @@ private:
     void Wheel(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Scroll(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Answer(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void ChildEvent(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void Verb(std::uint32_t element, Element& target, const nlohmann::json& message);
     // Sends the answer of a call now, or after the calls made before it.
     void AnswerInOrder(Element& target, std::string text);
     // `window` only identifies the element's window of the call.
@@ -99,6 +110,17 @@ private:
     // allowance is spent.
     void PostInput(Element& target, std::function<void(WebWindow&)> deliver);
     void Close();
+    // Dropped files: the announcement, its chunks (binary messages of kind
+    // 3), the hand-over to the window once every byte is there, and the
+    // refusals, after which the staging is gone at once.
+    void Drop(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void DropChunk(std::string_view bytes);
+    void HandOverDrop(std::uint32_t element, Element& target);
+    void RefuseDrop(std::uint32_t element, Element& target, const std::string& message);
+    // Refuses the element's drop when its next chunk is overdue.
+    void ExpireDrop(std::uint32_t element, Element& target, std::chrono::steady_clock::time_point now);
+    // Sets the drop timer for the earliest drop to become overdue.
+    void WatchDrops();
 
     SharedState& state_;  // not owned; outlives every session
     boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
@@ -116,6 +138,11 @@ private:
     // not taken again until it is.
     std::set<std::uint32_t> destroying_;
     std::shared_ptr<ElementLink> link_;
+    // Wakes when a drop's next chunk is overdue, so that a drop the page
+    // stopped sending goes even when the page sends nothing more. Armed
+    // only while a drop arrives; dropTimerDue_ is when it wakes.
+    boost::asio::steady_timer dropTimer_;
+    std::optional<std::chrono::steady_clock::time_point> dropTimerDue_;
 };
 
 }  // namespace zov::host

@@ -1,5 +1,6 @@
 #include "host/WebWindow.h"
 
+#include "host/DropStaging.h"
 #include "platform/Encoding.h"
 
 #include <nlohmann/json.hpp>
@@ -161,8 +162,7 @@ void WebWindow::RunUntil(const std::function<bool()>& done) {
             const unsigned id = next->first;
             next->second.due = now + next->second.period;
             lock.unlock();
-            if (client_)
-                client_->OnTimer(id);
+            DeliverTimer(id);
             lock.lock();
             continue;
         }
@@ -191,6 +191,17 @@ std::optional<WebWindow::Task> WebWindow::NextTask() {
         return task;
     }
     return std::nullopt;
+}
+
+void WebWindow::DeliverTimer(unsigned id) {
+    if (IsDialogTimer(id)) {
+        auto found = dialogs_.find(DialogOfTimer(id));
+        if (found != dialogs_.end() && !found->second.ended)
+            found->second.client->OnDialogTimer(id & 0xFFu);
+        return;
+    }
+    if (client_)
+        client_->OnTimer(id);
 }
 
 void WebWindow::Paint() {
@@ -252,10 +263,45 @@ void WebWindow::DeliverAnswer(std::uint32_t question, int answer) {
     answers_.emplace(question, answer);
 }
 
+void WebWindow::DeliverChildEvent(WindowHandle child, std::int32_t control, const std::string& event,
+                                  const DialogValues& values) {
+    if (!client_)
+        return;
+    if (child == kToolbarHandle) {
+        if (!toolbar_)
+            return;
+        // Only a button the toolbar shows enabled can be pressed.
+        const auto button = std::find_if(toolbar_->buttons.begin(), toolbar_->buttons.end(),
+                                         [&](const ToolbarButton& b) { return !b.Separator() && b.id == control; });
+        if (button == toolbar_->buttons.end() || !button->enabled)
+            return;
+        if (event == "click")
+            client_->OnCommand(static_cast<std::uint32_t>(control));
+        else if (event == "dropdown" && button->dropdown)
+            client_->OnToolbarDropDown(control);
+        return;
+    }
+    auto found = dialogs_.find(child);
+    if (found == dialogs_.end() || found->second.ended || event != "click")
+        return;
+    found->second.client->OnDialogCommand(control, values);
+}
+
+void WebWindow::DeliverVerb(const std::string& verb) {
+    if (client_ && verb == "properties")
+        client_->OnProperties();
+}
+
 HRESULT WebWindow::Invoke(DISPID id, std::span<const Variant> args, Variant& result) {
     if (!dispatch_)
         return E_UNEXPECTED;
     return dispatch_->Invoke(id, args, &result);
+}
+
+void WebWindow::DeliverDrop(std::shared_ptr<DropStaging> staging) {
+    if (client_ && staging)
+        client_->OnDropFiles(staging->Paths());
+    staging.reset();
 }
 
 std::optional<EncodedFrame> WebWindow::TakeFrame() {
@@ -428,8 +474,25 @@ void WebWindow::Post(std::function<void()> work) {
     PostMessage(std::move(work));
 }
 
+bool WebWindow::CanAsk() const {
+    return std::this_thread::get_id() == threadId_ && modalDepth_ < kModalDepthLimit;
+}
+
+std::optional<int> WebWindow::Ask(const std::string& message, std::uint32_t question) {
+    link_->SendText(message);
+    ++modalDepth_;
+    RunUntil([this, question] { return answers_.count(question) != 0; });
+    --modalDepth_;
+    auto answer = answers_.find(question);
+    if (answer == answers_.end())
+        return std::nullopt;  // the window closed first
+    const int result = answer->second;
+    answers_.erase(answer);
+    return result;
+}
+
 int WebWindow::MessageBox(const MessageBoxRequest& request) {
-    if (std::this_thread::get_id() != threadId_ || modalDepth_ >= kModalDepthLimit)
+    if (!CanAsk())
         return IDCANCEL;
     const std::uint32_t question = ++lastQuestion_;
     Json buttons = Json::array();
@@ -438,16 +501,220 @@ int WebWindow::MessageBox(const MessageBoxRequest& request) {
     Json message = {{"t", "messageBox"},       {"el", element_},  {"id", question},
                     {"text", ToUtf8(request.text)}, {"caption", ToUtf8(request.caption)},
                     {"type", request.type},   {"buttons", buttons}};
+    return Ask(message.dump(), question).value_or(IDCANCEL);
+}
+
+std::uint32_t WebWindow::SendImageList(const ImageList& list) {
+    const std::uint32_t handle = ++lastImageList_;
+    const std::size_t count =
+        list.imageWidth > 0 && list.imageHeight > 0
+            ? list.pixels.size() / (static_cast<std::size_t>(list.imageWidth) * static_cast<std::size_t>(list.imageHeight))
+            : 0;
+    std::string bytes(20 + list.pixels.size() * 4, '\0');
+    auto put = [&bytes](std::size_t at, std::uint64_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(0, 2, 1);
+    put(4, element_, 4);
+    put(8, handle, 4);
+    put(12, static_cast<std::uint32_t>(list.imageWidth), 2);
+    put(14, static_cast<std::uint32_t>(list.imageHeight), 2);
+    put(16, count, 4);
+    // The strip is count images wide; the pixels arrive as 0xAARRGGBB words
+    // with the alpha a picture file gave them.
+    std::size_t at = 20;
+    for (const std::uint32_t pixel : list.pixels) {
+        bytes[at++] = static_cast<char>((pixel >> 16) & 0xFF);
+        bytes[at++] = static_cast<char>((pixel >> 8) & 0xFF);
+        bytes[at++] = static_cast<char>(pixel & 0xFF);
+        bytes[at++] = static_cast<char>((pixel >> 24) & 0xFF);
+    }
+    link_->SendBinary(std::move(bytes));
+    return handle;
+}
+
+namespace {
+
+Json RectJson(const RECT& rect) {
+    return Json::array({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+}
+
+Json ButtonJson(const ToolbarButton& button) {
+    if (button.Separator())
+        return {{"sep", true}};
+    return {{"id", button.id},           {"image", button.image},     {"tip", ToUtf8(button.tip)},
+            {"enabled", button.enabled}, {"checked", button.checked}, {"dropdown", button.dropdown}};
+}
+
+const char* ControlClass(DialogControl::Kind kind) {
+    switch (kind) {
+    case DialogControl::Kind::Edit: return "edit";
+    case DialogControl::Kind::Button: return "button";
+    case DialogControl::Kind::Progress: return "progress";
+    default: return "static";
+    }
+}
+
+}  // namespace
+
+WindowHandle WebWindow::CreateToolbar(const ToolbarTemplate& toolbar) {
+    if (toolbar_)
+        return 0;
+    const std::uint32_t images = SendImageList(toolbar.images);
+    const std::uint32_t disabled = SendImageList(toolbar.disabledImages);
+    Json buttons = Json::array();
+    for (const ToolbarButton& button : toolbar.buttons)
+        buttons.push_back(ButtonJson(button));
+    Json message = {{"t", "child"},        {"el", element_},          {"h", kToolbarHandle},
+                    {"kind", "toolbar"},   {"rect", RectJson(toolbar.rect)}, {"image", toolbar.imageSide},
+                    {"images", images},    {"disabledImages", disabled}, {"buttons", buttons}};
     link_->SendText(message.dump());
+    toolbar_ = toolbar;
+    return kToolbarHandle;
+}
+
+void WebWindow::ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) {
+    if (toolbar != kToolbarHandle || !toolbar_)
+        return;
+    Json message = {{"t", "childUpdate"}, {"el", element_}, {"h", toolbar}, {"button", change.id}};
+    for (ToolbarButton& button : toolbar_->buttons) {
+        if (button.Separator() || button.id != change.id)
+            continue;
+        if (change.enabled) {
+            button.enabled = *change.enabled;
+            message["enabled"] = *change.enabled;
+        }
+        if (change.checked) {
+            button.checked = *change.checked;
+            message["checked"] = *change.checked;
+        }
+        if (change.tip) {
+            button.tip = *change.tip;
+            message["tip"] = ToUtf8(*change.tip);
+        }
+        link_->SendText(message.dump());
+        return;
+    }
+}
+
+void WebWindow::MoveChild(WindowHandle child, const RECT& rect) {
+    if (child != kToolbarHandle || !toolbar_)
+        return;
+    toolbar_->rect = rect;
+    link_->SendText(Json({{"t", "childUpdate"}, {"el", element_}, {"h", child}, {"rect", RectJson(rect)}}).dump());
+}
+
+RECT WebWindow::ChildRect(WindowHandle child) const {
+    return child == kToolbarHandle && toolbar_ ? toolbar_->rect : RECT{};
+}
+
+void WebWindow::DestroyChild(WindowHandle child) {
+    if (child != kToolbarHandle || !toolbar_)
+        return;
+    toolbar_.reset();
+    link_->SendText(Json({{"t", "childDestroy"}, {"el", element_}, {"h", child}}).dump());
+}
+
+std::uint32_t WebWindow::TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) {
+    if (!CanAsk())
+        return 0;
+    const std::uint32_t question = ++lastQuestion_;
+    Json list = Json::array();
+    for (const MenuItem& item : items) {
+        if (item.id == 0)
+            list.push_back({{"sep", true}});
+        else
+            list.push_back(
+                {{"id", item.id}, {"text", ToUtf8(item.text)}, {"checked", item.checked}, {"enabled", item.enabled}});
+    }
+    Json message = {{"t", "menu"}, {"el", element_}, {"id", question}, {"x", point.x}, {"y", point.y}, {"items", list}};
+    const std::optional<int> chosen = Ask(message.dump(), question);
+    if (!chosen)
+        return 0;
+    // Only an item the menu offers, and not greyed, can be chosen.
+    for (const MenuItem& item : items)
+        if (item.id != 0 && item.enabled && static_cast<std::int64_t>(item.id) == *chosen)
+            return item.id;
+    return 0;
+}
+
+int WebWindow::RunModalDialog(const DialogTemplate& dialog, DialogClient& client) {
+    if (!CanAsk())
+        return IDCANCEL;
+    const WindowHandle handle = nextDialog_++;
+    Json controls = Json::array();
+    for (const DialogControl& control : dialog.controls) {
+        Json item = {{"id", control.id}, {"class", ControlClass(control.kind)}, {"text", ToUtf8(control.text)}};
+        if (control.focus)
+            item["focus"] = true;
+        if (control.isDefault)
+            item["default"] = true;
+        if (!control.enabled)
+            item["enabled"] = false;
+        if (control.kind == DialogControl::Kind::Progress) {
+            item["min"] = control.min;
+            item["max"] = control.max;
+            item["pos"] = control.pos;
+        }
+        controls.push_back(item);
+    }
+    Json message = {{"t", "child"},   {"el", element_},         {"h", handle},       {"kind", "dialog"},
+                    {"modal", true},  {"resource", dialog.resource}, {"title", ToUtf8(dialog.title)},
+                    {"controls", controls}};
+    if (!dialog.tabs.empty()) {
+        Json tabs = Json::array();
+        for (const std::wstring& tab : dialog.tabs)
+            tabs.push_back(ToUtf8(tab));
+        message["tabs"] = tabs;
+    }
+    link_->SendText(message.dump());
+    dialogs_[handle] = OpenDialog{&client};
     ++modalDepth_;
-    RunUntil([this, question] { return answers_.count(question) != 0; });
+    client.OnInitDialog(handle);
+    RunUntil([this, handle] { return dialogs_[handle].ended; });
     --modalDepth_;
-    auto answer = answers_.find(question);
-    if (answer == answers_.end())
-        return IDCANCEL;  // the window closed first
-    const int result = answer->second;
-    answers_.erase(answer);
-    return result;
+    const int code = dialogs_[handle].ended ? dialogs_[handle].code : IDCANCEL;
+    dialogs_.erase(handle);
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = timers_.begin(); it != timers_.end();)
+            it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == handle ? timers_.erase(it) : std::next(it);
+    }
+    link_->SendText(Json({{"t", "childDestroy"}, {"el", element_}, {"h", handle}}).dump());
+    return code;
+}
+
+void WebWindow::EndDialog(WindowHandle dialog, int code) {
+    auto found = dialogs_.find(dialog);
+    if (found == dialogs_.end() || found->second.ended)
+        return;
+    found->second.ended = true;
+    found->second.code = code;
+}
+
+void WebWindow::ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) {
+    if (!dialogs_.count(dialog))
+        return;
+    Json message = {{"t", "childUpdate"}, {"el", element_}, {"h", dialog}, {"ctl", change.control}};
+    if (change.text)
+        message["text"] = ToUtf8(*change.text);
+    if (change.pos)
+        message["pos"] = *change.pos;
+    if (change.enabled)
+        message["enabled"] = *change.enabled;
+    link_->SendText(message.dump());
+}
+
+void WebWindow::SetDialogTitle(WindowHandle dialog, const std::wstring& title) {
+    if (!dialogs_.count(dialog))
+        return;
+    link_->SendText(Json({{"t", "childUpdate"}, {"el", element_}, {"h", dialog}, {"title", ToUtf8(title)}}).dump());
+}
+
+void WebWindow::SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) {
+    if (dialogs_.count(dialog))
+        SetTimer(DialogTimerId(dialog, id), periodMs);
 }
 
 }  // namespace zov::host

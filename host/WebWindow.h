@@ -24,11 +24,16 @@
 
 namespace zov::host {
 
+class DropStaging;
+
 // Where a window's messages to the page go. Called from any thread.
 class ElementLink {
 public:
     virtual ~ElementLink() = default;
     virtual void SendText(std::string message) = 0;
+    // A binary message other than a frame (an image list); counted against
+    // the send queue like text.
+    virtual void SendBinary(std::string message) = 0;
     // A frame can be taken from the window (TakeFrame).
     virtual void FrameReady(std::uint32_t element) = 0;
 };
@@ -72,8 +77,16 @@ public:
     void DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint);
     void DeliverScroll(int bar, int code, std::int32_t position);
     void DeliverAnswer(std::uint32_t question, int answer);
+    // What the user did with a child window: a toolbar button, or a dialog's
+    // button with the dialog's edit texts.
+    void DeliverChildEvent(WindowHandle child, std::int32_t control, const std::string& event,
+                           const DialogValues& values);
+    void DeliverVerb(const std::string& verb);
     // Invokes a method of the control; the arguments are checked there.
     HRESULT Invoke(DISPID id, std::span<const Variant> args, Variant& result);
+    // WM_DROPFILES with the staged files; the staging (and with it the
+    // files) goes once the control has handled them.
+    void DeliverDrop(std::shared_ptr<DropStaging> staging);
 
     // The connection's side of frames.
     std::optional<EncodedFrame> TakeFrame();
@@ -95,6 +108,17 @@ public:
     void SetCursor(int cursorId) override;
     void Post(std::function<void()> work) override;
     int MessageBox(const MessageBoxRequest& request) override;
+    WindowHandle CreateToolbar(const ToolbarTemplate& toolbar) override;
+    void ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) override;
+    void MoveChild(WindowHandle child, const RECT& rect) override;
+    RECT ChildRect(WindowHandle child) const override;
+    void DestroyChild(WindowHandle child) override;
+    std::uint32_t TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) override;
+    int RunModalDialog(const DialogTemplate& dialog, DialogClient& client) override;
+    void EndDialog(WindowHandle dialog, int code) override;
+    void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) override;
+    void SetDialogTitle(WindowHandle dialog, const std::wstring& title) override;
+    void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -116,6 +140,13 @@ private:
     std::optional<Task> NextTask();
     void Paint();
     void Release();
+    void DeliverTimer(unsigned id);
+    // A modal question may be asked now: on the window thread, none up.
+    bool CanAsk() const;
+    // Asks the page a modal question and waits for its answer; nullopt when
+    // the window closed first or a box is up already.
+    std::optional<int> Ask(const std::string& message, std::uint32_t question);
+    std::uint32_t SendImageList(const ImageList& list);
 
     const std::uint32_t element_;
     const std::shared_ptr<ElementLink> link_;
@@ -145,6 +176,15 @@ private:
     std::map<std::uint32_t, int> answers_;
     std::uint32_t lastQuestion_ = 0;
     std::string cursor_;
+    std::optional<ToolbarTemplate> toolbar_;
+    std::uint32_t lastImageList_ = 0;
+    struct OpenDialog {
+        DialogClient* client;  // not owned
+        bool ended = false;
+        int code = IDCANCEL;
+    };
+    std::map<WindowHandle, OpenDialog> dialogs_;
+    WindowHandle nextDialog_ = kFirstDialogHandle;
 
     // Frames; guarded by frameMutex_.
     std::mutex frameMutex_;

@@ -50,10 +50,7 @@ bool HeadlessWindow::PumpOnce(const std::function<bool()>& stop) {
                     if (timer.next <= now) {
                         timer.next = now + timer.period;
                         unsigned timerId = id;
-                        work = [this, timerId] {
-                            if (WindowClient* client = Client())
-                                client->OnTimer(timerId);
-                        };
+                        work = [this, timerId] { DeliverTimer(timerId); };
                         break;
                     }
                     if (!nextDue || timer.next < *nextDue)
@@ -114,10 +111,24 @@ void HeadlessWindow::Send(std::function<void()> work) {
 }
 
 void HeadlessWindow::SendTimer(unsigned id) {
-    Send([this, id] {
-        if (WindowClient* client = Client())
-            client->OnTimer(id);
-    });
+    Send([this, id] { DeliverTimer(id); });
+}
+
+void HeadlessWindow::DeliverTimer(unsigned id) {
+    if (IsDialogTimer(id)) {
+        DialogClient* dialog = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            auto found = dialogClients_.find(DialogOfTimer(id));
+            if (found != dialogClients_.end())
+                dialog = found->second;
+        }
+        if (dialog)
+            dialog->OnDialogTimer(id & 0xFFu);
+        return;
+    }
+    if (WindowClient* client = Client())
+        client->OnTimer(id);
 }
 
 void HeadlessWindow::SendSize(std::int32_t width, std::int32_t height, std::uint32_t sizeType) {
@@ -185,6 +196,105 @@ bool HeadlessWindow::SendSetCursor() {
 void HeadlessWindow::SetTrackPosition(int bar, std::int32_t position) {
     std::lock_guard<std::mutex> guard(mutex_);
     bars_[bar == SB_VERT].info.nTrackPos = position;
+}
+
+void HeadlessWindow::SendRButtonUp(std::uint32_t keyFlags, POINT point) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnRButtonUp(keyFlags, point);
+    });
+}
+
+void HeadlessWindow::SendCommand(std::uint32_t id) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnCommand(id);
+    });
+}
+
+void HeadlessWindow::SendToolbarDropDown(std::int32_t button) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnToolbarDropDown(button);
+    });
+}
+
+void HeadlessWindow::SendDropFiles(const std::vector<std::wstring>& paths) {
+    Send([&paths, this] {
+        if (WindowClient* client = Client())
+            client->OnDropFiles(paths);
+    });
+}
+
+void HeadlessWindow::SendProperties() {
+    Send([this] {
+        if (WindowClient* client = Client())
+            client->OnProperties();
+    });
+}
+
+bool HeadlessWindow::PressDialogButton(WindowHandle dialog, std::int32_t control, DialogValues values) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!dialogClients_.count(dialog))
+            return false;
+    }
+    Post([this, dialog, control, values = std::move(values)] {
+        DialogClient* client = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            auto found = dialogClients_.find(dialog);
+            if (found != dialogClients_.end())
+                client = found->second;
+        }
+        if (client)
+            client->OnDialogCommand(control, values);
+    });
+    return true;
+}
+
+void HeadlessWindow::AnswerMenu(std::uint32_t id) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        menuAnswers_.push_back(id);
+    }
+    wake_.notify_all();
+}
+
+std::vector<HeadlessWindow::ShownMenu> HeadlessWindow::Menus() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return menus_;
+}
+
+std::optional<ToolbarTemplate> HeadlessWindow::Toolbar(WindowHandle handle) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto found = toolbars_.find(handle);
+    if (found == toolbars_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+int HeadlessWindow::ToolbarsCreated() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return toolbarsCreated_;
+}
+
+std::vector<ToolbarButtonChange> HeadlessWindow::ToolbarChanges() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return toolbarChanges_;
+}
+
+std::vector<HeadlessWindow::ShownDialog> HeadlessWindow::Dialogs() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return dialogs_;
+}
+
+std::optional<HeadlessWindow::ShownDialog> HeadlessWindow::OpenDialog() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it)
+        if (it->open)
+            return *it;
+    return std::nullopt;
 }
 
 void HeadlessWindow::AnswerMessageBox(int answer) {
@@ -351,26 +461,163 @@ void HeadlessWindow::Post(std::function<void()> work) {
     wake_.notify_all();
 }
 
+void HeadlessWindow::RunModal(const std::function<bool()>& done) {
+    if (OnWindowThread()) {
+        // The nested loop of a modal box: messages keep flowing meanwhile.
+        while (PumpOnce(done)) {
+        }
+    } else {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return quit_ || done(); });
+    }
+}
+
 int HeadlessWindow::MessageBox(const MessageBoxRequest& request) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         boxes_.push_back(request);
     }
-    auto answered = [this] { return !answers_.empty(); };
-    if (OnWindowThread()) {
-        // The nested loop of a modal box: messages keep flowing meanwhile.
-        while (PumpOnce(answered)) {
-        }
-    } else {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return quit_ || answered(); });
-    }
+    RunModal([this] { return !answers_.empty(); });
     std::lock_guard<std::mutex> guard(mutex_);
     if (answers_.empty())
         return IDCANCEL;
     int answer = answers_.front();
     answers_.pop_front();
     return answer;
+}
+
+WindowHandle HeadlessWindow::CreateToolbar(const ToolbarTemplate& toolbar) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (toolbars_.count(kToolbarHandle))
+        return 0;
+    toolbars_[kToolbarHandle] = toolbar;
+    ++toolbarsCreated_;
+    return kToolbarHandle;
+}
+
+void HeadlessWindow::ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto found = toolbars_.find(toolbar);
+    if (found == toolbars_.end())
+        return;
+    toolbarChanges_.push_back(change);
+    for (ToolbarButton& button : found->second.buttons) {
+        if (button.Separator() || button.id != change.id)
+            continue;
+        if (change.enabled)
+            button.enabled = *change.enabled;
+        if (change.checked)
+            button.checked = *change.checked;
+        if (change.tip)
+            button.tip = *change.tip;
+    }
+}
+
+void HeadlessWindow::MoveChild(WindowHandle child, const RECT& rect) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (auto found = toolbars_.find(child); found != toolbars_.end())
+        found->second.rect = rect;
+}
+
+RECT HeadlessWindow::ChildRect(WindowHandle child) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto found = toolbars_.find(child);
+    return found == toolbars_.end() ? RECT{} : found->second.rect;
+}
+
+void HeadlessWindow::DestroyChild(WindowHandle child) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    toolbars_.erase(child);
+}
+
+std::uint32_t HeadlessWindow::TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        menus_.push_back(ShownMenu{items, point});
+    }
+    RunModal([this] { return !menuAnswers_.empty(); });
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (menuAnswers_.empty())
+        return 0;
+    const std::uint32_t chosen = menuAnswers_.front();
+    menuAnswers_.pop_front();
+    // As a real menu: only an item that can be chosen is.
+    for (const MenuItem& item : items)
+        if (item.id != 0 && item.id == chosen && item.enabled)
+            return chosen;
+    return 0;
+}
+
+HeadlessWindow::ShownDialog* HeadlessWindow::FindDialog(WindowHandle dialog) {
+    for (ShownDialog& shown : dialogs_)
+        if (shown.handle == dialog)
+            return &shown;
+    return nullptr;
+}
+
+int HeadlessWindow::RunModalDialog(const DialogTemplate& dialog, DialogClient& client) {
+    WindowHandle handle;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        handle = nextDialog_++;
+        dialogs_.push_back(ShownDialog{handle, dialog, true, 0});
+        dialogClients_[handle] = &client;
+    }
+    client.OnInitDialog(handle);
+    RunModal([this, handle] {
+        ShownDialog* shown = FindDialog(handle);
+        return !shown || !shown->open;
+    });
+    std::lock_guard<std::mutex> guard(mutex_);
+    dialogClients_.erase(handle);
+    for (auto it = timers_.begin(); it != timers_.end();)
+        it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == handle ? timers_.erase(it) : std::next(it);
+    ShownDialog* shown = FindDialog(handle);
+    if (!shown || shown->open) {
+        if (shown)
+            shown->open = false;
+        return IDCANCEL;  // the window closed first
+    }
+    return shown->endCode;
+}
+
+void HeadlessWindow::EndDialog(WindowHandle dialog, int code) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ShownDialog* shown = FindDialog(dialog);
+        if (!shown || !shown->open)
+            return;
+        shown->open = false;
+        shown->endCode = code;
+    }
+    wake_.notify_all();
+}
+
+void HeadlessWindow::ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ShownDialog* shown = FindDialog(dialog);
+    if (!shown)
+        return;
+    for (DialogControl& control : shown->dialog.controls) {
+        if (control.id != change.control)
+            continue;
+        if (change.text)
+            control.text = *change.text;
+        if (change.pos)
+            control.pos = *change.pos;
+        if (change.enabled)
+            control.enabled = *change.enabled;
+    }
+}
+
+void HeadlessWindow::SetDialogTitle(WindowHandle dialog, const std::wstring& title) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (ShownDialog* shown = FindDialog(dialog))
+        shown->dialog.title = title;
+}
+
+void HeadlessWindow::SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) {
+    SetTimer(DialogTimerId(dialog, id), periodMs);
 }
 
 }  // namespace zov

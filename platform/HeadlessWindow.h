@@ -54,8 +54,20 @@ public:
     bool SendSetCursor();
     // Where a thumb drag has got to, as the bar reports it during SB_THUMBTRACK.
     void SetTrackPosition(int bar, std::int32_t position);
+    void SendRButtonUp(std::uint32_t keyFlags, POINT point);
+    // A toolbar button clicked, or its drop-down arrow, as the page reports them.
+    void SendCommand(std::uint32_t id);
+    void SendToolbarDropDown(std::int32_t button);
+    void SendDropFiles(const std::vector<std::wstring>& paths);
+    void SendProperties();
+    // A button of the open dialog `dialog` pressed, with its edit texts.
+    // Posted: it runs inside the dialog's modal loop. False when no such
+    // dialog is open.
+    bool PressDialogButton(WindowHandle dialog, std::int32_t control, DialogValues values = {});
     // Queues the answer for the next message box.
     void AnswerMessageBox(int answer);
+    // Queues the choice for the next popup menu (0 for none).
+    void AnswerMenu(std::uint32_t id);
     bool OnWindowThread() const;
 
     // What was asked of the window.
@@ -70,6 +82,26 @@ public:
     int ScrollInfoSetCount(int bar) const;
     int Cursor() const;
     std::vector<MessageBoxRequest> MessageBoxes() const;
+
+    struct ShownMenu {
+        std::vector<MenuItem> items;
+        POINT point{};
+    };
+    std::vector<ShownMenu> Menus() const;
+    // A toolbar as it stands now: the template it was made with, with every
+    // change applied.
+    std::optional<ToolbarTemplate> Toolbar(WindowHandle handle = kToolbarHandle) const;
+    int ToolbarsCreated() const;
+    std::vector<ToolbarButtonChange> ToolbarChanges() const;
+    struct ShownDialog {
+        WindowHandle handle = 0;
+        DialogTemplate dialog;  // with every change applied
+        bool open = true;
+        int endCode = 0;
+    };
+    std::vector<ShownDialog> Dialogs() const;
+    // The dialog open now, the innermost when several are.
+    std::optional<ShownDialog> OpenDialog() const;
 
     // HostWindow
     SIZE ClientSize() const override;
@@ -86,6 +118,17 @@ public:
     void SetCursor(int cursorId) override;
     void Post(std::function<void()> work) override;
     int MessageBox(const MessageBoxRequest& request) override;
+    WindowHandle CreateToolbar(const ToolbarTemplate& toolbar) override;
+    void ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) override;
+    void MoveChild(WindowHandle child, const RECT& rect) override;
+    RECT ChildRect(WindowHandle child) const override;
+    void DestroyChild(WindowHandle child) override;
+    std::uint32_t TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) override;
+    int RunModalDialog(const DialogTemplate& dialog, DialogClient& client) override;
+    void EndDialog(WindowHandle dialog, int code) override;
+    void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) override;
+    void SetDialogTitle(WindowHandle dialog, const std::wstring& title) override;
+    void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -104,6 +147,10 @@ private:
     // window is closing or `stop` (checked under the lock) holds.
     bool PumpOnce(const std::function<bool()>& stop);
     void DeliverPaint();
+    void DeliverTimer(unsigned id);
+    // Runs messages until `done` (checked under the lock) holds or the window closes.
+    void RunModal(const std::function<bool()>& done);
+    ShownDialog* FindDialog(WindowHandle dialog);
     WindowClient* Client() const { return client_; }
 
     const Options options_;
@@ -123,6 +170,14 @@ private:
     int paintCount_ = 0;
     std::deque<int> answers_;
     std::vector<MessageBoxRequest> boxes_;
+    std::deque<std::uint32_t> menuAnswers_;
+    std::vector<ShownMenu> menus_;
+    std::map<WindowHandle, ToolbarTemplate> toolbars_;
+    int toolbarsCreated_ = 0;
+    std::vector<ToolbarButtonChange> toolbarChanges_;
+    std::vector<ShownDialog> dialogs_;
+    std::map<WindowHandle, DialogClient*> dialogClients_;  // open dialogs; not owned
+    WindowHandle nextDialog_ = kFirstDialogHandle;
 
     WindowClient* client_ = nullptr;  // window thread only; not owned
     std::thread thread_;

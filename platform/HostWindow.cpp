@@ -4,6 +4,19 @@
 
 namespace zov {
 
+RECT ToolbarButtonRect(const ToolbarTemplate& toolbar, std::int32_t buttonId) {
+    const std::int32_t height = toolbar.rect.bottom - toolbar.rect.top;
+    std::int32_t left = 0;
+    for (const ToolbarButton& button : toolbar.buttons) {
+        const std::int32_t width =
+            button.Separator() ? kToolbarSeparatorWidth : toolbar.imageSide + kToolbarButtonPadding;
+        if (!button.Separator() && button.id == buttonId)
+            return RECT{left, 0, left + width, height};
+        left += width;
+    }
+    return RECT{};
+}
+
 void ClampScrollPosition(SCROLLINFO& info) {
     std::int64_t page = info.nPage > 0 ? static_cast<std::int64_t>(info.nPage) - 1 : 0;
     std::int64_t highest = std::max<std::int64_t>(info.nMin, info.nMax - page);

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,7 @@ using WindowHandle = std::uint32_t;
 struct ImageList {
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, the images side by side
+    std::vector<std::uint32_t> pixels;  // 0xAARRGGBB, the images side by side
 };
 
 // A 32-bit frame to show: words 0x00RRGGBB, row-major, top row first.
@@ -31,6 +33,84 @@ struct FrameView {
     const std::uint32_t* pixels = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
+};
+
+// A toolbar button, or a separator when `id` is 0.
+struct ToolbarButton {
+    std::int32_t id = 0;
+    std::int32_t image = -1;  // index into both image lists
+    std::wstring tip;
+    bool dropdown = false;
+    bool enabled = true;
+    bool checked = false;
+    bool Separator() const { return id == 0; }
+};
+
+struct ToolbarTemplate {
+    RECT rect{};
+    std::int32_t imageSide = 16;
+    ImageList images;
+    ImageList disabledImages;
+    std::vector<ToolbarButton> buttons;
+};
+
+// What changes of one button; unset fields stay as they are.
+struct ToolbarButtonChange {
+    std::int32_t id = 0;
+    std::optional<bool> enabled;
+    std::optional<bool> checked;
+    std::optional<std::wstring> tip;
+};
+
+// A popup menu item, or a separator when `id` is 0. A disabled item is greyed.
+struct MenuItem {
+    std::uint32_t id = 0;
+    std::wstring text;
+    bool checked = false;
+    bool enabled = true;
+};
+
+struct DialogControl {
+    enum class Kind { Static, Edit, Button, Progress };
+    std::int32_t id = 0;
+    Kind kind = Kind::Static;
+    std::wstring text;
+    bool focus = false;
+    bool isDefault = false;
+    bool enabled = true;
+    std::int32_t min = 0;
+    std::int32_t max = 100;
+    std::int32_t pos = 0;
+};
+
+struct DialogTemplate {
+    std::int32_t resource = 0;
+    std::wstring title;
+    // A property sheet's page captions; empty for a plain dialog.
+    std::vector<std::wstring> tabs;
+    std::vector<DialogControl> controls;
+};
+
+// What changes of one dialog control; unset fields stay as they are.
+struct DialogItemChange {
+    std::int32_t control = 0;
+    std::optional<std::wstring> text;
+    std::optional<std::int32_t> pos;
+    std::optional<bool> enabled;
+};
+
+// The texts of a dialog's edit boxes by control identifier.
+using DialogValues = std::map<std::int32_t, std::wstring>;
+
+// What a dialog's window delivers to the code behind it, on the window thread.
+class DialogClient {
+public:
+    virtual ~DialogClient() = default;
+    // The dialog is shown; `dialog` names it in the window's dialog calls.
+    virtual void OnInitDialog(WindowHandle dialog) { (void)dialog; }
+    // A button pressed (IDOK for Enter, IDCANCEL for Escape).
+    virtual void OnDialogCommand(std::int32_t control, const DialogValues& values) = 0;
+    virtual void OnDialogTimer(unsigned id) { (void)id; }
 };
 
 struct MessageBoxRequest {
@@ -61,6 +141,13 @@ public:
     virtual bool OnSetCursor() = 0;
     // WM_COMMAND: a menu item or toolbar button chosen.
     virtual void OnCommand(std::uint32_t id) { (void)id; }
+    // WM_NOTIFY: the drop-down arrow of a toolbar button.
+    virtual void OnToolbarDropDown(std::int32_t button) { (void)button; }
+    // WM_DROPFILES: files dropped on the window, as local paths. They are
+    // removed after this returns.
+    virtual void OnDropFiles(const std::vector<std::wstring>& paths) { (void)paths; }
+    // The Properties verb: the control's property sheet.
+    virtual void OnProperties() {}
 };
 
 class HostWindow {
@@ -96,7 +183,50 @@ public:
     // Modal: the window thread keeps handling messages until the box is
     // answered; returns IDOK, IDYES, IDNO or IDCANCEL.
     virtual int MessageBox(const MessageBoxRequest& request) = 0;
+
+    // Child windows; handles are the window's, 0 when one could not be made.
+    virtual WindowHandle CreateToolbar(const ToolbarTemplate& toolbar) = 0;
+    virtual void ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) = 0;
+    virtual void MoveChild(WindowHandle child, const RECT& rect) = 0;
+    // Empty when there is no such child.
+    virtual RECT ChildRect(WindowHandle child) const = 0;
+    virtual void DestroyChild(WindowHandle child) = 0;
+
+    // Modal: returns the chosen item's identifier, 0 for none. `point` is
+    // the menu's top-left corner in client coordinates.
+    virtual std::uint32_t TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) = 0;
+
+    // Modal: shows the dialog and handles messages until the client ends it
+    // with EndDialog; returns that code, IDCANCEL when the window closed.
+    virtual int RunModalDialog(const DialogTemplate& dialog, DialogClient& client) = 0;
+    virtual void EndDialog(WindowHandle dialog, int code) = 0;
+    virtual void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) = 0;
+    virtual void SetDialogTitle(WindowHandle dialog, const std::wstring& title) = 0;
+    // A repeating timer of the dialog, delivered to its client; it ends with the dialog.
+    virtual void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) = 0;
 };
+
+// The first handle a window gives its dialogs; 100 is the toolbar.
+inline constexpr WindowHandle kToolbarHandle = 100;
+inline constexpr WindowHandle kFirstDialogHandle = 2000;
+
+// A dialog's timers share the window's timer table: the dialog's handle in
+// the high bits, its own identifier (below 256) in the low byte.
+inline constexpr unsigned kDialogTimerShift = 8;
+inline constexpr unsigned DialogTimerId(WindowHandle dialog, unsigned id) {
+    return (dialog << kDialogTimerShift) | (id & 0xFFu);
+}
+inline constexpr bool IsDialogTimer(unsigned timerId) { return (timerId >> kDialogTimerShift) != 0; }
+inline constexpr WindowHandle DialogOfTimer(unsigned timerId) { return timerId >> kDialogTimerShift; }
+
+// The layout every toolbar keeps, so that the control can place a button's
+// menu: buttons side by side from the left edge, separators between them.
+inline constexpr std::int32_t kToolbarButtonPadding = 8;
+inline constexpr std::int32_t kToolbarSeparatorWidth = 8;
+// The height of a toolbar whose pictures are `imageSide` pixels high.
+inline constexpr std::int32_t ToolbarHeight(std::int32_t imageSide) { return imageSide + kToolbarButtonPadding + 2; }
+// A button's rectangle in the toolbar's coordinates; empty when it has none.
+RECT ToolbarButtonRect(const ToolbarTemplate& toolbar, std::int32_t buttonId);
 
 // Moves `info.nPos` into the range a scroll bar allows, as the window system
 // does when a position is set: from nMin to nMax - max(nPage - 1, 0).

@@ -116,6 +116,7 @@ inline constexpr int IDC_HAND = 32649;
 // Message box types and answers.
 inline constexpr std::uint32_t MB_OK = 0x0000;
 inline constexpr std::uint32_t MB_OKCANCEL = 0x0001;
+inline constexpr std::uint32_t MB_YESNOCANCEL = 0x0003;
 inline constexpr std::uint32_t MB_YESNO = 0x0004;
 inline constexpr std::uint32_t MB_ICONQUESTION = 0x0020;
 inline constexpr std::uint32_t MB_ICONEXCLAMATION = 0x0030;

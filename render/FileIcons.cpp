@@ -157,18 +157,12 @@ std::optional<fs::path> FindThemeIcon(const MimeData& mime, const std::vector<st
 }
 
 // Straight (not premultiplied) 8-bit R, G, B, A, top row first.
-struct RgbaImage {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
 // Finishes a read begun with one of libpng's simplified-API openers. The
 // decoder in platform/image lays alpha onto white; icons need it kept.
-std::optional<RgbaImage> FinishRead(png_image& image, bool begun) {
+std::optional<RgbaImage> FinishRead(png_image& image, bool begun, png_uint_32 maxSide = kMaxIconSide) {
     if (!begun)
         return std::nullopt;
-    if (image.width == 0 || image.height == 0 || image.width > kMaxIconSide || image.height > kMaxIconSide) {
+    if (image.width == 0 || image.height == 0 || image.width > maxSide || image.height > maxSide) {
         png_image_free(&image);
         return std::nullopt;
     }
@@ -191,11 +185,7 @@ std::optional<RgbaImage> ReadPngFile(const fs::path& file) {
 }
 
 std::optional<RgbaImage> ReadPngMemory(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty())
-        return std::nullopt;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    return FinishRead(image, png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) != 0);
+    return ReadRgbaPng(bytes, kMaxIconSide);
 }
 
 // The built-in icon for an extension (lower case) when the theme has none.
@@ -253,6 +243,14 @@ std::unique_ptr<PixelBuffer> Compose(const RgbaImage& icon, std::uint32_t backgr
 }
 
 }  // namespace
+
+std::optional<RgbaImage> ReadRgbaPng(std::span<const std::uint8_t> bytes, std::uint32_t maxSide) {
+    if (bytes.empty())
+        return std::nullopt;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    return FinishRead(image, png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) != 0, maxSide);
+}
 
 std::unique_ptr<PixelBuffer> IconPicture(std::wstring_view extension, std::uint32_t background) {
     std::string ext = ToUtf8(extension);

@@ -5,10 +5,25 @@
 
 #include "pixels/PixelBuffer.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 namespace zov {
+
+// A picture with its transparency: 4 bytes R, G, B, A a pixel, top row first.
+struct RgbaImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+// A PNG file's picture with its alpha kept; nothing when it is damaged or a
+// side is longer than `maxSide`.
+std::optional<RgbaImage> ReadRgbaPng(std::span<const std::uint8_t> bytes, std::uint32_t maxSide);
 
 // The icon for files with `extension` (".pdf"; empty for none) drawn at its
 // natural size w x h in the middle of a 2w x 2h picture filled with

@@ -20,6 +20,19 @@ struct RefusedDelete {
     DeleteResult result;
 };
 
+// What the toolbar shows of the viewer: read at every timer tick.
+struct ToolbarView {
+    bool zoomed = false;
+    // Another displayable book before and after the zoomed one.
+    bool hasPrevious = false;
+    bool hasNext = false;
+    // Of the zoomed book's layout, or of the desk's.
+    bool singlePage = false;
+    bool equalPageWidths = false;
+    bool rightStitch = false;
+    bool autoFlip = false;
+};
+
 class IViewer {
 public:
     virtual ~IViewer() = default;
@@ -78,6 +91,19 @@ public:
     virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }
     virtual void SetToolbarRoom(bool room) { (void)room; }
     virtual void SetWorkWindowMode() {}
+
+    // The control's own face, on the window thread.
+    virtual ToolbarView ToolbarState() const { return {}; }
+    virtual std::size_t ObjectCount() const { return 0; }
+    // The file type of the book last under the pointer, -1 without one.
+    virtual std::int32_t CurrentFileType() const { return -1; }
+    // The context menu's commands, on the book last under the pointer or
+    // the zoomed book.
+    virtual void AddNoteAt(POINT point) { (void)point; }
+    virtual void RemoveCurrentObject() {}
+    // Pages of the zoomed book, 0 when none is zoomed.
+    virtual std::int32_t ZoomedPageCount() const { return 0; }
+    virtual void JumpZoomedToPage(std::int32_t pageNumber) { (void)pageNumber; }
 };
 
 }  // namespace zov

@@ -186,6 +186,33 @@ bool ZAZViewer::NextObject(bool switchTo) {
     return StepObject(true, switchTo);
 }
 
+ZAZObject* ZAZViewer::NeighbourOfZoomed(bool forward) const {
+    const auto at = std::find(visibleObjects.begin(), visibleObjects.end(), zoomedObject);
+    if (!zoomedObject || at == visibleObjects.end())
+        return nullptr;
+    auto displayable = [](const ZAZObject* book) { return book->notDisplayable == 0; };
+    if (forward) {
+        auto it = std::find_if(std::next(at), visibleObjects.end(), displayable);
+        return it != visibleObjects.end() ? *it : nullptr;
+    }
+    auto it = std::find_if(std::make_reverse_iterator(at), visibleObjects.rend(), displayable);
+    return it != visibleObjects.rend() ? *it : nullptr;
+}
+
+ToolbarView ZAZViewer::ToolbarState() const {
+    LockGuard guard(DeskLock());
+    ToolbarView view;
+    view.zoomed = zoomedObject != nullptr;
+    view.hasPrevious = NeighbourOfZoomed(false) != nullptr;
+    view.hasNext = NeighbourOfZoomed(true) != nullptr;
+    const ZAZLayout& layout = zoomedObject && zoomedObject->layout ? *zoomedObject->layout : deskLayout;
+    view.singlePage = layout.singlePage != 0;
+    view.equalPageWidths = layout.openWidth == layout.pageWidth;
+    view.rightStitch = layout.rightStitch != 0;
+    view.autoFlip = autoFlip != 0;
+    return view;
+}
+
 bool ZAZViewer::StepObject(bool forward, bool switchTo) {
     std::wstring logged;
     bool found = false;
@@ -193,18 +220,7 @@ bool ZAZViewer::StepObject(bool forward, bool switchTo) {
         ViewLock lock;
         if (!zoomedObject)
             return false;
-        const auto at = std::find(visibleObjects.begin(), visibleObjects.end(), zoomedObject);
-        ZAZObject* candidate = nullptr;
-        if (at != visibleObjects.end()) {
-            auto displayable = [](const ZAZObject* book) { return book->notDisplayable == 0; };
-            if (forward) {
-                auto it = std::find_if(std::next(at), visibleObjects.end(), displayable);
-                candidate = it != visibleObjects.end() ? *it : nullptr;
-            } else {
-                auto it = std::find_if(std::make_reverse_iterator(at), visibleObjects.rend(), displayable);
-                candidate = it != visibleObjects.rend() ? *it : nullptr;
-            }
-        }
+        ZAZObject* candidate = NeighbourOfZoomed(forward);
         found = candidate != nullptr;
         if (candidate && switchTo) {
             SwitchZoom(*candidate);

@@ -238,3 +238,49 @@ void ZAZViewer::AddNoteAt(POINT point) {
 }
 
 }  // namespace zov
+
+namespace zov {
+
+std::size_t ZAZViewer::ObjectCount() const {
+    LockGuard guard(DeskLock());
+    return objects.size();
+}
+
+std::int32_t ZAZViewer::CurrentFileType() const {
+    LockGuard guard(DeskLock());
+    return currentObject ? currentObject->fileType : -1;
+}
+
+void ZAZViewer::RemoveCurrentObject() {
+    try {
+        {
+            // Looked up under the locks that removing takes: the loader may
+            // replace the desk at any moment before.
+            LockGuard command(CommandLock());
+            ViewLock lock;
+            if (!currentObject)
+                return;
+            ZAZObject* book = currentObject;
+            currentObject = nullptr;
+            UnlinkObject(book);
+        }
+        Relayout();
+    } catch (...) {
+    }
+}
+
+std::int32_t ZAZViewer::ZoomedPageCount() const {
+    LockGuard guard(DeskLock());
+    return zoomedObject ? zoomedObject->PageCount() : 0;
+}
+
+void ZAZViewer::JumpZoomedToPage(std::int32_t pageNumber) {
+    try {
+        ViewLock lock;
+        if (zoomedObject)
+            JumpToPage(*zoomedObject, pageNumber);
+    } catch (...) {
+    }
+}
+
+}  // namespace zov

@@ -117,6 +117,12 @@ public:
     void SetEventUrlTemplate(std::wstring urlTemplate) override;
     void SetToolbarRoom(bool room) override;
     void SetWorkWindowMode() override;
+    ToolbarView ToolbarState() const override;
+    std::size_t ObjectCount() const override;
+    std::int32_t CurrentFileType() const override;
+    void RemoveCurrentObject() override;
+    std::int32_t ZoomedPageCount() const override;
+    void JumpZoomedToPage(std::int32_t pageNumber) override;
 
     // Zoom (worker, or the update step for the first-object request).
     bool ZoomIn();
@@ -128,7 +134,7 @@ public:
     // Pointer input (worker). True when the point lies on a book or caption.
     bool HitTest(std::int32_t x, std::int32_t y);
     // The context menu's add-note command at a point of the zoomed book.
-    void AddNoteAt(POINT point);
+    void AddNoteAt(POINT point) override;
     // The caption strip below a book, in buffer coordinates.
     RECT CaptionStrip(ZAZObject& book) const;
 
@@ -277,6 +283,8 @@ private:
     void ShowModeFrame(bool animate);
     // The zoom to the nearest displayable book after or before the zoomed one.
     bool StepObject(bool forward, bool switchTo);
+    // The displayable book before or after the zoomed one; desk lock held.
+    ZAZObject* NeighbourOfZoomed(bool forward) const;
     // Writes the view-state file; nothing is stored yet.
     void SaveViewState() {}
     // Scrolls the desk to the vertical bar's position, kept in its range.

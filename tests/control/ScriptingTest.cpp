@@ -421,11 +421,21 @@ TEST_F(RegistrationTest, AnUnwritableRegistryFailsAtTheTypeLibrary) {
     EXPECT_EQ(CZOVuvazaRApp::Instance().UnregisterServer(), SELFREG_E_TYPELIB);
 }
 
-TEST_F(RegistrationTest, TheFactoryMakesOnlyTheControl) {
+TEST_F(RegistrationTest, EachFactoryMakesItsOwnClassOnly) {
     CZOVuvazaRApp& app = CZOVuvazaRApp::Instance();
     void* object = nullptr;
-    EXPECT_EQ(app.GetClassObject(CLSID_ZOVuvazaRPropPage, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(app.GetClassObject(IID_IDispatch, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
+    // The property page: an object of its own, not a control.
+    ASSERT_EQ(app.GetClassObject(CLSID_ZOVuvazaRPropPage, IID_IClassFactory, &object), S_OK);
+    auto* pages = static_cast<IClassFactory*>(object);
+    void* page = nullptr;
+    EXPECT_EQ(pages->CreateInstance(nullptr, IID_IDispatch, &page), E_NOINTERFACE);
+    ASSERT_EQ(pages->CreateInstance(nullptr, IID_IUnknown, &page), S_OK);
+    EXPECT_EQ(app.CanUnloadNow(), S_FALSE);
+    static_cast<IUnknown*>(page)->Release();
+    pages->Release();
+    EXPECT_EQ(app.CanUnloadNow(), S_OK);
     ASSERT_EQ(app.GetClassObject(CLSID_ZOVuvazaR, IID_IClassFactory, &object), S_OK);
     auto* factory = static_cast<IClassFactory*>(object);
     EXPECT_EQ(app.CanUnloadNow(), S_FALSE);

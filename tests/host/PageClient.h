@@ -133,6 +133,12 @@ public:
         return bytes;
     }
 
+    // The image lists received so far.
+    std::vector<std::string> ImageLists() {
+        std::lock_guard lock(mutex_);
+        return {imageLists_.begin(), imageLists_.end()};
+    }
+
     // Calls a method and waits for its answer.
     std::optional<Json> Call(std::int64_t element, const std::string& method, Json args) {
         const std::int64_t id = ++lastCall_;
@@ -188,7 +194,12 @@ private:
             std::string data = beast::buffers_to_string(buffer_.data());
             buffer_.consume(buffer_.size());
             if (ws_.got_binary()) {
-                binaries_.push_back(std::move(data));
+                // Frames are what most tests wait for; a toolbar's image
+                // lists are kept apart.
+                if (!data.empty() && data[0] == 2)
+                    imageLists_.push_back(std::move(data));
+                else
+                    binaries_.push_back(std::move(data));
             } else {
                 Json message = Json::parse(data, nullptr, false);
                 EXPECT_FALSE(message.is_discarded()) << data;
@@ -223,6 +234,7 @@ private:
     std::condition_variable arrived_;
     std::deque<Json> texts_;
     std::deque<std::string> binaries_;
+    std::deque<std::string> imageLists_;
     bool closed_ = false;
     int closeCode_ = 0;
     std::int64_t lastCall_ = 0;

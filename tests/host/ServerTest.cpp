@@ -15,7 +15,8 @@ TEST_F(HostServer, HelloThenCreatedWithTheDispatchTable) {
     ASSERT_TRUE(hello);
     EXPECT_EQ((*hello)["v"], 1);
     EXPECT_EQ((*hello)["limits"],
-              Json({{"message", 1048576}, {"elements", 16}, {"string", 262144}, {"calls", 64}, {"side", 8192}, {"area", 16777216}}));
+              Json({{"message", 1048576}, {"elements", 16}, {"string", 262144}, {"calls", 64}, {"side", 8192}, {"area", 16777216},
+                    {"dropFiles", 100}, {"dropFileBytes", 104857600}, {"dropBytes", 268435456}, {"dropIdleMs", 30000}}));
 
     std::optional<Json> created = page.Create(1, {{"clsid", kControlClsid}});
     ASSERT_TRUE(created);
