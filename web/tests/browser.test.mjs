@@ -339,7 +339,8 @@ describe('the element', () => {
     });
     await page.keyboard.down('Control');
     await page.keyboard.down('Shift');
-    await page.mouse.click(box.x + 20, box.y + 20);
+    // Below the control's toolbar, on the canvas.
+    await page.mouse.click(box.x + 20, box.y + 80);
     await page.keyboard.up('Shift');
     await page.keyboard.up('Control');
     assert.equal(await page.evaluate(() => window.answered), 0);
