@@ -25,7 +25,35 @@ try {
   await page.screenshot({ path: join(out, 'desk.png') });
   console.log('wrote', join(out, 'desk.png'));
 
+  // The toolbar with a tooltip, the speed menu and a dialog, in English.
+  const shot = async (p, name) => {
+    // Past the tooltip's delay.
+    await p.waitForTimeout(900);
+    await p.screenshot({ path: join(out, name) });
+    console.log('wrote', join(out, name));
+  };
+  const toolbarButton = (p, id) => p.locator(`#viewer .toolbar button[data-id="${id}"]`);
+  await toolbarButton(page, 5).hover();
+  await shot(page, 'toolbar-en.png');
+  await toolbarButton(page, 10).click();
+  await page.locator('#viewer [role="menu"]').waitFor({ timeout: 30_000 });
+  await shot(page, 'menu.png');
+  await page.keyboard.press('Escape');
+  // The About box is modal: its call returns once it is closed.
+  const about = page.evaluate(() => window.demo.viewer.AboutBox());
+  await page.locator('#viewer [role="dialog"]').waitFor({ timeout: 30_000 });
+  await shot(page, 'dialog.png');
+  await page.keyboard.press('Enter');
+  await about;
   await page.close();
+
+  const japanese = await stack.context.newPage();
+  await japanese.goto(stack.host.base + 'demo/?lang=ja');
+  await japanese.evaluate(() => window.demo.started);
+  await waitForRest(japanese, { quiet: 1000, timeout: 120_000 });
+  await toolbarButton(japanese, 9).hover();
+  await shot(japanese, 'toolbar-ja.png');
+  await japanese.close();
 
   // A fresh viewer that zooms the first book up as soon as it is loaded.
   const zoomed = await stack.context.newPage();

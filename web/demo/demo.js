@@ -29,7 +29,7 @@
     document.getElementById('captions').textContent = (corpus.captions || []).join(' · ');
 
     await viewer.ready;
-    var instanceId = await viewer.SetUp('en', 'C0C0C0', true, '', '', 'Folder', false);
+    var instanceId = await viewer.SetUp(params.get('lang') === 'ja' ? 'ja' : 'en', 'C0C0C0', true, '', '', 'Folder', false);
     await viewer.SetPreviewFolder(String(corpus.previewRoot || ''));
     if (params.get('files') !== '0') await showFiles();
     say('Instance ' + instanceId + ' · ' + corpus.files.length + ' documents');

@@ -99,8 +99,21 @@ export class PointerInput {
     canvas.addEventListener('wheel', (e) => this.wheel(e), { passive: false });
   }
 
+  // Whether the viewer does something with the wheel: it scales a zoomed
+  // book (the toolbar's thumbnail button is enabled only then) and scrolls a
+  // desk that has a vertical bar. Otherwise the page scrolls, as a window
+  // passes the wheel on to its parent.
+  wheelUsed() {
+    const el = this.element;
+    if (el._bars && el._bars.v && el._bars.v.shown) return true;
+    const toolbar = el._children && el._children.get(100);
+    if (!toolbar || !toolbar.byId) return true;
+    const thumbnails = toolbar.byId.get(11);
+    return !thumbnails || thumbnails.enabled !== false;
+  }
+
   wheel(e) {
-    e.preventDefault();
+    if (this.wheelUsed()) e.preventDefault();
     const notches = e.deltaMode === 1 ? e.deltaY / 3 : e.deltaMode === 2 ? e.deltaY : e.deltaY / 100;
     const now = performance.now();
     // A pause or a change of direction starts a new turn of the wheel.
