@@ -286,7 +286,7 @@ void CZOVuvazaRCtrl::ChooseAndCreateToolbar() {
         // Made again for other pictures, and for the other set of buttons:
         // a search text found after the toolbar was made must show the
         // search button.
-        const bool large = toolbarShape.buttons.size() != MakeToolbar(ToolbarKind::Standard16, 0, true, false).buttons.size();
+        const bool large = !toolbarShape.buttons.empty() && toolbarShape.buttons.front().id == kButtonSearch;
         if ((want32 && height < 32) || (!want32 && height > 32) || large != (kind == ToolbarKind::Large32))
             CloseToolbar();
     }

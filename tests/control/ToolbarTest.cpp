@@ -179,6 +179,20 @@ TEST_F(ControlFace, TheToolbarHas16PixelPicturesBelow768PixelsAndIsMadeAgainOnly
     EXPECT_TRUE(window_->Toolbar().has_value());
 }
 
+TEST_F(ControlFace, InEValueModeTheToolbarHasTheSearchButtonEvenWhenMadeWithoutIt) {
+    EXPECT_EQ(ToolbarNow().buttons.size(), 24u);
+    PreviewSettings settings = GetPreviewSettings();
+    settings.eValueNSMode = true;
+    SetPreviewSettings(settings);
+    // Same height, other buttons: made again all the same.
+    window_->SendSize(900, 480);
+    ASSERT_EQ(ToolbarNow().buttons.size(), 26u);
+    EXPECT_EQ(ToolbarNow().buttons.front().id, kButtonSearch);
+    EXPECT_EQ(ToolbarNow().imageSide, 32);
+    window_->SendSize(500, 480);
+    EXPECT_EQ(ToolbarNow().imageSide, 32);  // the large one always has 32-pixel pictures
+}
+
 TEST_F(ControlFace, ButtonStatesFollowTheZoomedBookAndAreSentOnlyWhenTheyChange) {
     std::vector<ZAZObject*> books = LoadBooks(3);
     ASSERT_EQ(books.size(), 3u);
