@@ -10,6 +10,7 @@
 #include "tests/support/TestHttpServer.h"
 #include "tests/viewer/ViewerFixture.h"
 
+#include <atomic>
 #include <climits>
 #include <filesystem>
 
@@ -472,9 +473,12 @@ TEST_F(DroppedFiles, MoreThanTheDeskTakesIsRefusedWithTheLimitMessage) {
 
 TEST_F(DroppedFiles, CancelStopsBeforeTheNextFile) {
     TestHttpServer server;
-    server.Route("/in/*", [](const TestRequest& request) {
-        if (request.method == "PUT")
+    std::atomic<int> putsArrived{0};
+    server.Route("/in/*", [&putsArrived](const TestRequest& request) {
+        if (request.method == "PUT") {
+            ++putsArrived;
             std::this_thread::sleep_for(800ms);
+        }
         return Reply(request.method == "PUT" ? 201 : 404);
     });
     // The folder cannot be listed; the boxes that say so, now and after the
@@ -485,6 +489,8 @@ TEST_F(DroppedFiles, CancelStopsBeforeTheNextFile) {
     Drop({StageFile("1.pdf", "one"), StageFile("2.pdf", "two"), StageFile("3.pdf", "three")});
     std::optional<HeadlessWindow::ShownDialog> progress = DialogOpens(CVProgressBar::kResource);
     ASSERT_TRUE(progress.has_value());
+    // Cancelled while the first file is on its way.
+    ASSERT_TRUE(Eventually([&] { return putsArrived.load() == 1; }));
     ASSERT_TRUE(window_->PressDialogButton(progress->handle, IDCANCEL));
     ASSERT_TRUE(Eventually([&] { return !window_->OpenDialog().has_value(); }));
     WaitForWindow();
