@@ -306,8 +306,10 @@ describe('the context menu', () => {
 
   // Over the book of `colour`, or the largest one without.
   const rightClick = async (colour) => {
+    // A list just given is drawn a few frames later.
     const at = colour ? await findColour(page, colour)
-      : await page.evaluate(([d, t]) => window.zovProbe.largestObject(d, t), [DESK, TOL]);
+      : await (await page.waitForFunction(([d, t]) => window.zovProbe.largestObject(d, t), [DESK, TOL],
+        { timeout: 30_000, polling: 100 })).jsonValue();
     assert.ok(at, 'a book to click');
     // The control learns which book is under the pointer from the moves.
     await page.mouse.move(at.x - 3, at.y - 3);
