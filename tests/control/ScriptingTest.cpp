@@ -11,6 +11,8 @@
 #include "tests/support/TestHttpServer.h"
 #include "tests/viewer/ViewerFixture.h"
 
+#include <atomic>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -310,6 +312,15 @@ TEST_F(BareControlTest, EveryMethodBeforeSetUpGivesItsNeutralValue) {
         {"ShowWorkWindow", Variant(std::int32_t{-1})}, {"AddFilesToWorkWindow", Variant(std::int32_t{1})},
         {"GetWorkWindowCount", Variant(std::int32_t{0})}, {"ExistSameFileInWorkWindow", Variant(false)},
     };
+    // AboutBox shows its box even before SetUp; the reader closes it.
+    std::atomic<bool> finished{false};
+    std::thread reader([&] {
+        while (!finished) {
+            if (std::optional<HeadlessWindow::ShownDialog> open = window_->OpenDialog())
+                window_->PressDialogButton(open->handle, IDOK);
+            std::this_thread::sleep_for(5ms);
+        }
+    });
     for (const DispatchMember& member : object_->Members()) {
         // These two set the control up (or, for ClearMemory, end it).
         if (member.name == "SetUp" || member.name == "eValueInit" || member.name == "ClearMemory")
@@ -322,6 +333,11 @@ TEST_F(BareControlTest, EveryMethodBeforeSetUpGivesItsNeutralValue) {
             EXPECT_EQ(result, it->second) << member.name;
         }
     }
+    finished = true;
+    reader.join();
+    const std::vector<HeadlessWindow::ShownDialog> shown = window_->Dialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown.front().dialog.resource, 162);
     auto* control = static_cast<CZOVuvazaRCtrl*>(ole_->Client());
     EXPECT_EQ(control->Viewer(), nullptr);
     EXPECT_FALSE(control->SetupDone());
