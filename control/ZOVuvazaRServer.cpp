@@ -85,7 +85,7 @@ std::atomic<int> factoryReferences{0};
 
 }  // namespace
 
-HRESULT CZOVuvazaRCtrlFactory::QueryInterface(const IID& iid, void** object) {
+HRESULT ServerClassFactory::QueryInterface(const IID& iid, void** object) {
     if (!object)
         return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -97,38 +97,24 @@ HRESULT CZOVuvazaRCtrlFactory::QueryInterface(const IID& iid, void** object) {
     return E_NOINTERFACE;
 }
 
-std::uint32_t CZOVuvazaRCtrlFactory::AddRef() {
+std::uint32_t ServerClassFactory::AddRef() {
     return static_cast<std::uint32_t>(++factoryReferences);
 }
 
-std::uint32_t CZOVuvazaRCtrlFactory::Release() {
+std::uint32_t ServerClassFactory::Release() {
     return static_cast<std::uint32_t>(--factoryReferences);
 }
 
-HRESULT CZOVuvazaRCtrlFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    try {
-        auto* created = new ZOVuvazaRObject();
-        HRESULT result = created->QueryInterface(iid, object);
-        created->Release();  // the caller's reference, if any, keeps it
-        return result;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
-HRESULT CZOVuvazaRCtrlFactory::LockServer(bool lock) {
+HRESULT ServerClassFactory::LockServer(bool lock) {
     if (lock)
         ++CZOVuvazaRApp::Instance().locks;
     else
         --CZOVuvazaRApp::Instance().locks;
     return S_OK;
+}
+
+HRESULT CZOVuvazaRCtrlFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
+    return Make<ZOVuvazaRObject>(outer, iid, object);
 }
 
 HRESULT ZOVuvazaRPropPageObject::QueryInterface(const IID& iid, void** object) {
@@ -154,50 +140,8 @@ std::uint32_t ZOVuvazaRPropPageObject::Release() {
     return left;
 }
 
-HRESULT CZOVuvazaRPropPageFactory::QueryInterface(const IID& iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-std::uint32_t CZOVuvazaRPropPageFactory::AddRef() {
-    return static_cast<std::uint32_t>(++factoryReferences);
-}
-
-std::uint32_t CZOVuvazaRPropPageFactory::Release() {
-    return static_cast<std::uint32_t>(--factoryReferences);
-}
-
 HRESULT CZOVuvazaRPropPageFactory::CreateInstance(IUnknown* outer, const IID& iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    try {
-        auto* created = new ZOVuvazaRPropPageObject();
-        HRESULT result = created->QueryInterface(iid, object);
-        created->Release();
-        return result;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
-HRESULT CZOVuvazaRPropPageFactory::LockServer(bool lock) {
-    if (lock)
-        ++CZOVuvazaRApp::Instance().locks;
-    else
-        --CZOVuvazaRApp::Instance().locks;
-    return S_OK;
+    return Make<ZOVuvazaRPropPageObject>(outer, iid, object);
 }
 
 CZOVuvazaRApp& CZOVuvazaRApp::Instance() {

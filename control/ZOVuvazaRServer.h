@@ -6,6 +6,7 @@
 #include "platform/com/Com.h"
 
 #include <atomic>
+#include <new>
 #include <string>
 
 namespace zov {
@@ -21,15 +22,40 @@ inline constexpr std::string_view kPropPageName = "ZOVuvazaR Property Page";
 // inside, recompose on resize.
 inline constexpr std::uint32_t kOleMiscStatus = 0x20191;
 
-class CZOVuvazaRCtrlFactory final : public IClassFactory {
+// What the server's factories share: they live as long as the module, and
+// their references and locks only keep the module loaded.
+class ServerClassFactory : public IClassFactory {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override;
-    // The factory lives as long as the module: references only keep the
-    // module loaded.
     std::uint32_t AddRef() override;
     std::uint32_t Release() override;
-    HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
     HRESULT LockServer(bool lock) override;
+
+protected:
+    // A new `Object`, handed out as `iid`; no aggregation.
+    template <typename Object>
+    static HRESULT Make(IUnknown* outer, const IID& iid, void** object) {
+        if (!object)
+            return E_POINTER;
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        try {
+            auto* created = new Object();
+            HRESULT result = created->QueryInterface(iid, object);
+            created->Release();  // the caller's reference, if any, keeps it
+            return result;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_FAIL;
+        }
+    }
+};
+
+class CZOVuvazaRCtrlFactory final : public ServerClassFactory {
+public:
+    HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
 };
 
 // The property page as an object of the server: what its factory makes.
@@ -45,13 +71,9 @@ private:
     CZOVuvazaRPropPage page_;
 };
 
-class CZOVuvazaRPropPageFactory final : public IClassFactory {
+class CZOVuvazaRPropPageFactory final : public ServerClassFactory {
 public:
-    HRESULT QueryInterface(const IID& iid, void** object) override;
-    std::uint32_t AddRef() override;
-    std::uint32_t Release() override;
     HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) override;
-    HRESULT LockServer(bool lock) override;
 };
 
 // The module object: one per loaded server.
