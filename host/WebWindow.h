@@ -119,6 +119,10 @@ public:
     void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) override;
     void SetDialogTitle(WindowHandle dialog, const std::wstring& title) override;
     void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) override;
+    // Modeless dialogs are still to come.
+    WindowHandle CreateModelessDialog(const DialogTemplate&, DialogClient&) override { return 0; }
+    void ShowDialog(WindowHandle, bool) override {}
+    void DestroyDialog(WindowHandle) override {}
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -71,13 +71,19 @@ struct MenuItem {
 };
 
 struct DialogControl {
-    enum class Kind { Static, Edit, Button, Progress };
+    // Swatch: a patch of `colour` standing just left of the control after
+    // it, as high as that control and 1.6 times as wide. Colour: a button
+    // that lets the reader choose a colour (the window's own chooser),
+    // starting from `colour`; a chosen colour reaches OnDialogColour.
+    enum class Kind { Static, Edit, Button, Progress, Swatch, Colour };
     std::int32_t id = 0;
     Kind kind = Kind::Static;
     std::wstring text;
     bool focus = false;
     bool isDefault = false;
     bool enabled = true;
+    bool multiline = false;  // an edit box of several lines
+    COLORREF colour = 0;     // 0x00BBGGRR
     std::int32_t min = 0;
     std::int32_t max = 100;
     std::int32_t pos = 0;
@@ -111,6 +117,14 @@ public:
     // A button pressed (IDOK for Enter, IDCANCEL for Escape).
     virtual void OnDialogCommand(std::int32_t control, const DialogValues& values) = 0;
     virtual void OnDialogTimer(unsigned id) { (void)id; }
+    // The reader chose `colour` with a Colour control.
+    virtual void OnDialogColour(std::int32_t control, COLORREF colour) { (void)control, (void)colour; }
+    // The dialog became the active window by the keyboard or by being
+    // shown, not by a click into it.
+    virtual void OnDialogActivate() {}
+    // The dialog's window is gone (a modeless one ended with
+    // DestroyDialog, or the control's window went).
+    virtual void OnDialogDestroyed() {}
 };
 
 struct MessageBoxRequest {
@@ -204,6 +218,14 @@ public:
     virtual void SetDialogTitle(WindowHandle dialog, const std::wstring& title) = 0;
     // A repeating timer of the dialog, delivered to its client; it ends with the dialog.
     virtual void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) = 0;
+    // A modeless dialog: shown at once and returning; the window behind it
+    // stays usable. It lives until DestroyDialog or the window's end.
+    virtual WindowHandle CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) = 0;
+    virtual void ShowDialog(WindowHandle dialog, bool visible) = 0;
+    virtual void DestroyDialog(WindowHandle dialog) = 0;
+    // Whether the control's window is shown on its page (the page may hide
+    // it, or the page itself may be hidden).
+    virtual bool IsVisible() const { return true; }
 };
 
 // The first handle a window gives its dialogs; 100 is the toolbar.

@@ -6,6 +6,7 @@
 #include "pixels/PageWarp.h"
 #include "render/ZAZImage.h"
 #include "render/ZAZLayout.h"
+#include "render/ZAZSticky.h"
 
 #include <cstdint>
 #include <memory>
@@ -98,6 +99,16 @@ public:
     // Pages whose small pictures hold their own pixels, in loading order.
     std::vector<ZAZImage*> loadedSmall;
     std::int32_t loadedPageCount = 0;
+    // Keyword search: the keywords the page results belong to, and per page
+    // (index k - 1 for page k) 0 unknown, 1 all keywords found, 255 not.
+    std::unique_ptr<std::vector<std::wstring>> searchKeywords;
+    std::unique_ptr<std::vector<std::uint8_t>> pageHits;
+    // Sticky notes, and the modification time (nanoseconds since the epoch)
+    // of the ".sticky" file they were last read from; 0 when none was read.
+    std::int64_t stickyFileTime = 0;
+    std::unique_ptr<NoteList> notes;
+    // Set by the viewer while a drawing is the note hit test; not owned.
+    NoteHitTest* noteHit = nullptr;
 
     std::int32_t PageCount() const;
     // The page at `index` (below 0 counts as 0), made when first asked for;

@@ -8,6 +8,7 @@
 #include "platform/WinTypes.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,7 @@ public:
     // The standard cursor wanted over the zoomed book, 0 for the default.
     virtual int PointerCursor() const = 0;
     virtual bool SearchRunning() const = 0;
+    // Asks a running search to stop; the caller waits for SearchRunning.
     virtual void CancelSearch() = 0;
 
     // The page's scripting calls, on the window thread with the command lock
@@ -104,6 +106,29 @@ public:
     // Pages of the zoomed book, 0 when none is zoomed.
     virtual std::int32_t ZoomedPageCount() const { return 0; }
     virtual void JumpZoomedToPage(std::int32_t pageNumber) { (void)pageNumber; }
+
+    // Keyword search. Search marks the keywords and opens every closed book
+    // at its first hit; SearchStep walks to the next (+1) or previous (-1)
+    // hit on a thread of its own.
+    virtual void Search(std::wstring_view text) { (void)text; }
+    virtual void SearchStep(std::wstring_view text, int direction) { (void)text, (void)direction; }
+    // 0..100 while a step runs; the search dialog resets it.
+    virtual std::int32_t SearchProgress() const { return 0; }
+    virtual void SetSearchProgress(std::int32_t percent) { (void)percent; }
+    // The keywords of the last search joined by blanks; nothing before one.
+    virtual std::optional<std::wstring> KeywordsText() const { return std::nullopt; }
+    // True while the reader has not yet agreed to search a list in which
+    // some document has no search data, and such a document is on the desk.
+    virtual bool SearchNeedsConsent() const { return false; }
+    virtual void SearchConsentGiven() {}
+    // Whether the zoomed book has search data; false without one.
+    virtual bool ZoomedHasSearchData() const { return false; }
+
+    // The note dialog's answer for the note `NoteDialogRequest` named: the
+    // new text and colour, saved and drawn; nothing when the note is gone.
+    virtual void ApplyNoteEdit(std::uint64_t noteTicket, std::wstring text, COLORREF colour) {
+        (void)noteTicket, (void)text, (void)colour;
+    }
 };
 
 }  // namespace zov

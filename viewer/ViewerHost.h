@@ -16,6 +16,11 @@ public:
     virtual bool PostEnableScrollBar(int bar, std::uint32_t arrows) = 0;
     // The toolbar and other window state follow the viewer's new state.
     virtual void RefreshWindowState() = 0;
+    // A click on a note of the zoomed book: the control shows the note
+    // dialog on its window thread and answers with IViewer::ApplyNoteEdit.
+    virtual void EditNote(std::uint64_t noteTicket, std::wstring text, COLORREF colour) {
+        (void)noteTicket, (void)text, (void)colour;
+    }
 };
 
 }  // namespace zov

@@ -99,6 +99,29 @@ public:
     bool SearchRunning() const override { return searchRunning; }
     void CancelSearch() override { searchCancel = true; }
 
+    // Keyword search (Search.cpp).
+    void Search(std::wstring_view text) override;
+    void SearchStep(std::wstring_view text, int direction) override;
+    std::int32_t SearchProgress() const override { return searchProgress; }
+    void SetSearchProgress(std::int32_t percent) override { searchProgress = percent; }
+    std::optional<std::wstring> KeywordsText() const override;
+    bool SearchNeedsConsent() const override;
+    void SearchConsentGiven() override { searchDataUnchecked = false; }
+    bool ZoomedHasSearchData() const override;
+    // Replaces the keyword list by the words of `text` (ideographic spaces
+    // read as blanks) and writes the view state.
+    void SetKeywords(std::wstring_view text);
+    // Stops a running step and waits for its thread.
+    void StopSearch();
+
+    // The view-state file (ViewState.cpp): read once at creation, written
+    // after every change of scale, modes, binding or keywords.
+    void LoadViewState();
+    void SaveViewState();
+
+    // Sticky notes (Notes.cpp).
+    void ApplyNoteEdit(std::uint64_t noteTicket, std::wstring text, COLORREF colour) override;
+
     // File lists (scripting methods, command lock held).
     void LoadFileList(DisplayFileList list) override;
     void ReloadCurrentList(bool keepPositions) override;
@@ -223,6 +246,7 @@ public:
     bool layoutDirty = false;
     std::int32_t pendingRepaint = kRepaintNone;
     ZAZObject* pendingRepaintObject = nullptr;
+    // Guarded by the desk lock; null until the first search.
     std::unique_ptr<std::vector<std::wstring>> keywords;
     ZAZSticky* draggedSticky = nullptr;
     std::int64_t addFilesStamp = 0;
@@ -241,6 +265,11 @@ public:
     Flag searchRunning{false};
     Flag searchCancel{false};
     Flag searchDataUnchecked{true};
+    std::atomic<std::int32_t> searchProgress{0};
+    // Of the search steps, on the thread that starts them.
+    std::wstring lastSearchText;
+    bool searchNewText = false;
+    std::int32_t searchDirection = 1;
     Flag loaderIdle{true};
     DisplayFileList pendingFiles;            // owned until the loader takes it
     // Set last: the loader's signal that a list waits.
@@ -285,8 +314,6 @@ private:
     bool StepObject(bool forward, bool switchTo);
     // The displayable book before or after the zoomed one; desk lock held.
     ZAZObject* NeighbourOfZoomed(bool forward) const;
-    // Writes the view-state file; nothing is stored yet.
-    void SaveViewState() {}
     // Scrolls the desk to the vertical bar's position, kept in its range.
     void ScrollDesk(const SCROLLINFO& info);
     void CaptionClick(ZAZObject& book, std::int32_t x, std::int32_t y);
@@ -298,6 +325,10 @@ private:
     std::thread updateThread_;
     std::thread loaderThread_;
     std::thread detailThread_;
+    std::thread searchThread_;
+    void SearchThread();
+    // One book's step onto its next hit; true when it moved.
+    bool SearchBook(ZAZObject& book);
     std::mutex detailMutex_;
     ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
     bool layoutPending_ = false;
