@@ -23,6 +23,8 @@ namespace zov {
 namespace {
 
 constexpr std::size_t kListLineChars = 1023;
+// A notes folder names at most this many files worth fetching; the rest are left.
+constexpr std::size_t kMaxFetchedNoteFiles = 1000;
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -196,8 +198,13 @@ void CZOVuvazaRCtrl::FlipAuto() {
 }
 
 void CZOVuvazaRCtrl::Search(const std::wstring& keyword) {
-    // The desk's keyword search comes with the search driving.
-    (void)keyword;
+    try {
+        if (!viewer)
+            return;
+        LockGuard guard(CommandLock());
+        viewer->Search(keyword);
+    } catch (...) {
+    }
 }
 
 void CZOVuvazaRCtrl::Refresh() {
@@ -507,12 +514,19 @@ void CZOVuvazaRCtrl::ZoomUpFirstObject() {
 }
 
 void CZOVuvazaRCtrl::TextSearchNext(const std::wstring& keyword) {
-    // Text search over the pages comes with the search driving.
-    (void)keyword;
+    try {
+        if (viewer && SearchConsent())
+            viewer->SearchStep(keyword, +1);
+    } catch (...) {
+    }
 }
 
 void CZOVuvazaRCtrl::TextSearchPrev(const std::wstring& keyword) {
-    (void)keyword;
+    try {
+        if (viewer && SearchConsent())
+            viewer->SearchStep(keyword, -1);
+    } catch (...) {
+    }
 }
 
 void CZOVuvazaRCtrl::TextSearchCancel() {
@@ -523,8 +537,6 @@ void CZOVuvazaRCtrl::TextSearchCancel() {
 }
 
 void CZOVuvazaRCtrl::SetFileList(const std::wstring& listUrl, const std::wstring& stickyFolderUrl) {
-    // Downloading sticky notes from `stickyFolderUrl` comes with the notes.
-    (void)stickyFolderUrl;
     try {
         const std::wstring listFile = UserDataFolder() + L"FileList.txt";
         if (!Download(listUrl, listFile))
@@ -545,9 +557,39 @@ void CZOVuvazaRCtrl::SetFileList(const std::wstring& listUrl, const std::wstring
             if (IsPlainFileName(name))
                 RemoveFile(UserDataFolder() + L".sticky\\" + name + L".sticky");
         }
-        LockGuard guard(CommandLock());
-        LoadList(std::move(files));
+        {
+            LockGuard guard(CommandLock());
+            LoadList(std::move(files));
+        }
+        if (!stickyFolderUrl.empty())
+            FetchNotes(stickyFolderUrl);
     } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::FetchNotes(const std::wstring& folderUrl) {
+    if (!IsHttp(folderUrl))
+        return;
+    FolderContents contents = ListHttpFolder(L"", L"", folderUrl);
+    if (!contents.names)
+        return;
+    std::wstring folder = folderUrl;
+    while (!folder.empty() && folder.back() == L'/')
+        folder.pop_back();
+    std::size_t fetched = 0;
+    for (const std::wstring& name : *contents.names) {
+        if (fetched == kMaxFetchedNoteFiles)
+            break;
+        // The server names the files: each must stay one file in the notes
+        // folder, under the name without its last extension.
+        if (!IsPlainFileName(name))
+            continue;
+        const std::size_t dot = name.rfind(L'.');
+        const std::wstring stem = dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
+        if (!IsPlainFileName(stem))
+            continue;
+        ++fetched;
+        Download(folder + L"/" + name, UserDataFolder() + L".sticky\\" + stem);
     }
 }
 

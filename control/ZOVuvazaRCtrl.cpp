@@ -29,7 +29,6 @@ constexpr auto kWorkerPoll = 20ms;
 constexpr auto kCommandLockPoll = 5ms;
 // How often a stopping thread checks that the other side has finished.
 constexpr auto kStopPoll = 50ms;
-constexpr auto kSearchStopPoll = 200ms;
 // A line of the scroll bars, in pixels.
 constexpr std::int32_t kScrollLine = 20;
 
@@ -106,9 +105,9 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
 void CZOVuvazaRCtrl::ClearMemory() {
     try {
         CloseToolbar();
-        searchDialog = nullptr;
         StopWorker();
         CancelSearch();
+        searchDialog.reset();
         viewer.reset();
     } catch (...) {
     }
@@ -122,10 +121,8 @@ void CZOVuvazaRCtrl::StopWorker() {
 }
 
 void CZOVuvazaRCtrl::CancelSearch() {
-    if (!viewer || !viewer->SearchRunning())
-        return;
-    viewer->CancelSearch();
-    PollUntil([this] { return !viewer->SearchRunning(); }, kSearchStopPoll);
+    if (viewer)
+        CancelSearchAndWait(*viewer);
 }
 
 void CZOVuvazaRCtrl::SetSpeed(int newSpeed) {
@@ -270,8 +267,56 @@ void CZOVuvazaRCtrl::OnTimer(unsigned id) {
             paintingArmed = true;
         }
         SyncToolbar();
+        ApplyViewerCursor();
     } catch (...) {
     }
+}
+
+void CZOVuvazaRCtrl::ApplyViewerCursor() {
+    if (!viewer || !window)
+        return;
+    const int cursor = viewer->PointerCursor();
+    if (cursor == appliedCursor)
+        return;
+    appliedCursor = cursor;
+    window->SetCursor(cursor ? cursor : IDC_ARROW);
+}
+
+void CZOVuvazaRCtrl::ShowSearchDialog() {
+    if (!viewer || !window)
+        return;
+    if (!searchDialog)
+        searchDialog = std::make_unique<CVSearchDialog>(*window, *viewer, japanese, [this] { return SearchConsent(); });
+    searchDialog->Show();
+}
+
+bool CZOVuvazaRCtrl::SearchConsent() {
+    if (!viewer || !viewer->SearchNeedsConsent())
+        return true;
+    const int answer =
+        japanese ? AskBox(L"検索データの無いファイルがありますが、検索処理を実行しますか？", L"検索", MB_YESNO | MB_ICONQUESTION)
+                 : AskBox(L"There are no data for search. Do you want to continue search?", L"Search",
+                          MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES)
+        return false;
+    viewer->SearchConsentGiven();
+    return true;
+}
+
+void CZOVuvazaRCtrl::EditNote(std::uint64_t noteTicket, std::wstring text, COLORREF colour) {
+    if (!window)
+        return;
+    // The worker hands the click over; the dialog belongs to the window thread.
+    window->Post([this, noteTicket, text = std::move(text), colour] {
+        try {
+            if (!window || !viewer)
+                return;
+            CVStickyDialog dialog(true, text, colour);
+            if (dialog.DoModal(*window) == IDOK && viewer)
+                viewer->ApplyNoteEdit(noteTicket, dialog.Text(), dialog.Colour());
+        } catch (...) {
+        }
+    });
 }
 
 void CZOVuvazaRCtrl::ChooseAndCreateToolbar() {
@@ -546,11 +591,8 @@ bool CZOVuvazaRCtrl::OnSetCursor() {
     try {
         if (!viewer || !window)
             return false;
-        int cursor = viewer->PointerCursor();
-        if (cursor == 0)
-            return false;
-        window->SetCursor(cursor);
-        return true;
+        ApplyViewerCursor();
+        return viewer->PointerCursor() != 0;
     } catch (...) {
         return false;
     }
@@ -576,9 +618,7 @@ void CZOVuvazaRCtrl::OnCommand(std::uint32_t id) {
         case kButtonStitchRight: PostCommand(kCommandStitchRight); break;
         case kButtonPreviousFile: PostCommand(kCommandPreviousObject); break;
         case kButtonNextFile: PostCommand(kCommandNextObject); break;
-        case kButtonSearch:
-            // The search dialog comes with the search driving.
-            break;
+        case kButtonSearch: ShowSearchDialog(); break;
         default:
             // The speed menu's items, also when a container delivers them
             // as commands.

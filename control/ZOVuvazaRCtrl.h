@@ -122,6 +122,7 @@ public:
     bool PostScrollInfo(int bar, const SCROLLINFO& info) override;
     bool PostEnableScrollBar(int bar, std::uint32_t arrows) override;
     void RefreshWindowState() override;
+    void EditNote(std::uint64_t noteTicket, std::wstring text, COLORREF colour) override;
 
     // Controls alive in this process (the server may unload at zero).
     static int LiveCount();
@@ -158,6 +159,13 @@ private:
     void ShowSpeedMenu();
     void ShowContextMenu(POINT point);
     void JumpToPage();
+    void ShowSearchDialog();
+    // The notes of a file list, from a web folder into the notes folder.
+    void FetchNotes(const std::wstring& folderUrl);
+    // Asks, once per list, whether to search documents without search data.
+    bool SearchConsent();
+    // The viewer's cursor reaches the window also when the pointer rests.
+    void ApplyViewerCursor();
     void WorkerLoop();
     void RunCommand(IViewer& target, const CommandNode& command);
     void StopWorker();
@@ -192,7 +200,11 @@ private:
     std::wstring rememberedFolder;
     std::wstring rememberedFolderForRelist;
     bool setupDone = false;
-    CVSearchDialog* searchDialog = nullptr;  // a modeless window, not owned
+    // The modeless search dialog, made by its first opening; it lives with
+    // the viewer it searches.
+    std::unique_ptr<CVSearchDialog> searchDialog;
+    // The cursor last given to the window for the viewer.
+    int appliedCursor = 0;
     // Worker handshake: the window thread writes stopRequested, the worker
     // writes stopped.
     Flag stopRequested{false};

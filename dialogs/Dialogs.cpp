@@ -1,5 +1,7 @@
 #include "dialogs/Dialogs.h"
 
+#include "platform/TextFile.h"
+
 #include <algorithm>
 #include <climits>
 #include <cwctype>
@@ -30,6 +32,24 @@ DialogControl Button(std::int32_t id, std::wstring text, bool isDefault = false)
     control.isDefault = isDefault;
     return control;
 }
+
+DialogControl Progress(std::int32_t id) {
+    DialogControl control;
+    control.id = id;
+    control.kind = DialogControl::Kind::Progress;
+    return control;
+}
+
+// The search dialog's buttons in both languages.
+struct SearchLabels {
+    const wchar_t* title;
+    const wchar_t* previous;
+    const wchar_t* next;
+    const wchar_t* cancel;
+    const wchar_t* close;
+};
+constexpr SearchLabels kSearchJapanese{L"検索ダイアログ", L"前を検索", L"次を検索", L"キャンセル", L"閉じる"};
+constexpr SearchLabels kSearchEnglish{L"Search Dialog", L"Previous", L"Next", L"Cancel", L"Close"};
 
 }  // namespace
 
@@ -190,6 +210,235 @@ void CZOVuvazaRPropPage::OnDialogCommand(std::int32_t control, const DialogValue
         // The page's own button has nothing to do.
         if (control == IDOK || control == IDCANCEL)
             window->EndDialog(handle, control);
+    } catch (...) {
+    }
+}
+
+CVSearchDialog::CVSearchDialog(HostWindow& host, IViewer& searched, bool inJapanese, std::function<bool()> ask)
+    : window(host), viewer(searched), japanese(inJapanese), consent(std::move(ask)) {}
+
+CVSearchDialog::~CVSearchDialog() {
+    try {
+        if (handle)
+            window.DestroyDialog(handle);
+    } catch (...) {
+    }
+}
+
+void CVSearchDialog::Show() {
+    if (handle) {
+        window.ShowDialog(handle, true);
+        visible = true;
+        // Shown again: as a new opening, with the keywords of the last search.
+        OnInitDialog(handle);
+        return;
+    }
+    const SearchLabels& labels = japanese ? kSearchJapanese : kSearchEnglish;
+    DialogTemplate dialog;
+    dialog.resource = kResource;
+    dialog.title = labels.title;
+    DialogControl edit;
+    edit.id = kEdit;
+    edit.kind = DialogControl::Kind::Edit;
+    edit.focus = true;
+    dialog.controls.push_back(edit);
+    dialog.controls.push_back(Progress(kProgress));
+    dialog.controls.push_back(Button(kPrevious, labels.previous));
+    dialog.controls.push_back(Button(kNext, labels.next));
+    dialog.controls.push_back(Button(kCancel, labels.cancel));
+    dialog.controls.push_back(Button(kClose, labels.close, true));
+    if (window.CreateModelessDialog(dialog, *this))
+        visible = true;
+}
+
+void CVSearchDialog::OnInitDialog(WindowHandle dialog) {
+    try {
+        handle = dialog;
+        if (std::optional<std::wstring> keywords = viewer.KeywordsText())
+            window.ChangeDialogItem(handle, DialogItemChange{kEdit, *keywords, std::nullopt, std::nullopt});
+        finishing = false;
+        SetProgress(0);
+        SetRunning(false);
+        window.SetDialogTimer(handle, kTimer, kTickMs);
+    } catch (...) {
+    }
+}
+
+void CVSearchDialog::SetRunning(bool running) {
+    window.ChangeDialogItem(handle, DialogItemChange{kCancel, std::nullopt, std::nullopt, running});
+    for (std::int32_t button : {kPrevious, kNext, kClose})
+        window.ChangeDialogItem(handle, DialogItemChange{button, std::nullopt, std::nullopt, !running});
+}
+
+void CVSearchDialog::SetProgress(std::int32_t percent) {
+    window.ChangeDialogItem(handle, DialogItemChange{kProgress, std::nullopt, percent, std::nullopt});
+}
+
+void CVSearchDialog::Hide() {
+    if (handle)
+        window.ShowDialog(handle, false);
+    visible = false;
+}
+
+void CVSearchDialog::Step(const DialogValues& values, int direction) {
+    auto found = values.find(kEdit);
+    if (found == values.end() || found->second.empty())
+        return;
+    const std::wstring text = found->second;
+    if (!viewer.ToolbarState().zoomed) {
+        if (consent && !consent())
+            return;
+    } else if (!viewer.ZoomedHasSearchData()) {
+        MessageBoxRequest box{japanese ? L"検索データが有りません" : L"Can't find keyword.",
+                              japanese ? L"検索" : L"Search", MB_OK | MB_ICONINFORMATION, {}};
+        window.MessageBox(box);
+        return;
+    }
+    finishing = false;
+    SetRunning(true);
+    viewer.SearchStep(text, direction);
+}
+
+void CVSearchDialog::OnDialogCommand(std::int32_t control, const DialogValues& values) {
+    try {
+        switch (control) {
+        case kPrevious: Step(values, -1); break;
+        case kNext: Step(values, +1); break;
+        case kCancel:
+            SetRunning(false);
+            CancelSearchAndWait(viewer);
+            viewer.SetSearchProgress(0);
+            SetProgress(0);
+            finishing = false;
+            break;
+        case kClose: Hide(); break;
+        default: break;
+        }
+    } catch (...) {
+    }
+}
+
+void CVSearchDialog::OnDialogTimer(unsigned id) {
+    try {
+        if (id != kTimer)
+            return;
+        if (visible && !window.IsVisible()) {
+            Hide();
+            CancelSearchAndWait(viewer);
+            viewer.SetSearchProgress(0);
+            SetProgress(0);
+            SetRunning(false);
+            finishing = false;
+            return;
+        }
+        if (finishing) {
+            // The full bar stood for one tick; the dialog is ready again.
+            finishing = false;
+            viewer.SetSearchProgress(0);
+            SetProgress(0);
+            SetRunning(false);
+            return;
+        }
+        const std::int32_t progress = viewer.SearchProgress();
+        if (progress >= 1 && progress <= 100)
+            SetProgress(progress);
+        if (progress == 100)
+            finishing = true;
+    } catch (...) {
+    }
+}
+
+void CVSearchDialog::OnDialogActivate() {
+    try {
+        viewer.SetSearchProgress(0);
+        SetProgress(0);
+    } catch (...) {
+    }
+}
+
+void CVSearchDialog::OnDialogDestroyed() {
+    handle = 0;
+    visible = false;
+}
+
+std::wstring NoteTextFromEdit(std::wstring_view edited) {
+    std::wstring text;
+    std::size_t start = 0;
+    while (start <= edited.size()) {
+        std::size_t end = edited.find(L'\n', start);
+        const bool last = end == std::wstring_view::npos;
+        if (last)
+            end = edited.size();
+        std::wstring_view line = edited.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r')
+            line.remove_suffix(1);
+        text.append(line);
+        text.append(L"\r\n");
+        if (last)
+            break;
+        start = end + 1;
+    }
+    return TrimTrailingSpace(text);
+}
+
+CVStickyDialog::CVStickyDialog(bool withNote, std::wstring noteText, COLORREF noteColour)
+    : hasNote(withNote), text(std::move(noteText)), colour(withNote ? noteColour : kNoNoteColour) {}
+
+int CVStickyDialog::DoModal(HostWindow& host) {
+    window = &host;
+    DialogTemplate dialog;
+    dialog.resource = kResource;
+    dialog.title = L"付箋情報";
+    dialog.controls.push_back(Static(L"コメント："));
+    DialogControl edit;
+    edit.id = kEdit;
+    edit.kind = DialogControl::Kind::Edit;
+    edit.multiline = true;
+    edit.focus = true;
+    // The box shows lines as the page's text areas keep them.
+    std::wstring shown = hasNote ? text : L"NULL";
+    for (std::size_t at = 0; (at = shown.find(L"\r\n", at)) != std::wstring::npos;)
+        shown.erase(at, 1), ++at;
+    edit.text = shown;
+    dialog.controls.push_back(edit);
+    DialogControl swatch;
+    swatch.id = kSwatch;
+    swatch.kind = DialogControl::Kind::Swatch;
+    swatch.colour = colour;
+    dialog.controls.push_back(swatch);
+    DialogControl chooser;
+    chooser.id = kColourButton;
+    chooser.kind = DialogControl::Kind::Colour;
+    chooser.text = L"色の設定...";
+    chooser.colour = colour;
+    dialog.controls.push_back(chooser);
+    dialog.controls.push_back(Button(IDOK, L"OK", true));
+    dialog.controls.push_back(Button(IDCANCEL, L"キャンセル"));
+    return host.RunModalDialog(dialog, *this);
+}
+
+void CVStickyDialog::OnDialogColour(std::int32_t control, COLORREF chosen) {
+    try {
+        if (control != kColourButton)
+            return;
+        colour = chosen & 0xFFFFFFu;
+        DialogItemChange change;
+        change.control = kSwatch;
+        change.colour = colour;
+        window->ChangeDialogItem(handle, change);
+    } catch (...) {
+    }
+}
+
+void CVStickyDialog::OnDialogCommand(std::int32_t control, const DialogValues& values) {
+    try {
+        if (control == IDOK) {
+            auto found = values.find(kEdit);
+            text = NoteTextFromEdit(found == values.end() ? std::wstring_view{} : std::wstring_view{found->second});
+            window->EndDialog(handle, IDOK);
+        } else if (control == IDCANCEL) {
+            window->EndDialog(handle, IDCANCEL);
+        }
     } catch (...) {
     }
 }

@@ -6,8 +6,11 @@
 #include "platform/Handshake.h"
 #include "platform/HostWindow.h"
 
+#include "viewer/IViewer.h"
+
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -106,5 +109,87 @@ private:
     WindowHandle handle = 0;
     HostWindow* window = nullptr;  // not owned
 };
+
+// Dialog 282, modeless: the reader types keywords and steps from hit to hit.
+// One per control; hidden when closed, so that it keeps its text.
+class CVSearchDialog final : public DialogClient {
+public:
+    static constexpr std::int32_t kResource = 282;
+    static constexpr std::int32_t kEdit = 253;
+    static constexpr std::int32_t kProgress = 251;
+    static constexpr std::int32_t kPrevious = 257;
+    static constexpr std::int32_t kNext = 256;
+    static constexpr std::int32_t kCancel = IDCANCEL;
+    static constexpr std::int32_t kClose = IDOK;
+    static constexpr unsigned kTimer = 1;
+    static constexpr unsigned kTickMs = 1000;
+
+    // `consent` asks the reader whether to search documents without search
+    // data, when it needs asking; false ends the step.
+    CVSearchDialog(HostWindow& window, IViewer& viewer, bool japanese, std::function<bool()> consent);
+    ~CVSearchDialog() override;
+    CVSearchDialog(const CVSearchDialog&) = delete;
+    CVSearchDialog& operator=(const CVSearchDialog&) = delete;
+
+    // Creates the window, or shows it again and brings the keywords back.
+    void Show();
+    bool Visible() const { return visible; }
+    WindowHandle Handle() const { return handle; }
+
+    void OnInitDialog(WindowHandle dialog) override;
+    void OnDialogCommand(std::int32_t control, const DialogValues& values) override;
+    void OnDialogTimer(unsigned id) override;
+    void OnDialogActivate() override;
+    void OnDialogDestroyed() override;
+
+private:
+    void Step(const DialogValues& values, int direction);
+    // Cancel enabled while a step runs, the others while none does.
+    void SetRunning(bool running);
+    void SetProgress(std::int32_t percent);
+    void Hide();
+
+    HostWindow& window;
+    IViewer& viewer;
+    const bool japanese;
+    std::function<bool()> consent;
+    WindowHandle handle = 0;
+    bool visible = false;
+    // A step reached 100: the buttons come back at the next tick.
+    bool finishing = false;
+};
+
+// Dialog 280, modal: a note's text and colour.
+class CVStickyDialog final : public DialogClient {
+public:
+    static constexpr std::int32_t kResource = 280;
+    static constexpr std::int32_t kEdit = 253;
+    static constexpr std::int32_t kColourButton = 4;
+    static constexpr std::int32_t kSwatch = 5;
+    static constexpr COLORREF kNoNoteColour = 0xFFFFFF;
+
+    // `hasNote` false shows "NULL" and white, as for a note that is gone.
+    CVStickyDialog(bool hasNote, std::wstring text, COLORREF colour);
+
+    // IDOK or IDCANCEL; after IDOK, Text() and Colour() hold the answer.
+    int DoModal(HostWindow& window);
+    const std::wstring& Text() const { return text; }
+    COLORREF Colour() const { return colour; }
+
+    void OnInitDialog(WindowHandle dialog) override { handle = dialog; }
+    void OnDialogCommand(std::int32_t control, const DialogValues& values) override;
+    void OnDialogColour(std::int32_t control, COLORREF chosen) override;
+
+private:
+    bool hasNote;
+    std::wstring text;
+    COLORREF colour;
+    WindowHandle handle = 0;
+    HostWindow* window = nullptr;  // not owned
+};
+
+// The note text the dialog's edit box gives back: every line ended by
+// "\r\n", then trailing blanks and line ends of the whole text removed.
+std::wstring NoteTextFromEdit(std::wstring_view edited);
 
 }  // namespace zov

@@ -103,6 +103,7 @@ struct DialogItemChange {
     std::optional<std::wstring> text;
     std::optional<std::int32_t> pos;
     std::optional<bool> enabled;
+    std::optional<COLORREF> colour;
 };
 
 // The texts of a dialog's edit boxes by control identifier.

@@ -5,8 +5,10 @@
 
 #include "documents/DisplayFile.h"
 #include "documents/Download.h"
+#include "platform/Handshake.h"
 #include "platform/WinTypes.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -130,5 +132,16 @@ public:
         (void)noteTicket, (void)text, (void)colour;
     }
 };
+
+// How often a caller waiting for a cancelled search looks again.
+inline constexpr std::chrono::milliseconds kSearchStopPoll{200};
+
+// Asks a running search to stop and waits until it has; at once when none runs.
+inline void CancelSearchAndWait(IViewer& viewer) {
+    if (!viewer.SearchRunning())
+        return;
+    viewer.CancelSearch();
+    PollUntil([&viewer] { return !viewer.SearchRunning(); }, kSearchStopPoll);
+}
 
 }  // namespace zov

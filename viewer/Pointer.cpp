@@ -1,6 +1,7 @@
 // Pointer input: which book the pointer is over, clicks on captions and
 // their selection boxes, zooming by clicking, turning pages by clicking on
-// the zoomed book, panning it by dragging, and the wheel.
+// the zoomed book, panning it by dragging, the wheel, and the notes' cursor
+// and drags (the notes themselves are in Notes.cpp).
 #include "viewer/ZAZViewer.h"
 
 #include "documents/EventFile.h"
@@ -96,6 +97,11 @@ void ZAZViewer::PointerDown(std::int32_t x, std::int32_t y) {
         {
             ViewLock lock;
             draggedSticky = nullptr;
+            pressedNote = NoteHitTest{};
+            if (zoomedObject) {
+                pressedNote = NoteHit(POINT{x, y});
+                draggedSticky = pressedNote.note;
+            }
         }
         const bool hit = HitTest(x, y);
         WritePointer([hit](PointerState& p) { p.pressHit = hit; });
@@ -109,8 +115,10 @@ void ZAZViewer::PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t 
         {
             ViewLock lock;
             if (!(buttons & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
-                pointerCursor = 0;  // the zones of sticky notes come with the notes
-            if (zoomedObject && (buttons & MK_LBUTTON)) {
+                pointerCursor = zoomedObject ? CursorForZone(NoteHit(POINT{x, y}).zone) : 0;
+            if (draggedSticky && zoomedObject) {
+                DragNote(x - last.x, y - last.y, POINT{x, y});
+            } else if (zoomedObject && (buttons & MK_LBUTTON)) {
                 ZAZObject& book = *zoomedObject;
                 SetPan(book, x + book.panX - last.x, y + book.panY - last.y);
             } else {
@@ -156,9 +164,13 @@ void ZAZViewer::PointerUp(std::int32_t x, std::int32_t y, std::uint32_t keys) {
             bool deskClick = !zoomedObject;
             if (drag) {
                 UpdateScrollBars();
+                if (zoomedObject && draggedSticky)
+                    SaveNotes(*zoomedObject);
             } else if (zoomedObject) {
                 ZAZObject& zoomed = *zoomedObject;
-                if (!pointer.pressHit) {
+                if (draggedSticky) {
+                    ClickNote(zoomed, *draggedSticky);
+                } else if (!pointer.pressHit) {
                     currentObject = &zoomed;
                     ZoomOut();
                 } else if (currentObject == &zoomed) {
@@ -222,18 +234,6 @@ void ZAZViewer::Wheel(std::int16_t delta, std::int32_t, std::int32_t) {
         scrolling = false;
     } catch (...) {
         scrolling = false;
-    }
-}
-
-void ZAZViewer::AddNoteAt(POINT point) {
-    try {
-        ViewLock lock;
-        if (!zoomedObject)
-            return;
-        // Sticky notes are pinned here once they exist; until then the page
-        // under the point is all there is to find.
-        (void)zoomedObject->PointOnPage(point);
-    } catch (...) {
     }
 }
 

@@ -295,6 +295,7 @@ bool ZAZViewer::UpdateStep() {
     }
 
     changed = AdvanceFlips() || changed;
+    changed = RefreshNotes() || changed;
 
     if (layoutPending_) {
         layoutPending_ = false;

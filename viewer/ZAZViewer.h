@@ -19,6 +19,7 @@
 #include "viewer/ViewerHost.h"
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <list>
@@ -121,6 +122,12 @@ public:
 
     // Sticky notes (Notes.cpp).
     void ApplyNoteEdit(std::uint64_t noteTicket, std::wstring text, COLORREF colour) override;
+    // The note of the zoomed book under `point`, with its zone and the
+    // scale of its page; no note without a zoomed book. Desk lock held.
+    NoteHitTest NoteHit(POINT point);
+    // Update step 4: every book's notes follow their file; true when any
+    // changed. At most every kNoteRefreshInterval. Desk lock held.
+    bool RefreshNotes();
 
     // File lists (scripting methods, command lock held).
     void LoadFileList(DisplayFileList list) override;
@@ -249,6 +256,8 @@ public:
     // Guarded by the desk lock; null until the first search.
     std::unique_ptr<std::vector<std::wstring>> keywords;
     ZAZSticky* draggedSticky = nullptr;
+    // What the press on draggedSticky found: its zone and page scale.
+    NoteHitTest pressedNote;
     std::int64_t addFilesStamp = 0;
     bool flipRunning = false;
     std::atomic<std::uint8_t> autoFlip{0};
@@ -326,6 +335,20 @@ private:
     std::thread loaderThread_;
     std::thread detailThread_;
     std::thread searchThread_;
+    // The note whose dialog is open, named by a ticket so that an answer
+    // for a note that went meanwhile changes nothing. Desk lock.
+    struct NoteEdit {
+        std::uint64_t ticket = 0;
+        ZAZObject* book = nullptr;
+        ZAZSticky* note = nullptr;
+    };
+    NoteEdit noteEdit_;
+    std::uint64_t lastNoteTicket_ = 0;
+    std::chrono::steady_clock::time_point lastNoteRefresh_{};
+    // Moves the dragged note by the pointer's step (dx, dy) at `point`.
+    void DragNote(std::int32_t dx, std::int32_t dy, POINT point);
+    // The note click: the page it is on, or its dialog.
+    void ClickNote(ZAZObject& book, ZAZSticky& note);
     void SearchThread();
     // One book's step onto its next hit; true when it moved.
     bool SearchBook(ZAZObject& book);
