@@ -32,10 +32,6 @@ constexpr COLORREF kNoteText = RGB(0, 0, 0);
 constexpr std::int32_t kNoteInset = 5;
 constexpr std::uint32_t kPinColour = 0x000000;
 
-std::int64_t FarClamp(std::int64_t value) {
-    return std::clamp(value, -kFarOff, kFarOff);
-}
-
 std::int32_t ValueClamp(std::int64_t value) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, -kNoteCoordinateLimit, kNoteCoordinateLimit));
 }
@@ -44,7 +40,7 @@ bool IsPlainFileName(std::wstring_view name) {
     if (name.empty() || name == L"." || name == L"..")
         return false;
     for (wchar_t c : name) {
-        if (c < 0x20 || c == 0x7F || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos)
             return false;
     }
     return true;
@@ -78,8 +74,15 @@ std::string FromTextMode(std::string_view raw) {
     return out;
 }
 
-bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+// Whether bytes[at] starts a double-byte character: a lead byte followed by
+// a trail byte. A damaged pair counts as two characters, so that no line
+// feed is ever taken for a trail byte.
+bool StartsPair(std::string_view bytes, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) || at + 1 >= bytes.size())
+        return false;
+    const auto trail = static_cast<unsigned char>(bytes[at + 1]);
+    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
 }
 
 // The file in lines of at most kLineBytes bytes, each up to and including
@@ -91,14 +94,11 @@ std::vector<std::wstring> SplitLines(std::string_view bytes) {
     while (pos < bytes.size()) {
         std::size_t end = pos;
         while (end < bytes.size()) {
-            const std::size_t step = IsLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
-            if (end + step - pos > kLineBytes) {
-                if (end == pos)  // a lone lead byte at a full line: keep going
-                    ++end;
+            const std::size_t step = StartsPair(bytes, end) ? 2 : 1;
+            if (end + step - pos > kLineBytes)
                 break;
-            }
             const bool lineFeed = bytes[end] == '\n';
-            end = std::min(end + step, bytes.size());
+            end += step;
             if (lineFeed)
                 break;
         }
@@ -161,8 +161,7 @@ std::unique_ptr<ZAZSticky> ParseValues(std::wstring_view line) {
     }
     auto note = std::make_unique<ZAZSticky>();
     auto int32 = [](std::int64_t value) {
-        return static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
     };
     note->page = int32(v[0]);
     note->colour = static_cast<COLORREF>(static_cast<std::uint64_t>(v[1]) & 0xFFFFFF);
@@ -241,12 +240,8 @@ NoteBox LevelBox(const ZAZSticky& note, std::int32_t x, const NotePage& page) {
     box.bottom = box.top + height;
     box.pinX = page.rect.left + pw * note.pinX / 1000;
     box.pinY = page.rect.top + ph * note.pinY / 1000;
-    box.left = FarClamp(box.left);
-    box.right = FarClamp(box.right);
-    box.top = FarClamp(box.top);
-    box.bottom = FarClamp(box.bottom);
-    box.pinX = FarClamp(box.pinX);
-    box.pinY = FarClamp(box.pinY);
+    for (std::int64_t* value : {&box.left, &box.top, &box.right, &box.bottom, &box.pinX, &box.pinY})
+        *value = std::clamp(*value, -kFarOff, kFarOff);
     return box;
 }
 
@@ -504,7 +499,8 @@ bool SaveNotes(ZAZObject& document) {
         if (path.empty())
             return false;
         const NoteList& notes = Notes(document);
-        const bool any = std::any_of(notes.begin(), notes.end(), [](const auto& note) { return note && !note->deleted; });
+        const bool any =
+            std::any_of(notes.begin(), notes.end(), [](const auto& note) { return note && !note->deleted; });
         if (!any) {
             RemoveFile(path);
             return !PathExists(path);
@@ -601,7 +597,8 @@ void DrawStackedNotes(PixelBuffer* target, const NoteList& notes, NotePage stack
         if (note && !note->deleted && note->page >= fromPage && note->page <= toPage)
             tabs.push_back(note.get());
     }
-    std::stable_sort(tabs.begin(), tabs.end(), [](const ZAZSticky* a, const ZAZSticky* b) { return a->page < b->page; });
+    std::stable_sort(tabs.begin(), tabs.end(),
+                     [](const ZAZSticky* a, const ZAZSticky* b) { return a->page < b->page; });
     for (ZAZSticky* note : tabs) {
         stack.pageNumber = note->page;
         DrawNote(target, *note, stack, hit);

@@ -1,7 +1,6 @@
 #include "documents/PreviewSettings.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "platform/image/ImageDecoder.h"
 #include "pixels/Draw.h"
 #include "render/PageCache.h"
 #include "render/ZAZObject.h"
@@ -10,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <sys/stat.h>
 
 namespace zov {
@@ -30,20 +27,21 @@ const std::string kTwoNotes =
 
 std::unique_ptr<ZAZSticky> MakeNote(std::int32_t page, std::int32_t x, std::int32_t y, std::int32_t width,
                                     std::int32_t height, std::wstring text = L"") {
-    auto note = std::make_unique<ZAZSticky>();
-    note->page = page;
-    note->x = x;
-    note->y = y;
-    note->width = width;
-    note->height = height;
-    note->text = std::move(text);
-    return note;
+    return std::make_unique<ZAZSticky>(ZAZSticky{page, x, y, 0x00FFFF, std::move(text), false, width, height});
 }
 
-std::unique_ptr<PixelBuffer> Canvas(std::int32_t w, std::int32_t h) {
+std::unique_ptr<PixelBuffer> Canvas(std::int32_t w, std::int32_t h, std::uint32_t colour = kBackground) {
     auto canvas = PixelBuffer::Create(w, h);
-    std::fill_n(canvas->Pixels(), canvas->PixelCount(), kBackground);
+    std::fill_n(canvas->Pixels(), canvas->PixelCount(), colour);
     return canvas;
+}
+
+using Pixels = std::vector<std::uint32_t>;
+Pixels At(const PixelBuffer& buffer, std::initializer_list<POINT> points) {
+    Pixels found;
+    for (POINT p : points)
+        found.push_back(buffer.At(p.x, p.y));
+    return found;
 }
 
 // An open right-hand page 100 x 140 pixels: one thousandth of its width is a
@@ -55,51 +53,30 @@ NotePage OpenPage(std::int32_t number) {
     return page;
 }
 
-TEST(StickyFile, WritesTheDocumentedBytes) {
-    NoteList notes;
-    notes.push_back(MakeNote(3, 120, 450, 220, 80, L"abc"));
-    notes.back()->pinX = 80;
-    notes.back()->pinY = 570;
-    notes.push_back(MakeNote(9, 0, 0, 220, 80, L"gone"));
-    notes.back()->deleted = true;  // neither written nor counted
-    notes.push_back(MakeNote(4, 10, 20, 300, 90, L"line one\r\nline two\r\n"));
-    notes.back()->colour = RGB(0x00, 0xFF, 0x80);
-    notes.back()->pinX = 5;
-    notes.back()->pinY = 6;
+TEST(StickyFile, HandWrittenBytesReadAndWriteBackTheSame) {
+    NoteList notes = ParseStickyFile(kTwoNotes);
+    ASSERT_EQ(notes.size(), 2u);
+    const ZAZSticky& a = *notes[0];
+    EXPECT_EQ(std::vector<std::int32_t>({a.page, a.x, a.y, a.width, a.height, a.style, a.pinX, a.pinY}),
+              std::vector<std::int32_t>({3, 120, 450, 220, 80, 11, 80, 570}));
+    EXPECT_EQ(a.colour, 0x00FFFFu);
+    EXPECT_EQ(a.text, L"abc");
+    EXPECT_EQ(notes[1]->colour, RGB(0x00, 0xFF, 0x80));
+    EXPECT_EQ(notes[1]->text, L"line one\r\nline two");
+    // A text ending in a line break gets no second one; a deleted note is
+    // neither written nor counted; an empty text writes nothing.
+    notes[1]->text += L"\r\n";
+    notes.insert(notes.begin() + 1, MakeNote(9, 0, 0, 220, 80, L"gone"));
+    notes[1]->deleted = true;
     EXPECT_EQ(FormatStickyFile(notes), kTwoNotes);
-
-    // An empty text writes nothing; nothing at all leaves the end marker.
     NoteList empty;
     empty.push_back(MakeNote(1, 1, 2, 220, 80));
     EXPECT_EQ(FormatStickyFile(empty), "%STICKY 1\r\r\n1 00FFFF 1 2 220 80 11 0 0\r\r\n%EOF");
-    EXPECT_EQ(FormatStickyFile(NoteList{}), "%EOF");
-}
-
-TEST(StickyFile, ReadsHandWrittenBytesBackToTheSameBytes) {
-    NoteList notes = ParseStickyFile(kTwoNotes);
-    ASSERT_EQ(notes.size(), 2u);
-    const ZAZSticky& first = *notes[0];
-    EXPECT_EQ(first.page, 3);
-    EXPECT_EQ(first.colour, 0x00FFFFu);
-    EXPECT_EQ(first.x, 120);
-    EXPECT_EQ(first.y, 450);
-    EXPECT_EQ(first.width, 220);
-    EXPECT_EQ(first.height, 80);
-    EXPECT_EQ(first.style, 11);
-    EXPECT_EQ(first.pinX, 80);
-    EXPECT_EQ(first.pinY, 570);
-    EXPECT_EQ(first.text, L"abc");
-    EXPECT_EQ(notes[1]->colour, RGB(0x00, 0xFF, 0x80));
-    EXPECT_EQ(notes[1]->text, L"line one\r\nline two");
-    // The trailing line break of the second text is not kept, so it comes
-    // back with the one the writer adds.
-    EXPECT_EQ(FormatStickyFile(notes), kTwoNotes);
 
     // Japanese text goes through code page 932 both ways.
-    NoteList japanese;
-    japanese.push_back(MakeNote(1, 0, 0, 220, 80, L"付箋のテスト"));
-    const std::string bytes = FormatStickyFile(japanese);
-    EXPECT_NE(bytes.find(ToCp932(L"付箋のテスト") + "\r\r\n"), std::string::npos);
+    notes[0]->text = L"付箋のテスト";
+    const std::string bytes = FormatStickyFile(notes);
+    EXPECT_NE(bytes.find("\r\r\n" + ToCp932(L"付箋のテスト") + "\r\r\n"), std::string::npos);
     EXPECT_EQ(ParseStickyFile(bytes).at(0)->text, L"付箋のテスト");
 }
 
@@ -113,40 +90,35 @@ TEST(StickyFile, TheLineRuleAtItsEdges) {
         "%STICKY 3\r\r\n7 00FF00 three\r\r\n1 2 3 4 5 6 7 8 9\r\r\n"
         "\r\r\n\r\n%STICKY 4\r\r\n8 FF0000 5 6 220 80 11 0 0\r\r\ncut off";
     NoteList notes = ParseStickyFile(bytes);
-    ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[0]->page, 2);
-    EXPECT_EQ(notes[0]->text, L"");
-    EXPECT_EQ(notes[1]->page, 5);
-    EXPECT_EQ(notes[1]->text, L"kept");
     // "lost" followed a '%' line, so it was read as a values line and gave
-    // nothing; the text under "three" was skipped with it.
-    EXPECT_EQ(notes[2]->page, 8);
-    EXPECT_EQ(notes[2]->text, L"");  // its last line is never read
+    // nothing; the text under "three" was skipped with it. The last line of
+    // a file is never read.
+    ASSERT_EQ(notes.size(), 3u);
+    std::vector<std::pair<std::int32_t, std::wstring>> read;
+    for (const auto& note : notes)
+        read.emplace_back(note->page, note->text);
+    EXPECT_EQ(read, (std::vector<std::pair<std::int32_t, std::wstring>>{{2, L""}, {5, L"kept"}, {8, L""}}));
 
     // A line longer than 1023 bytes comes back in pieces, each ending the
     // text line it started, and never through a double-byte character.
     std::wstring longLine = std::wstring(1022, L'a') + L"漢字";
-    NoteList one;
-    one.push_back(MakeNote(1, 0, 0, 220, 80, longLine));
-    NoteList read = ParseStickyFile(FormatStickyFile(one));
-    ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0]->text, std::wstring(1022, L'a') + L"\r\n漢字");
+    // A damaged double-byte character does not swallow the line feed.
+    EXPECT_EQ(ParseStickyFile("1 00FFFF 1 2 3 4 5 6 7\nab\x81\n%EOF").at(0)->text, L"ab\uFFFD");
+    notes.resize(1);
+    notes[0]->text = longLine;
+    EXPECT_EQ(ParseStickyFile(FormatStickyFile(notes)).at(0)->text, std::wstring(1022, L'a') + L"\r\n漢字");
 }
 
 TEST(StickyFile, HostileNumbersAndCountsAreBounded) {
     NoteList notes = ParseStickyFile(
         "%STICKY 1\r\r\n99999999999 1FFFFFFFF -99999999999 2147483648 999999 -5 11 0 0\r\r\nx\r\r\n%EOF");
     ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0]->page, INT32_MAX);
-    EXPECT_EQ(notes[0]->colour, 0xFFFFFFu);
-    EXPECT_EQ(notes[0]->x, -kNoteCoordinateLimit);
-    EXPECT_EQ(notes[0]->y, kNoteCoordinateLimit);
-    EXPECT_EQ(notes[0]->width, kNoteCoordinateLimit);
-    EXPECT_EQ(notes[0]->height, -5);
+    const ZAZSticky& n = *notes[0];
+    EXPECT_EQ(std::vector<std::int64_t>({n.page, n.colour, n.x, n.y, n.width, n.height}),
+              std::vector<std::int64_t>({INT32_MAX, 0xFFFFFF, -kNoteCoordinateLimit, kNoteCoordinateLimit,
+                                         kNoteCoordinateLimit, -5}));
     // Drawing the clamped note neither overflows nor leaves the buffer.
-    auto canvas = Canvas(50, 50);
-    NotePage page = OpenPage(INT32_MAX);
-    DrawPageNotes(canvas.get(), notes, page, nullptr);
+    DrawPageNotes(Canvas(50, 50).get(), notes, OpenPage(INT32_MAX), nullptr);
 
     std::string many;
     for (std::size_t i = 0; i < kMaxNotesPerDocument + 50; ++i)
@@ -154,16 +126,27 @@ TEST(StickyFile, HostileNumbersAndCountsAreBounded) {
     EXPECT_EQ(ParseStickyFile(many + "%EOF").size(), kMaxNotesPerDocument);
 }
 
+// Real files in a temporary data folder, and books of six white pages
+// 177 x 250 pixels open at pages 2 and 3, the spine at x 240.
 class StickyNotes : public test::TempDataHome {
 protected:
     void SetUp() override {
         TempDataHome::SetUp();
         PreviewSettings settings;
         settings.previewRoot = WideRoot() + L"\\previews";
-        settings.folderMode = L"Folder";
         SetPreviewSettings(settings);
+        ResetSlots();
+        layout_.pageWidth = 180;
+        layout_.pageHeight = 250;
+        layout_.openWidth = 180;
+        layout_.leafLift = 0;
+        layout_.openFactor = 1.0;
+        layout_.rightStitch = 0;
+        layout_.singlePage = 0;
     }
     void TearDown() override {
+        StopDownloadThread();
+        ResetSlots();
         SetPreviewSettings(PreviewSettings{});
         TempDataHome::TearDown();
     }
@@ -176,15 +159,33 @@ protected:
         WriteBytes("ZOVuvazaR/.sticky/" + name + ".sticky", bytes);
     }
 
+    std::unique_ptr<ZAZObject> Book() {
+        auto book = Document(L"book.pdf");
+        book->pages.emplace();
+        for (int n = 1; n <= 6; ++n)
+            book->pages->push_back(std::make_unique<ZAZImage>(book->path, book->caption, n, Canvas(50, 70, 0xFFFFFF),
+                                                              Canvas(200, 282, 0xFFFFFF)));
+        book->loadState = 4;
+        book->x = 240;
+        book->y = 25;
+        book->flipState = kFlipNext;
+        book->pagePosition = 2;
+        book->Relayout();
+        return book;
+    }
+    std::unique_ptr<PixelBuffer> Frame(ZAZObject& book) {
+        auto frame = Canvas(480, 300);
+        book.Draw(frame.get(), false, kDrawAll, true);
+        return frame;
+    }
+
     ZAZLayout layout_;
 };
 
-TEST_F(StickyNotes, SavedFileHasTheFormatsBytesAndGoesWhenEveryNoteIsDeleted) {
+TEST_F(StickyNotes, SaveWritesTheFormatRemovesWhenAllAreDeletedAndLoadKeepsEveryPage) {
     auto doc = Document(L"report.pdf");
     EXPECT_EQ(StickyFilePath(doc->path), WideRoot() + L"\\ZOVuvazaR\\.sticky\\report.pdf.sticky");
     ZAZSticky* note = AddNoteAt(*doc, 3, 120, 450);
-    EXPECT_EQ(note->pinX, 80);
-    EXPECT_EQ(note->pinY, 570);
     note->text = L"abc";
     ASSERT_TRUE(SaveNotes(*doc));  // makes the missing folders
     EXPECT_EQ(ReadBytes(NotesFile("report.pdf")),
@@ -195,22 +196,18 @@ TEST_F(StickyNotes, SavedFileHasTheFormatsBytesAndGoesWhenEveryNoteIsDeleted) {
     note->deleted = true;
     EXPECT_TRUE(SaveNotes(*doc));
     EXPECT_FALSE(fs::exists(NotesFile("report.pdf")));
-}
 
-TEST_F(StickyNotes, LoadsNotesOfPagesTheDocumentLacksAndOnlyIntoAnEmptyList) {
-    WriteNotesFile("short.pdf", "%STICKY 1\r\r\n2 00FFFF 1 2 220 80 11 0 0\r\r\ntwo\r\r\n"
-                                "%STICKY 2\r\r\n5 00FFFF 3 4 220 80 11 0 0\r\r\nfive\r\r\n%EOF");
-    auto doc = Document(L"short.pdf");
-    LoadNotes(*doc);
-    ASSERT_EQ(Notes(*doc).size(), 2u);
-    EXPECT_EQ(Notes(*doc)[0]->page, 2);
-    EXPECT_EQ(Notes(*doc)[1]->page, 5);
-    EXPECT_NE(doc->stickyFileTime, 0);
-    LoadNotes(*doc);
-    EXPECT_EQ(Notes(*doc).size(), 2u);
-    ClearNotes(*doc);
-    EXPECT_EQ(doc->notes, nullptr);
-    EXPECT_EQ(doc->stickyFileTime, 0);
+    // Notes of pages the document lacks are kept, in file order; a list
+    // that holds notes is not loaded into.
+    WriteNotesFile("short.pdf", "%STICKY 1\r\r\n5 00FFFF 1 2 220 80 11 0 0\r\r\n"
+                                "%STICKY 2\r\r\n2 00FFFF 3 4 220 80 11 0 0\r\r\n%EOF");
+    auto shortDoc = Document(L"short.pdf");
+    LoadNotes(*shortDoc);
+    ASSERT_EQ(Notes(*shortDoc).size(), 2u);
+    EXPECT_EQ(Notes(*shortDoc)[0]->page, 5);
+    EXPECT_EQ(Notes(*shortDoc)[1]->page, 2);
+    LoadNotes(*shortDoc);
+    EXPECT_EQ(Notes(*shortDoc).size(), 2u);
 }
 
 TEST_F(StickyNotes, ReloadsAfterAnotherViewerRewritesOrRemovesTheFile) {
@@ -272,12 +269,6 @@ TEST_F(StickyNotes, HostileFilesAndPathsGiveNoNotes) {
         EXPECT_FALSE(ReloadIfChanged(doc));
         EXPECT_EQ(Notes(doc).size(), 1u);
     }
-    std::set<std::string> made;
-    for (const auto& entry : fs::recursive_directory_iterator(Root()))
-        made.insert(fs::relative(entry.path(), Root()).string());
-    EXPECT_EQ(made, (std::set<std::string>{"ZOVuvazaR", "ZOVuvazaR/.sticky", "ZOVuvazaR/.sticky/huge.pdf.sticky",
-                                           "ZOVuvazaR/.sticky/pipe.pdf.sticky",
-                                           "ZOVuvazaR/.sticky/folder.pdf.sticky"}));
 
     // Notes too long to be read back are not written over the old file.
     auto wordy = Document(L"wordy.pdf");
@@ -301,16 +292,10 @@ TEST(NoteGeometry, TabsStickOutTheSameWhateverParityAndBinding) {
                     stack.singlePage = singlePage;
                     auto canvas = Canvas(300, 100);
                     DrawStackedNotes(canvas.get(), notes, stack, 1, 10, nullptr);
-                    const std::int32_t left = side ? 210 : 108;
-                    const std::int32_t right = side ? 232 : 130;
-                    SCOPED_TRACE(testing::Message() << "stitch " << rightStitch << " single " << singlePage
-                                                    << " page " << number << " side " << side);
-                    EXPECT_EQ(canvas->At(left - 1, 25), kBackground);
-                    EXPECT_EQ(canvas->At(left, 25), kOutlineGrey);
-                    EXPECT_EQ(canvas->At(left + 1, 25), kYellow);
-                    EXPECT_EQ(canvas->At(right - 1, 25), kYellow);
-                    EXPECT_EQ(canvas->At(right, 25), kOutlineGrey);
-                    EXPECT_EQ(canvas->At(right + 1, 25), kBackground);
+                    const std::int32_t l = side ? 210 : 108, r = l + 22;
+                    EXPECT_EQ(At(*canvas, {{l - 1, 25}, {l, 25}, {l + 1, 25}, {r - 1, 25}, {r, 25}, {r + 1, 25}}),
+                              (Pixels{kBackground, kOutlineGrey, kYellow, kYellow, kOutlineGrey, kBackground}))
+                        << rightStitch << singlePage << number << side;
                     EXPECT_EQ(std::count(canvas->Pixels(), canvas->Pixels() + canvas->PixelCount(), 0u), 0)
                         << "no pin line on a tab";
                 }
@@ -323,24 +308,17 @@ TEST(NoteGeometry, ResizeBothWaysAndNeverBelowTheMinimum) {
     ZAZSticky note;
     note.x = 500;
     note.y = 300;
-    ResizeNote(note, kZoneLeft, 10, 0, 2.0, 1.0, false);  // left edge moves: the anchor with it
-    EXPECT_EQ(note.x, 520);
-    EXPECT_EQ(note.width, 200);
+    auto box = [&] { return std::vector<std::int32_t>{note.x, note.y, note.width, note.height}; };
+    ResizeNote(note, kZoneLeft, 10, 0, 2.0, 1.0, false);  // the left edge is the anchor
+    EXPECT_EQ(box(), (std::vector<std::int32_t>{520, 300, 200, 80}));
     ResizeNote(note, kZoneLeft, 10, 0, 2.0, 1.0, true);  // anchored at the right edge
-    EXPECT_EQ(note.x, 520);
-    EXPECT_EQ(note.width, 180);
-    ResizeNote(note, kZoneTopRight, 5, -7, 2.0, 3.0, true);
-    EXPECT_EQ(note.x, 530);
-    EXPECT_EQ(note.y, 279);
-    EXPECT_EQ(note.width, 190);
-    EXPECT_EQ(note.height, 94);  // height counts in page-width thousandths
-    ResizeNote(note, kZoneTopLeft, 80, 30, 2.0, 1.0, false);  // width 30, height 34
-    EXPECT_EQ(note.x, 530);
-    EXPECT_EQ(note.width, kMinNoteSize);
-    EXPECT_EQ(note.y, 279);
-    EXPECT_EQ(note.height, kMinNoteSize);
+    EXPECT_EQ(box(), (std::vector<std::int32_t>{520, 300, 180, 80}));
+    ResizeNote(note, kZoneTopRight, 5, -7, 2.0, 3.0, true);  // height in page-width thousandths
+    EXPECT_EQ(box(), (std::vector<std::int32_t>{530, 279, 190, 94}));
+    ResizeNote(note, kZoneTopLeft, 80, 30, 2.0, 1.0, false);  // to 30 x 34: both kept at 40
+    EXPECT_EQ(box(), (std::vector<std::int32_t>{530, 279, kMinNoteSize, kMinNoteSize}));
     ResizeNote(note, kZoneBody, 100, 100, 1.0, 1.0, false);
-    EXPECT_EQ(note.x, 530);
+    EXPECT_EQ(box(), (std::vector<std::int32_t>{530, 279, kMinNoteSize, kMinNoteSize}));
 }
 
 TEST(NoteGeometry, HitZonesBandsPinAndTheLastNoteWins) {
@@ -356,20 +334,15 @@ TEST(NoteGeometry, HitZonesBandsPinAndTheLastNoteWins) {
         DrawPageNotes(nullptr, notes, OpenPage(3), &hit);
         return hit;
     };
-    const struct {
-        POINT point;
-        std::int32_t zone;
-    } probes[] = {
-        {{141, 25}, kZoneTopLeft}, {{141, 62}, kZoneBottomLeft}, {{149, 44}, kZoneLeft},
-        {{178, 25}, kZoneTopRight}, {{171, 63}, kZoneBottomRight}, {{179, 44}, kZoneRight},
-        {{160, 33}, kZoneTop}, {{160, 55}, kZoneBottom}, {{160, 44}, kZoneBody}, {{150, 34}, kZoneBody},
-        {{215, 89}, kZonePin}, {{205, 99}, kZonePin}, {{216, 94}, kZoneNone}, {{180, 44}, kZoneNone},
-        {{139, 44}, kZoneNone},
-    };
-    for (const auto& probe : probes) {
-        const NoteHitTest hit = hitAt(probe.point.x, probe.point.y);
-        EXPECT_EQ(hit.zone, probe.zone) << probe.point.x << "," << probe.point.y;
-        EXPECT_EQ(hit.note, probe.zone == kZoneNone ? nullptr : notes[0].get());
+    const std::pair<POINT, std::int32_t> probes[] = {
+        {{141, 25}, kZoneTopLeft},  {{141, 62}, kZoneBottomLeft},  {{149, 44}, kZoneLeft},  {{178, 25}, kZoneTopRight},
+        {{171, 63}, kZoneBottomRight}, {{179, 44}, kZoneRight}, {{160, 33}, kZoneTop}, {{160, 55}, kZoneBottom},
+        {{160, 44}, kZoneBody}, {{150, 34}, kZoneBody}, {{215, 89}, kZonePin}, {{205, 99}, kZonePin},
+        {{216, 94}, kZoneNone}, {{180, 44}, kZoneNone}, {{139, 44}, kZoneNone}};
+    for (const auto& [point, zone] : probes) {
+        const NoteHitTest hit = hitAt(point.x, point.y);
+        EXPECT_EQ(hit.zone, zone) << point.x << "," << point.y;
+        EXPECT_EQ(hit.note, zone == kZoneNone ? nullptr : notes[0].get());
     }
     const NoteHitTest hit = hitAt(160, 44);
     EXPECT_DOUBLE_EQ(hit.sx, 10.0);
@@ -377,32 +350,24 @@ TEST(NoteGeometry, HitZonesBandsPinAndTheLastNoteWins) {
     EXPECT_EQ(CursorForZone(hit.zone), IDC_ARROW);
 
     // A second note over the first is drawn later and so wins; a deleted
-    // one is neither drawn nor hit; without editing nothing is hit.
+    // one is neither drawn nor hit.
     notes.push_back(MakeNote(3, 300, 200, 400, 400));
     EXPECT_EQ(hitAt(160, 44).note, notes[1].get());
     notes[1]->deleted = true;
     EXPECT_EQ(hitAt(160, 44).note, notes[0].get());
-    NoteHitTest idle;
-    idle.point = POINT{160, 44};
-    DrawPageNotes(nullptr, notes, OpenPage(3), &idle);
-    EXPECT_EQ(idle.note, nullptr);
 
-    // A tab is hit only where it sticks out from under its page.
+    // A tab (page 7, x 210..232) is hit only where it sticks out from under
+    // its page, which ends at 220.
     NoteList tabs;
     tabs.push_back(MakeNote(7, 0, 100, 220, 400));
-    NotePage stack = OpenPage(0);
-    NoteHitTest outside;
-    outside.editing = true;
-    outside.point = POINT{225, 30};
-    DrawStackedNotes(nullptr, tabs, stack, 4, 9, &outside);
-    EXPECT_EQ(outside.note, tabs[0].get());
-    EXPECT_EQ(outside.zone, kZoneBody);
-    NoteHitTest under = outside;
-    under.note = nullptr;
-    under.zone = kZoneNone;
-    under.point = POINT{215, 30};
-    DrawStackedNotes(nullptr, tabs, stack, 4, 9, &under);
-    EXPECT_EQ(under.note, nullptr);
+    for (const auto& [x, found] : {std::pair{225, true}, std::pair{215, false}}) {
+        NoteHitTest hit;
+        hit.editing = true;
+        hit.point = POINT{x, 30};
+        DrawStackedNotes(nullptr, tabs, OpenPage(0), 4, 9, &hit);
+        EXPECT_EQ(hit.note, found ? tabs[0].get() : nullptr);
+        EXPECT_EQ(hit.zone, found ? kZoneBody : kZoneNone);
+    }
 }
 
 TEST(NoteDrawing, ANoteIsAColouredStripWithTextOutlineAndPin) {
@@ -412,20 +377,15 @@ TEST(NoteDrawing, ANoteIsAColouredStripWithTextOutlineAndPin) {
     notes.back()->pinY = 600;
     auto canvas = Canvas(300, 200);
     DrawPageNotes(canvas.get(), notes, OpenPage(3), nullptr);
-    // The strip spans (140, 24) - (180, 54), outlined in grey.
-    EXPECT_EQ(canvas->At(176, 50), kYellow);
-    EXPECT_EQ(canvas->At(140, 40), kOutlineGrey);
-    EXPECT_EQ(canvas->At(180, 40), kOutlineGrey);
-    EXPECT_EQ(canvas->At(160, 24), kOutlineGrey);
-    EXPECT_EQ(canvas->At(160, 54), kOutlineGrey);
-    EXPECT_EQ(canvas->At(181, 40), kBackground);
+    // The strip spans (140, 24) - (180, 54), outlined in grey; the pin line
+    // passes (135, 74).
+    EXPECT_EQ(At(*canvas, {{176, 50}, {140, 40}, {180, 40}, {160, 24}, {160, 54}, {181, 40}, {135, 74}, {160, 90}}),
+              (Pixels{kYellow, kOutlineGrey, kOutlineGrey, kOutlineGrey, kOutlineGrey, kBackground, 0, kBackground}));
     int dark = 0;
     for (int y = 25; y < 45; ++y)
         for (int x = 141; x < 170; ++x)
             dark += (canvas->At(x, y) >> 16) < 0x80;
     EXPECT_GT(dark, 10) << "the text";
-    EXPECT_EQ(canvas->At(135, 74), 0x000000u) << "the pin line, halfway";
-    EXPECT_EQ(canvas->At(160, 90), kBackground);
     // Other pages' notes are not drawn on this one.
     auto other = Canvas(300, 200);
     DrawPageNotes(other.get(), notes, OpenPage(4), nullptr);
@@ -449,78 +409,13 @@ TEST(NoteDrawing, ANoteIsAColouredStripWithTextOutlineAndPin) {
     DrawPageNotes(lifted.get(), notes, slanted, nullptr);
     // 48 columns ending at 20 + 80 = 100, 36 rows each, below the top line
     // 42 lifted by D x 20 / 100: at column 99 D = sqrt(100² - 79²) = 61.3.
-    EXPECT_EQ(lifted->At(99, 29), kYellow);
-    EXPECT_EQ(lifted->At(99, 28), kBackground);
-    EXPECT_EQ(lifted->At(99, 29 + 35), kYellow);
-    EXPECT_EQ(lifted->At(99, 29 + 36), kBackground);
-    EXPECT_EQ(lifted->At(100, 50), kBackground);
-    EXPECT_EQ(lifted->At(51, 50), kBackground);
     // Column 52, nearer the outer edge, rises with the page: D = 94.7.
-    EXPECT_EQ(lifted->At(52, 23), kYellow);
-    EXPECT_EQ(lifted->At(52, 22), kBackground);
-    int grey = 0;
-    for (int i = 0; i < lifted->PixelCount(); ++i)
-        grey += lifted->Pixels()[i] == kOutlineGrey;
-    EXPECT_EQ(grey, 0);
+    EXPECT_EQ(At(*lifted, {{99, 28}, {99, 29}, {99, 64}, {99, 65}, {100, 50}, {51, 50}, {52, 22}, {52, 23}}),
+              (Pixels{kBackground, kYellow, kYellow, kBackground, kBackground, kBackground, kBackground, kYellow}));
+    EXPECT_EQ(std::count(lifted->Pixels(), lifted->Pixels() + lifted->PixelCount(), kOutlineGrey), 0);
 }
 
-// Notes drawn by a whole book: tabs under the pages, notes over them, the
-// hit test without a buffer, and the mark of a search hit.
-class NotesOnBooks : public test::TempDataHome {
-protected:
-    void SetUp() override {
-        TempDataHome::SetUp();
-        PreviewSettings settings;
-        settings.previewRoot = WideRoot() + L"\\previews";
-        settings.folderMode = L"Folder";
-        SetPreviewSettings(settings);
-        ResetSlots();
-        layout_.pageWidth = 180;
-        layout_.pageHeight = 250;
-        layout_.openWidth = 180;
-        layout_.leafLift = 0;
-        layout_.openFactor = 1.0;
-        layout_.rightStitch = 0;
-        layout_.singlePage = 0;
-    }
-    void TearDown() override {
-        StopDownloadThread();
-        ResetSlots();
-        SetPreviewSettings(PreviewSettings{});
-        TempDataHome::TearDown();
-    }
-
-    // Six white pages 177 x 250, open at pages 2 and 3: spine at x 240.
-    std::unique_ptr<ZAZObject> Book() {
-        auto book = std::make_unique<ZAZObject>(WideRoot() + L"\\docs\\book.pdf", L"Book", &layout_, L"", false);
-        book->pages.emplace();
-        for (int n = 1; n <= 6; ++n) {
-            auto small = PixelBuffer::Create(50, 70);
-            auto large = PixelBuffer::Create(200, 282);
-            std::fill_n(small->Pixels(), small->PixelCount(), 0xFFFFFFu);
-            std::fill_n(large->Pixels(), large->PixelCount(), 0xFFFFFFu);
-            book->pages->push_back(
-                std::make_unique<ZAZImage>(book->path, book->caption, n, std::move(small), std::move(large)));
-        }
-        book->loadState = 4;
-        book->x = 240;
-        book->y = 25;
-        book->flipState = kFlipNext;
-        book->pagePosition = 2;
-        book->Relayout();
-        return book;
-    }
-
-    std::unique_ptr<PixelBuffer> Frame(ZAZObject& book) {
-        auto frame = Canvas(480, 300);
-        book.Draw(frame.get(), false, kDrawAll, true);
-        return frame;
-    }
-
-    ZAZLayout layout_;
-};
-
-TEST_F(NotesOnBooks, TabsUnderThePagesNotesOverThemAndTheHitTestWithoutABuffer) {
+TEST_F(StickyNotes, TabsUnderThePagesNotesOverThemAndTheHitTestWithoutABuffer) {
     auto book = Book();
     ASSERT_EQ(book->L.x, 63);
     ASSERT_EQ(book->T.x, 417);
@@ -528,19 +423,12 @@ TEST_F(NotesOnBooks, TabsUnderThePagesNotesOverThemAndTheHitTestWithoutABuffer) 
     AddNote(*book, 5, RGB(0, 0, 255), 500, 400, 220, 80, 11, 0, 0);  // stacked right
     AddNote(*book, 1, RGB(0, 255, 0), 500, 600, 220, 80, 11, 0, 0);  // stacked left
     auto frame = Frame(*book);
-    // The note on page 3: (240 + 17, 25 + 25), 53 x 53 pixels.
-    EXPECT_EQ(frame->At(300, 90), 0xFF0000u) << "note over the right page";
-    EXPECT_EQ(frame->At(257, 45), 0x000000u) << "its pin line up to (257, 37)";
-    // The page-5 tab spans 399..437: 120 thousandths beyond the edge at 417.
-    EXPECT_EQ(frame->At(430, 135), 0x0000FFu);
-    EXPECT_EQ(frame->At(410, 135), 0xFFFFFFu) << "the page covers the rest of the tab";
-    EXPECT_EQ(frame->At(438, 135), kBackground);
-    // The page-1 tab sticks out on the left: 42..80, the page edge at 63.
-    EXPECT_EQ(frame->At(50, 185), 0x00FF00u);
-    EXPECT_EQ(frame->At(70, 185), 0xFFFFFFu);
-    std::uint32_t* p = frame->Pixels();
-    if (const char* out = std::getenv("ZOV_NOTE_PICTURE"))
-        WritePngFile(FromUtf8(out), p, frame->Width(), frame->Height());
+    // The note on page 3 at (240 + 17, 25 + 25), 53 x 53 pixels, its pin
+    // line up to (257, 37). The page-5 tab spans 399..437, 120 thousandths
+    // beyond the edge at 417, the rest of it under the page; the page-1 tab
+    // spans 42..80, the left page's edge at 63.
+    EXPECT_EQ(At(*frame, {{300, 90}, {257, 45}, {430, 135}, {410, 135}, {438, 135}, {50, 185}, {70, 185}}),
+              (Pixels{0xFF0000, 0, 0x0000FF, 0xFFFFFF, kBackground, 0x00FF00, 0xFFFFFF}));
 
     NoteHitTest hit;
     hit.editing = true;
@@ -559,23 +447,17 @@ TEST_F(NotesOnBooks, TabsUnderThePagesNotesOverThemAndTheHitTestWithoutABuffer) 
     EXPECT_EQ(Frame(*book)->At(300, 90), 0xFFFFFFu);
 }
 
-TEST_F(NotesOnBooks, ASearchHitIsFramedOnItsOpenPageOnly) {
+TEST_F(StickyNotes, ASearchHitIsFramedOnItsOpenPageOnly) {
     auto book = Book();
     book->searchKeywords = std::make_unique<std::vector<std::wstring>>(1, L"word");
     book->pageHits = std::make_unique<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{0, 0, 1, 1, 255});
     auto frame = Frame(*book);
     const std::uint32_t amber = frame->At(242, 150);
     EXPECT_NE(amber, 0xFFFFFFu);
-    EXPECT_EQ(frame->At(415, 150), amber) << "frame at the right page's outer edge";
-    EXPECT_EQ(frame->At(300, 26), amber);
-    EXPECT_EQ(frame->At(300, 273), amber);
-    EXPECT_EQ(frame->At(300, 150), 0xFFFFFFu);
-    // The ribbon hangs near the outer top corner.
-    EXPECT_EQ(frame->At(400, 35), amber);
-    EXPECT_EQ(frame->At(401, 54), 0xFFFFFFu) << "the notch of its tail";
-    EXPECT_EQ(frame->At(260, 35), 0xFFFFFFu);
-    // Page 2, on the left, was not a hit.
-    EXPECT_EQ(frame->At(65, 150), 0xFFFFFFu);
+    // The frame round page 3 (240..417 x 25..275), the ribbon near its outer
+    // top corner with a notch in its tail; page 2, on the left, was no hit.
+    EXPECT_EQ(At(*frame, {{415, 150}, {300, 26}, {300, 273}, {400, 35}, {300, 150}, {401, 54}, {260, 35}, {65, 150}}),
+              (Pixels{amber, amber, amber, amber, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}));
     // Without keywords the results are stale: no mark.
     book->searchKeywords.reset();
     EXPECT_EQ(Frame(*book)->At(242, 150), 0xFFFFFFu);
