@@ -40,7 +40,8 @@ bool IsPlainFileName(std::wstring_view name) {
     if (name.empty() || name == L"." || name == L"..")
         return false;
     for (wchar_t c : name) {
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos)
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (control || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos)
             return false;
     }
     return true;
