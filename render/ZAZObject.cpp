@@ -3,11 +3,13 @@
 #include "documents/FileTypes.h"
 #include "documents/PreviewSettings.h"
 #include "platform/Locks.h"
+#include "pixels/Draw.h"
 #include "render/PageCache.h"
 #include "render/PageList.h"
 #include "render/Placeholders.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace zov {
 
@@ -15,6 +17,131 @@ namespace {
 
 bool AtRestState(ZAZObjectFlipAction state) {
     return state == kAutoNext || state == kAutoPrevious || state == kFlipNext || state == kFlipPrevious;
+}
+
+// The mark of a page holding every keyword of the last search.
+constexpr std::uint32_t kSearchAmber = 0xFFB000;
+constexpr std::int32_t kSearchFrame = 3;
+
+void FillClipped(PixelBuffer& target, const RECT& rect, std::uint32_t colour) {
+    const RECT r = IntersectRect(rect, target.Bounds());
+    for (std::int32_t y = r.top; y < r.bottom; ++y)
+        std::fill(target.Row(y) + r.left, target.Row(y) + r.right, colour);
+}
+
+// A frame just inside the page edges and a ribbon with a notched tail
+// hanging from the top edge near the outer corner.
+void DrawSearchMark(PixelBuffer& target, const RECT& page, bool outerRight) {
+    const std::int32_t f = kSearchFrame;
+    if (target.Empty() || page.Width() <= 2 * f || page.Height() <= 2 * f)
+        return;
+    FillClipped(target, RECT{page.left, page.top, page.right, page.top + f}, kSearchAmber);
+    FillClipped(target, RECT{page.left, page.bottom - f, page.right, page.bottom}, kSearchAmber);
+    FillClipped(target, RECT{page.left, page.top + f, page.left + f, page.bottom - f}, kSearchAmber);
+    FillClipped(target, RECT{page.right - f, page.top + f, page.right, page.bottom - f}, kSearchAmber);
+    const std::int32_t w = std::clamp(page.Width() / 14, 6, 24);
+    const std::int32_t h = std::min(2 * w + w / 2, page.Height() - 2 * f);
+    const std::int32_t left = outerRight ? page.right - f - w - w / 2 : page.left + f + w / 2;
+    if (left < page.left + f || left + w > page.right - f)
+        return;
+    const std::int32_t notch = w / 2;
+    for (std::int32_t j = 0; j < h; ++j) {
+        const std::int32_t y = page.top + j;
+        if (y < 0 || y >= target.Height())
+            continue;
+        const std::int32_t depth = j - (h - notch) + 1;  // > 0 in the tail
+        for (std::int32_t i = 0; i < w; ++i) {
+            const std::int32_t x = left + i;
+            if (x < 0 || x >= target.Width() || (depth > 0 && std::abs(2 * i - (w - 1)) < 2 * depth))
+                continue;
+            target.At(x, y) = kSearchAmber;
+        }
+    }
+}
+
+// The two pages of a spread as the notes measure them: each by the wider
+// page and the spine's height.
+NotePage SpreadPage(const ZAZObject& book, bool left) {
+    NotePage page;
+    const POINT topLeft = left ? book.L : book.S;
+    const POINT topRight = left ? book.S : book.T;
+    page.rect = RECT{topLeft.x, topLeft.y, topRight.x, book.B.y};
+    page.side = left ? 0 : 1;
+    page.singlePage = book.layout->singlePage != 0;
+    page.rightStitch = book.layout->rightStitch != 0;
+    page.slanted = topLeft.y != topRight.y;
+    page.topLeft = topLeft;
+    page.topRight = topRight;
+    page.bottom = book.B.y;
+    page.openWidth = std::max(book.S.x - book.L.x, book.T.x - book.S.x);
+    page.pageHeight = book.B.y - book.S.y;
+    return page;
+}
+
+// The one page of single-page mode, on the side of the spine its number
+// and the binding put it.
+NotePage SinglePage(const ZAZObject& book, std::int32_t pageNumber) {
+    NotePage page;
+    page.rect = RECT{book.L.x, book.L.y, book.T.x, book.B.y};
+    page.pageNumber = pageNumber;
+    page.singlePage = true;
+    page.rightStitch = book.layout->rightStitch != 0;
+    page.side = (pageNumber % 2 == 0) == page.rightStitch ? 1 : 0;
+    page.slanted = book.L.y != book.T.y;
+    page.topLeft = book.L;
+    page.topRight = book.T;
+    page.bottom = book.B.y;
+    page.openWidth = book.T.x - book.L.x;
+    page.pageHeight = book.B.y - book.L.y;
+    return page;
+}
+
+// The tabs of the pages stacked under and beside the open ones. `v` is in
+// screen order; the lower page numbers lie on the binding's side.
+void DrawTabs(ZAZObject& book, PixelBuffer* target, const VisiblePages& v, NoteHitTest* hit) {
+    const bool right = book.layout->rightStitch != 0;
+    const bool single = book.layout->singlePage != 0;
+    const ZAZImage* low = right ? v.restingRight : v.restingLeft;
+    const ZAZImage* high = right ? v.restingLeft : v.restingRight;
+    NotePage lowStack = single ? SinglePage(book, 0) : SpreadPage(book, !right);
+    NotePage highStack = single ? SinglePage(book, 0) : SpreadPage(book, right);
+    lowStack.side = right ? 1 : 0;
+    highStack.side = right ? 0 : 1;
+    const NoteList& notes = *book.notes;
+    if (low)
+        DrawStackedNotes(target, notes, lowStack, 1, low->pageNumber - 1, hit);
+    if (high)
+        DrawStackedNotes(target, notes, highStack, high->pageNumber + 1, book.PageCount(), hit);
+}
+
+void DrawOpenNotes(ZAZObject& book, PixelBuffer* target, const VisiblePages& v, NoteHitTest* hit) {
+    const NoteList& notes = *book.notes;
+    if (book.layout->singlePage) {
+        if (v.restingLeft && v.restingLeft == v.restingRight)
+            DrawPageNotes(target, notes, SinglePage(book, v.restingLeft->pageNumber), hit);
+        return;
+    }
+    if (v.restingLeft) {
+        NotePage page = SpreadPage(book, true);
+        page.pageNumber = v.restingLeft->pageNumber;
+        DrawPageNotes(target, notes, page, hit);
+    }
+    if (v.restingRight) {
+        NotePage page = SpreadPage(book, false);
+        page.pageNumber = v.restingRight->pageNumber;
+        DrawPageNotes(target, notes, page, hit);
+    }
+}
+
+bool IsSearchHit(const ZAZObject& book, const ZAZImage& page) {
+    if (!book.searchKeywords || !book.pageHits || page.pageNumber < 1)
+        return false;
+    const auto index = static_cast<std::size_t>(page.pageNumber - 1);
+    return index < book.pageHits->size() && (*book.pageHits)[index] == 1;
+}
+
+RECT QuadRect(const PageQuad& quad) {
+    return RECT{quad.R.x, quad.Q.y, quad.Q.x, quad.A.y};
 }
 
 }  // namespace
@@ -36,6 +163,7 @@ ZAZObject::~ZAZObject() {
                 if (page)
                     ReleasePictures(*page);
         }
+        ClearNotes(*this);
     } catch (...) {
     }
 }
@@ -263,19 +391,35 @@ void ZAZObject::DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, doubl
 }
 
 void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool quality) {
-    // The tabs of stacked pages and the notes of open pages come with the
-    // sticky notes; their place in the drawing order is here.
-    if (!target)
-        return;
-    int curve = kStraightTop;
-    if (v.restingLeft) {
-        const PageQuad quad = RestingQuad(*v.restingLeft, true, curve);
-        DrawPage(*target, draftDrawn != 0, *v.restingLeft, quad, quality, curve, 1.0);
+    NoteHitTest* hit = noteHit && noteHit->editing ? noteHit : nullptr;
+    const bool noteWork = loadState != 0 && pages && notes && !notes->empty() && (target || hit);
+    // Tabs go under the pages, so that only their outer ends show.
+    if (noteWork)
+        DrawTabs(*this, target, v, hit);
+    if (target) {
+        int curve = kStraightTop;
+        PageQuad quads[2];
+        ZAZImage* resting[2] = {v.restingLeft, v.restingRight};
+        for (int side = 0; side < 2; ++side) {
+            if (!resting[side])
+                continue;
+            quads[side] = RestingQuad(*resting[side], side == 0, curve);
+            DrawPage(*target, draftDrawn != 0, *resting[side], quads[side], quality, curve, 1.0);
+        }
+        if (layout->singlePage) {
+            // One picture in two halves: the mark goes round the whole page.
+            if (v.restingLeft && v.restingLeft == v.restingRight && IsSearchHit(*this, *v.restingLeft) &&
+                quads[0].R.y == quads[0].Q.y && quads[1].R.y == quads[1].Q.y)
+                DrawSearchMark(*target, RECT{quads[0].R.x, quads[0].Q.y, quads[1].Q.x, quads[1].A.y}, true);
+        } else {
+            for (int side = 0; side < 2; ++side) {
+                if (resting[side] && IsSearchHit(*this, *resting[side]) && quads[side].R.y == quads[side].Q.y)
+                    DrawSearchMark(*target, QuadRect(quads[side]), side == 1);
+            }
+        }
     }
-    if (v.restingRight) {
-        const PageQuad quad = RestingQuad(*v.restingRight, false, curve);
-        DrawPage(*target, draftDrawn != 0, *v.restingRight, quad, quality, curve, 1.0);
-    }
+    if (noteWork)
+        DrawOpenNotes(*this, target, v, hit);
 }
 
 void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v) {

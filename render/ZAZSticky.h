@@ -46,6 +46,9 @@ inline constexpr std::int32_t kNotePageShift = 1220;
 // larger file, or the notes past the count, are not read.
 inline constexpr std::size_t kMaxStickyFileBytes = 1 << 20;
 inline constexpr std::size_t kMaxNotesPerDocument = 1000;
+// Positions, sizes and pin points read from a file, or made by a resize, are
+// held within this (a hundred pages), so that no arithmetic on them overflows.
+inline constexpr std::int32_t kNoteCoordinateLimit = 100000;
 
 // Hit zones of a note: edges and corners resize, the pin point re-pins, the
 // body moves it.
@@ -79,9 +82,12 @@ struct NoteHitTest {
 
 // "<user data folder>\.sticky\<last component>.sticky"; the last component
 // is what follows the last '/' or '\' of the document path. Empty when that
-// component is no plain file name (empty, "." or "..", a '?', a control
-// character), so that nothing outside the folder is ever written.
+// component is no plain file name (empty, "." or "..", a '?', '*', ':', a
+// control character ...), so that nothing outside the folder is ever
+// written. Saving makes the folder when it is missing.
 std::wstring StickyFilePath(std::wstring_view documentPath);
+// "<user data folder>\.sticky", no trailing separator.
+std::wstring StickyFolder();
 
 // The document's notes, the list made empty on first use.
 NoteList& Notes(ZAZObject& document);
@@ -92,23 +98,32 @@ ZAZSticky* AddNote(ZAZObject& document, std::int32_t page, COLORREF colour, std:
                    std::int32_t width, std::int32_t height, std::int32_t style, std::int32_t pinX,
                    std::int32_t pinY);
 // Writes the notes that are not deleted; with none the file is removed.
-// False when the file could not be written (the notes stay as they are).
+// The file is written under a temporary name and renamed into place, so that
+// another viewer never reads half of it. False when the file could not be
+// written or removed, or would be larger than kMaxStickyFileBytes (the
+// notes stay as they are).
 bool SaveNotes(ZAZObject& document);
-// Reads the file unless the document already holds notes.
+// Reads the file unless the document already holds notes: only a regular
+// file of at most kMaxStickyFileBytes, at most kMaxNotesPerDocument notes.
+// The file's time is recorded whenever it exists, read or refused.
 void LoadNotes(ZAZObject& document);
 // Reads the file again when another viewer rewrote or removed it since it
-// was last read; true when the notes changed.
+// was last read (its time differs from the recorded one); true when the
+// notes changed. One stat when nothing changed: the viewer asks every frame.
 bool ReloadIfChanged(ZAZObject& document);
 void ClearNotes(ZAZObject& document);
 
 // The file format on its own, for the loader and the tests: the bytes of a
-// ".sticky" file for `notes`, and the notes such bytes hold.
+// ".sticky" file for `notes`, and the notes such bytes hold. A values line
+// that does not hold nine numbers gives no note, and its text is skipped.
 std::string FormatStickyFile(const NoteList& notes);
 NoteList ParseStickyFile(std::string_view bytes);
 
 // Where one page lies on screen while its notes are drawn.
 struct NotePage {
     RECT rect{};  // left, top, right, bottom
+    // Notes measure the page by openWidth and pageHeight when they are set
+    // (both pages of a spread by the wider one), else by `rect`.
     std::int32_t pageNumber = 0;
     std::int32_t side = 1;  // 1 right of the spine, 0 left of it
     bool open = true;       // false: a stacked page, drawn as tabs
@@ -125,8 +140,14 @@ struct NotePage {
 };
 
 // Draws the notes of one page (target null: only the hit test runs) and
-// reports a hit into `hit` when it is editing. Document lock held.
+// reports a hit into `hit` when it is editing. Document lock held. Notes on a
+// slanted page are drawn but never hit; a tab is hit only on the part that
+// sticks out beyond the page.
 void DrawPageNotes(PixelBuffer* target, const NoteList& notes, const NotePage& page, NoteHitTest* hit);
+// The tabs of the stacked pages fromPage..toPage (inclusive), all lying in
+// `stack` (its pageNumber and open are ignored), in page order.
+void DrawStackedNotes(PixelBuffer* target, const NoteList& notes, NotePage stack, std::int32_t fromPage,
+                      std::int32_t toPage, NoteHitTest* hit);
 
 // Resizes by a mouse movement of (dx, dy) pixels through a zone 0..7.
 // `mirrored` for notes whose anchor is measured from the other edge.
