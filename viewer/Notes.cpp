@@ -55,6 +55,9 @@ void ZAZViewer::AddNoteAt(POINT point) {
         std::optional<PagePoint> at = zoomedObject->PointOnPage(point);
         if (!at || !at->page)
             return;
+        // More notes than a file holds would not come back.
+        if (Notes(*zoomedObject).size() >= kMaxNotesPerDocument)
+            return;
         ::zov::AddNoteAt(*zoomedObject, at->page->pageNumber, at->x, at->y);
         SaveNotes(*zoomedObject);
         Render(kRenderFull);

@@ -67,7 +67,7 @@ TEST_F(Notes, ANoteAddedAtAPointIsSavedShownWithItsCursorsAndMovedByDragging) {
     EXPECT_NEAR(note->y, 500, 2);
     EXPECT_EQ(note->pinX, note->x - 40);
     EXPECT_EQ(note->pinY, note->y + 120);
-    EXPECT_EQ(StickyBytes(*book).substr(0, 11), "%STICKY 1\r\r\n");
+    EXPECT_EQ(StickyBytes(*book).substr(0, 12), "%STICKY 1\r\r\n");
 
     // The body shows the arrow, the left edge the sizing cursor.
     std::optional<POINT> body = Find(note, kZoneBody);
