@@ -77,11 +77,11 @@ protected:
         return (book.pagePosition + 1) / 2;
     }
 
-    std::int32_t Step(const std::wstring& text, int direction) {
+    // One step as the page asks for it, played out.
+    void Step(const std::wstring& text, int direction) {
         viewer_->SearchStep(text, direction);
         WaitForStep();
         PlayFrames();
-        return 0;
     }
     using test::ViewerFixture::Step;
 };
@@ -236,7 +236,7 @@ TEST_F(Search, CancellingWithoutAStepReturnsAtOnce) {
     viewer_->StopSearch();
     viewer_->CancelSearch();
     EXPECT_FALSE(viewer_->SearchRunning());
-    // The cancel of a step that ended stays behind no new step.
+    // A cancel left behind stops no later step.
     const std::wstring path = Document("after.pdf");
     WriteTextPreview(path, Texts(8, "date", {5}));
     ZAZObject& book = *LoadComplete({path})[0];
