@@ -7,6 +7,7 @@
 #include "documents/FileTypes.h"
 #include "documents/PreviewSource.h"
 #include "platform/Locks.h"
+#include "render/DocumentSearch.h"
 #include "render/PageCache.h"
 #include "render/PageList.h"
 
@@ -224,10 +225,26 @@ bool ZAZViewer::PreparePreview(ZAZObject& book) {
     }
     const bool changed = LoadPages(book, false);
     if (changed && before == 0) {
-        LockGuard desk(DeskLock());
-        // A turn set up for the list's open page can play now.
-        if (book.flipState != kClosed)
-            book.animating = true;
+        std::optional<std::vector<std::wstring>> words;
+        {
+            LockGuard desk(DeskLock());
+            // A turn set up for the list's open page can play now.
+            if (book.flipState != kClosed)
+                book.animating = true;
+            else if (keywords && book.pagePosition == 0 && !GetPreviewSettings().eValueNSMode)
+                words = *keywords;
+        }
+        // A closed book opens at its first hit. The texts are read without
+        // any lock; the jump is made only for the keywords still in force.
+        if (words) {
+            const std::int32_t hit = SearchDocument(book, *words, 0, SearchesSearchTextFiles(), &loaderAbort);
+            if (hit > 1) {
+                ViewLock lock;
+                if (!loaderAbort && keywords && *keywords == *words && book.flipState == kClosed &&
+                    book.pagePosition == 0)
+                    JumpToPage(book, hit);
+            }
+        }
     }
     return changed;
 }

@@ -42,9 +42,13 @@ void ZAZViewer::AnimateMode(ZAZLayout& l, bool animate, const std::function<void
 }
 
 void ZAZViewer::CompleteOpenPage(bool save, bool animate) {
+    CompleteOpenPageOn(nullptr, save, animate);
+}
+
+void ZAZViewer::CompleteOpenPageOn(ZAZLayout* target, bool save, bool animate) {
     try {
         ViewLock lock;
-        ZAZLayout& l = zoomedObject ? zoomLayout : deskLayout;
+        ZAZLayout& l = target ? *target : zoomedObject ? zoomLayout : deskLayout;
         ConvertSingle(false, l);
         if (!l.singlePage && l.openWidth == l.pageWidth)
             return;
@@ -66,9 +70,13 @@ void ZAZViewer::CompleteOpenPage(bool save, bool animate) {
 }
 
 void ZAZViewer::UnCompleteOpenPage(bool save, bool animate) {
+    UnCompleteOpenPageOn(nullptr, save, animate);
+}
+
+void ZAZViewer::UnCompleteOpenPageOn(ZAZLayout* target, bool save, bool animate) {
     try {
         ViewLock lock;
-        ZAZLayout& l = zoomedObject ? zoomLayout : deskLayout;
+        ZAZLayout& l = target ? *target : zoomedObject ? zoomLayout : deskLayout;
         ConvertSingle(false, l);
         const bool running = flipRunning;
         flipRunning = false;
@@ -88,9 +96,13 @@ void ZAZViewer::UnCompleteOpenPage(bool save, bool animate) {
 }
 
 void ZAZViewer::SingleOpenPage(bool save, bool animate) {
+    SingleOpenPageOn(nullptr, save, animate);
+}
+
+void ZAZViewer::SingleOpenPageOn(ZAZLayout* target, bool save, bool animate) {
     try {
         ViewLock lock;
-        ZAZLayout& l = zoomedObject ? zoomLayout : deskLayout;
+        ZAZLayout& l = target ? *target : zoomedObject ? zoomLayout : deskLayout;
         if (l.singlePage)
             return;
         const bool running = flipRunning;

@@ -45,10 +45,14 @@ ZAZViewer::ZAZViewer(ViewerHost* host) : instanceId(DrawInstanceId()), control(h
     BufferLock();
     DeskLock();
     StepLock();
+    // The settings of the last run; applying them writes no file meanwhile.
+    LoadViewState();
 }
 
 ZAZViewer::~ZAZViewer() {
     try {
+        // A step still running turns books and reads their texts.
+        StopSearch();
         if (loaderStarted) {
             loaderAbort = true;
             loaderStop = true;
@@ -74,6 +78,8 @@ ZAZViewer::~ZAZViewer() {
             zoomComposite.reset();
         }
         RemoveAllObjects();
+        LockGuard desk(DeskLock());
+        keywords.reset();
     } catch (...) {
     }
 }

@@ -68,6 +68,13 @@ enum RenderMode : std::int32_t {
 // The text of a book's caption strip: its caption, else its file name.
 std::wstring CaptionText(const ZAZObject& book);
 
+// The keywords of a search text: split at every single blank (an ideographic
+// space counts as one), so that two blanks in a row give an empty keyword.
+// The text comes from the page or the view-state file: words past
+// kMaxKeywords are dropped.
+inline constexpr std::size_t kMaxKeywords = 256;
+std::vector<std::wstring> SplitKeywords(std::wstring_view text);
+
 class ZAZViewer final : public IViewer {
 public:
     explicit ZAZViewer(ViewerHost* control);
@@ -334,6 +341,7 @@ private:
     std::thread updateThread_;
     std::thread loaderThread_;
     std::thread detailThread_;
+    // At most one search thread: started and joined under searchStart_.
     std::thread searchThread_;
     // The note whose dialog is open, named by a ticket so that an answer
     // for a note that went meanwhile changes nothing. Desk lock.
@@ -349,9 +357,19 @@ private:
     void DragNote(std::int32_t dx, std::int32_t dy, POINT point);
     // The note click: the page it is on, or its dialog.
     void ClickNote(ZAZObject& book, ZAZSticky& note);
+    std::mutex searchStart_;
     void SearchThread();
-    // One book's step onto its next hit; true when it moved.
-    bool SearchBook(ZAZObject& book);
+    // Cancels and joins the running step; searchStart_ held.
+    void StopSearchLocked();
+    // One book's step onto its next hit for `words`; true when it moved.
+    bool SearchBook(ZAZObject& book, const std::vector<std::wstring>& words);
+    // The keyword list is `words`. Desk lock held.
+    bool KeywordsAre(const std::vector<std::wstring>& words) const;
+    // The opening modes on a given layout (null: the one in force), so that
+    // the view state can set the zoom layout while nothing is zoomed.
+    void CompleteOpenPageOn(ZAZLayout* target, bool save, bool animate);
+    void UnCompleteOpenPageOn(ZAZLayout* target, bool save, bool animate);
+    void SingleOpenPageOn(ZAZLayout* target, bool save, bool animate);
     std::mutex detailMutex_;
     ZAZLayout animationLayout_;  // the layout a zooming book uses meanwhile
     bool layoutPending_ = false;
