@@ -44,6 +44,26 @@ constexpr std::size_t kHeldAnswersPerCall = 16;
 constexpr char kDropChunkKind = 3;
 constexpr std::size_t kDropChunkHeader = 16;
 
+// "#rrggbb" exactly, as <input type="color"> gives it, as 0x00BBGGRR.
+std::optional<COLORREF> ParseColour(std::string_view text) {
+    if (text.size() != 7 || text[0] != '#')
+        return std::nullopt;
+    std::uint32_t rgb = 0;
+    for (const char c : text.substr(1)) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        rgb = rgb << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return RGB(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb));
+}
+
 std::uint32_t LittleEndian32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -321,6 +341,13 @@ void WebSocketSession::Handle(const std::string& text) {
         return ChildEvent(element, target, message);
     if (*type == "verb")
         return Verb(element, target, message);
+    if (*type == "visible") {
+        auto found = message.find("v");
+        if (found == message.end() || !found->is_boolean())
+            return Error(element, "visible needs v, true or false");
+        target.window->DeliverVisible(found->get<bool>());
+        return;
+    }
     if (*type == "key")
         return;  // reserved: the control has no keyboard handling
     Error(element, "unknown message type " + Echo(*type));
@@ -575,8 +602,21 @@ void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const 
     auto child = IntField(message, "h", 1, 0xFFFFFFFF);
     auto control = IntField(message, "ctl", INT32_MIN, INT32_MAX);
     const std::string* event = StringField(message, "e");
-    if (!child || !control || !event || (*event != "click" && *event != "dropdown"))
+    // Activation is the dialog's as a whole: it names no control.
+    if (event && *event == "activate" && !control && !message.contains("ctl"))
+        control = 0;
+    if (!child || !control || !event ||
+        (*event != "click" && *event != "dropdown" && *event != "colour" && *event != "activate"))
         return Error(element, "childEvent needs h, ctl and e");
+    COLORREF colour = 0;
+    if (*event == "colour") {
+        std::optional<COLORREF> chosen;
+        if (const std::string* text = StringField(message, "colour"))
+            chosen = ParseColour(*text);
+        if (!chosen)
+            return Error(element, "childEvent colour must be #rrggbb");
+        colour = *chosen;
+    }
     DialogValues values;
     if (auto found = message.find("values"); found != message.end()) {
         const std::size_t limit = state_.Config().limits.string;
@@ -594,7 +634,8 @@ void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const 
         }
     }
     auto deliver = [h = static_cast<WindowHandle>(*child), c = static_cast<std::int32_t>(*control), e = *event,
-                    values = std::move(values)](WebWindow& window) { window.DeliverChildEvent(h, c, e, values); };
+                    values = std::move(values),
+                    colour](WebWindow& window) { window.DeliverChildEvent(h, c, e, values, colour); };
     // The toolbar is the window's input, dropped behind a modal box; a
     // dialog's buttons are what the box waits for.
     if (*child == kToolbarHandle)

@@ -21,7 +21,12 @@ const char* CursorName(int cursorId) {
     case IDC_WAIT: return "wait";
     case IDC_CROSS: return "crosshair";
     case IDC_SIZEALL: return "move";
+    case IDC_SIZEWE: return "ew-resize";
+    case IDC_SIZENS: return "ns-resize";
+    case IDC_SIZENWSE: return "nwse-resize";
+    case IDC_SIZENESW: return "nesw-resize";
     case IDC_NO: return "not-allowed";
+    case IDC_ARROW:
     default: return "default";
     }
 }
@@ -84,6 +89,9 @@ void WebWindow::Run(IClassFactory* factory, std::uint32_t initialCommand, const 
 void WebWindow::Release() {
     if (object_) {
         object_->Close();
+        // The control had its chance to close its dialogs; the rest go with
+        // the window, while the control that made them still lives.
+        DestroyModelessDialogs();
         object_->SetClientSite(nullptr);
         object_->Release();
         object_ = nullptr;
@@ -264,7 +272,7 @@ void WebWindow::DeliverAnswer(std::uint32_t question, int answer) {
 }
 
 void WebWindow::DeliverChildEvent(WindowHandle child, std::int32_t control, const std::string& event,
-                                  const DialogValues& values) {
+                                  const DialogValues& values, COLORREF colour) {
     if (!client_)
         return;
     if (child == kToolbarHandle) {
@@ -282,9 +290,35 @@ void WebWindow::DeliverChildEvent(WindowHandle child, std::int32_t control, cons
         return;
     }
     auto found = dialogs_.find(child);
-    if (found == dialogs_.end() || found->second.ended || event != "click")
+    if (found == dialogs_.end() || found->second.ended)
         return;
-    found->second.client->OnDialogCommand(control, values);
+    OpenDialog& dialog = found->second;
+    // A modeless dialog stands behind a modal box, menu or dialog as the
+    // window does: what the page says of it then is not taken.
+    if (!dialog.modal && modalDepth_ > 0)
+        return;
+    if (event == "activate") {
+        dialog.client->OnDialogActivate();
+        return;
+    }
+    if (event == "colour") {
+        auto chooser = dialog.controls.find(control);
+        if (chooser == dialog.controls.end() || chooser->second.first != DialogControl::Kind::Colour ||
+            !chooser->second.second)
+            return;
+        dialog.client->OnDialogColour(control, colour);
+        return;
+    }
+    if (event == "click")
+        dialog.client->OnDialogCommand(control, values);
+}
+
+void WebWindow::DeliverVisible(bool visible) {
+    visible_ = visible;
+}
+
+bool WebWindow::IsVisible() const {
+    return visible_;
 }
 
 void WebWindow::DeliverVerb(const std::string& verb) {
@@ -552,8 +586,59 @@ const char* ControlClass(DialogControl::Kind kind) {
     case DialogControl::Kind::Edit: return "edit";
     case DialogControl::Kind::Button: return "button";
     case DialogControl::Kind::Progress: return "progress";
+    case DialogControl::Kind::Swatch: return "swatch";
+    case DialogControl::Kind::Colour: return "colour";
     default: return "static";
     }
+}
+
+bool HasColour(DialogControl::Kind kind) {
+    return kind == DialogControl::Kind::Swatch || kind == DialogControl::Kind::Colour;
+}
+
+// 0x00BBGGRR as the page writes colours: "#rrggbb".
+std::string ColourText(COLORREF colour) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text = "#";
+    for (const unsigned shift : {0u, 8u, 16u}) {
+        const unsigned byte = (colour >> shift) & 0xFFu;
+        text += digits[byte >> 4];
+        text += digits[byte & 0xFu];
+    }
+    return text;
+}
+
+Json DialogMessage(std::uint32_t element, WindowHandle handle, const DialogTemplate& dialog, bool modal) {
+    Json controls = Json::array();
+    for (const DialogControl& control : dialog.controls) {
+        Json item = {{"id", control.id}, {"class", ControlClass(control.kind)}, {"text", ToUtf8(control.text)}};
+        if (control.focus)
+            item["focus"] = true;
+        if (control.isDefault)
+            item["default"] = true;
+        if (!control.enabled)
+            item["enabled"] = false;
+        if (control.kind == DialogControl::Kind::Edit && control.multiline)
+            item["multiline"] = true;
+        if (HasColour(control.kind))
+            item["colour"] = ColourText(control.colour);
+        if (control.kind == DialogControl::Kind::Progress) {
+            item["min"] = control.min;
+            item["max"] = control.max;
+            item["pos"] = control.pos;
+        }
+        controls.push_back(item);
+    }
+    Json message = {{"t", "child"},   {"el", element},         {"h", handle},       {"kind", "dialog"},
+                    {"modal", modal}, {"resource", dialog.resource}, {"title", ToUtf8(dialog.title)},
+                    {"controls", controls}};
+    if (!dialog.tabs.empty()) {
+        Json tabs = Json::array();
+        for (const std::wstring& tab : dialog.tabs)
+            tabs.push_back(ToUtf8(tab));
+        message["tabs"] = tabs;
+    }
+    return message;
 }
 
 }  // namespace
@@ -639,70 +724,104 @@ std::uint32_t WebWindow::TrackPopupMenu(const std::vector<MenuItem>& items, POIN
     return 0;
 }
 
+WindowHandle WebWindow::OpenNewDialog(const DialogTemplate& dialog, DialogClient& client, bool modal) {
+    if (std::this_thread::get_id() != threadId_ || dialogs_.size() >= kOpenDialogLimit)
+        return 0;
+    const WindowHandle handle = nextDialog_++;
+    link_->SendText(DialogMessage(element_, handle, dialog, modal).dump());
+    OpenDialog& open = dialogs_[handle];
+    open.client = &client;
+    open.modal = modal;
+    for (const DialogControl& control : dialog.controls)
+        open.controls.emplace(control.id, std::make_pair(control.kind, control.enabled));
+    return handle;
+}
+
+void WebWindow::CloseDialog(WindowHandle dialog) {
+    dialogs_.erase(dialog);
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = timers_.begin(); it != timers_.end();)
+            it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == dialog ? timers_.erase(it) : std::next(it);
+    }
+    link_->SendText(Json({{"t", "childDestroy"}, {"el", element_}, {"h", dialog}}).dump());
+}
+
 int WebWindow::RunModalDialog(const DialogTemplate& dialog, DialogClient& client) {
     if (!CanAsk())
         return IDCANCEL;
-    const WindowHandle handle = nextDialog_++;
-    Json controls = Json::array();
-    for (const DialogControl& control : dialog.controls) {
-        Json item = {{"id", control.id}, {"class", ControlClass(control.kind)}, {"text", ToUtf8(control.text)}};
-        if (control.focus)
-            item["focus"] = true;
-        if (control.isDefault)
-            item["default"] = true;
-        if (!control.enabled)
-            item["enabled"] = false;
-        if (control.kind == DialogControl::Kind::Progress) {
-            item["min"] = control.min;
-            item["max"] = control.max;
-            item["pos"] = control.pos;
-        }
-        controls.push_back(item);
-    }
-    Json message = {{"t", "child"},   {"el", element_},         {"h", handle},       {"kind", "dialog"},
-                    {"modal", true},  {"resource", dialog.resource}, {"title", ToUtf8(dialog.title)},
-                    {"controls", controls}};
-    if (!dialog.tabs.empty()) {
-        Json tabs = Json::array();
-        for (const std::wstring& tab : dialog.tabs)
-            tabs.push_back(ToUtf8(tab));
-        message["tabs"] = tabs;
-    }
-    link_->SendText(message.dump());
-    dialogs_[handle] = OpenDialog{&client};
+    const WindowHandle handle = OpenNewDialog(dialog, client, true);
+    if (handle == 0)
+        return IDCANCEL;
     ++modalDepth_;
     client.OnInitDialog(handle);
     RunUntil([this, handle] { return dialogs_[handle].ended; });
     --modalDepth_;
     const int code = dialogs_[handle].ended ? dialogs_[handle].code : IDCANCEL;
-    dialogs_.erase(handle);
-    {
-        std::lock_guard lock(mutex_);
-        for (auto it = timers_.begin(); it != timers_.end();)
-            it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == handle ? timers_.erase(it) : std::next(it);
-    }
-    link_->SendText(Json({{"t", "childDestroy"}, {"el", element_}, {"h", handle}}).dump());
+    CloseDialog(handle);
     return code;
+}
+
+WindowHandle WebWindow::CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) {
+    const WindowHandle handle = OpenNewDialog(dialog, client, false);
+    if (handle != 0)
+        client.OnInitDialog(handle);
+    return handle;
+}
+
+void WebWindow::ShowDialog(WindowHandle dialog, bool visible) {
+    auto found = dialogs_.find(dialog);
+    if (found == dialogs_.end() || found->second.modal || found->second.visible == visible)
+        return;
+    found->second.visible = visible;
+    link_->SendText(Json({{"t", "childUpdate"}, {"el", element_}, {"h", dialog}, {"visible", visible}}).dump());
+}
+
+void WebWindow::DestroyDialog(WindowHandle dialog) {
+    auto found = dialogs_.find(dialog);
+    if (found == dialogs_.end() || found->second.modal)
+        return;
+    DialogClient* client = found->second.client;
+    CloseDialog(dialog);
+    // Last: the client may delete itself here.
+    client->OnDialogDestroyed();
+}
+
+void WebWindow::DestroyModelessDialogs() {
+    for (;;) {
+        auto left = std::find_if(dialogs_.begin(), dialogs_.end(), [](const auto& d) { return !d.second.modal; });
+        if (left == dialogs_.end())
+            return;
+        DestroyDialog(left->first);
+    }
 }
 
 void WebWindow::EndDialog(WindowHandle dialog, int code) {
     auto found = dialogs_.find(dialog);
-    if (found == dialogs_.end() || found->second.ended)
+    // A modeless dialog ends only with DestroyDialog.
+    if (found == dialogs_.end() || found->second.ended || !found->second.modal)
         return;
     found->second.ended = true;
     found->second.code = code;
 }
 
 void WebWindow::ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) {
-    if (!dialogs_.count(dialog))
+    auto found = dialogs_.find(dialog);
+    if (found == dialogs_.end())
         return;
+    auto control = found->second.controls.find(change.control);
     Json message = {{"t", "childUpdate"}, {"el", element_}, {"h", dialog}, {"ctl", change.control}};
     if (change.text)
         message["text"] = ToUtf8(*change.text);
     if (change.pos)
         message["pos"] = *change.pos;
-    if (change.enabled)
+    if (change.enabled) {
         message["enabled"] = *change.enabled;
+        if (control != found->second.controls.end())
+            control->second.second = *change.enabled;
+    }
+    if (change.colour && control != found->second.controls.end() && HasColour(control->second.first))
+        message["colour"] = ColourText(*change.colour);
     link_->SendText(message.dump());
 }
 

@@ -77,10 +77,13 @@ public:
     void DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint);
     void DeliverScroll(int bar, int code, std::int32_t position);
     void DeliverAnswer(std::uint32_t question, int answer);
-    // What the user did with a child window: a toolbar button, or a dialog's
-    // button with the dialog's edit texts.
+    // What the user did with a child window: a toolbar button, a dialog's
+    // button with the dialog's edit texts, a colour chosen in a dialog
+    // (`colour`, for the event "colour") or a dialog activated.
     void DeliverChildEvent(WindowHandle child, std::int32_t control, const std::string& event,
-                           const DialogValues& values);
+                           const DialogValues& values, COLORREF colour = 0);
+    // Whether the page shows the element; any thread.
+    void DeliverVisible(bool visible);
     void DeliverVerb(const std::string& verb);
     // Invokes a method of the control; the arguments are checked there.
     HRESULT Invoke(DISPID id, std::span<const Variant> args, Variant& result);
@@ -119,10 +122,10 @@ public:
     void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) override;
     void SetDialogTitle(WindowHandle dialog, const std::wstring& title) override;
     void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) override;
-    // Modeless dialogs are still to come.
-    WindowHandle CreateModelessDialog(const DialogTemplate&, DialogClient&) override { return 0; }
-    void ShowDialog(WindowHandle, bool) override {}
-    void DestroyDialog(WindowHandle) override {}
+    WindowHandle CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) override;
+    void ShowDialog(WindowHandle dialog, bool visible) override;
+    void DestroyDialog(WindowHandle dialog) override;
+    bool IsVisible() const override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -151,6 +154,13 @@ private:
     // the window closed first or a box is up already.
     std::optional<int> Ask(const std::string& message, std::uint32_t question);
     std::uint32_t SendImageList(const ImageList& list);
+    // Sends the `child` message of a new dialog and keeps its client; 0 off
+    // the window thread or past kOpenDialogLimit.
+    WindowHandle OpenNewDialog(const DialogTemplate& dialog, DialogClient& client, bool modal);
+    // Forgets a dialog, its timers and its window on the page.
+    void CloseDialog(WindowHandle dialog);
+    // The window's end: the modeless dialogs still up are destroyed.
+    void DestroyModelessDialogs();
 
     const std::uint32_t element_;
     const std::shared_ptr<ElementLink> link_;
@@ -168,6 +178,8 @@ private:
     std::map<unsigned, Timer> timers_;
     bool invalid_ = false;
     bool closing_ = false;
+    // The page's last word on whether the element can be seen.
+    std::atomic<bool> visible_{true};
     SIZE size_{};
     POINT origin_{};
     SCROLLINFO bars_[2]{};
@@ -183,9 +195,14 @@ private:
     std::optional<ToolbarTemplate> toolbar_;
     std::uint32_t lastImageList_ = 0;
     struct OpenDialog {
-        DialogClient* client;  // not owned
+        DialogClient* client = nullptr;  // not owned
+        bool modal = true;
         bool ended = false;
         int code = IDCANCEL;
+        bool visible = true;
+        // What the page's events are checked against: each control's kind
+        // and whether it is enabled.
+        std::map<std::int32_t, std::pair<DialogControl::Kind, bool>> controls;
     };
     std::map<WindowHandle, OpenDialog> dialogs_;
     WindowHandle nextDialog_ = kFirstDialogHandle;

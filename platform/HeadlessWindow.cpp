@@ -1,5 +1,6 @@
 #include "platform/HeadlessWindow.h"
 
+#include <algorithm>
 #include <future>
 
 namespace zov {
@@ -21,6 +22,24 @@ HeadlessWindow::~HeadlessWindow() {
 
 void HeadlessWindow::Loop() {
     while (PumpOnce(nullptr)) {
+    }
+    DestroyModelessDialogs();
+}
+
+void HeadlessWindow::DestroyModelessDialogs() {
+    for (;;) {
+        WindowHandle left = 0;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            for (const ShownDialog& shown : dialogs_)
+                if (shown.open && !shown.modal) {
+                    left = shown.handle;
+                    break;
+                }
+        }
+        if (left == 0)
+            return;
+        DestroyDialog(left);
     }
 }
 
@@ -233,13 +252,13 @@ void HeadlessWindow::SendProperties() {
     });
 }
 
-bool HeadlessWindow::PressDialogButton(WindowHandle dialog, std::int32_t control, DialogValues values) {
+bool HeadlessWindow::PostToDialog(WindowHandle dialog, std::function<void(DialogClient&)> deliver) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         if (!dialogClients_.count(dialog))
             return false;
     }
-    Post([this, dialog, control, values = std::move(values)] {
+    Post([this, dialog, deliver = std::move(deliver)] {
         DialogClient* client = nullptr;
         {
             std::lock_guard<std::mutex> guard(mutex_);
@@ -247,10 +266,47 @@ bool HeadlessWindow::PressDialogButton(WindowHandle dialog, std::int32_t control
             if (found != dialogClients_.end())
                 client = found->second;
         }
+        // The dialog may have gone before its turn came.
         if (client)
-            client->OnDialogCommand(control, values);
+            deliver(*client);
     });
     return true;
+}
+
+bool HeadlessWindow::PressDialogButton(WindowHandle dialog, std::int32_t control, DialogValues values) {
+    return PostToDialog(dialog, [control, values = std::move(values)](DialogClient& client) {
+        client.OnDialogCommand(control, values);
+    });
+}
+
+bool HeadlessWindow::ChooseDialogColour(WindowHandle dialog, std::int32_t control, COLORREF colour) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const ShownDialog* shown = FindDialog(dialog);
+        if (!shown)
+            return false;
+        const auto& controls = shown->dialog.controls;
+        const bool chooser = std::any_of(controls.begin(), controls.end(), [control](const DialogControl& c) {
+            return c.id == control && c.kind == DialogControl::Kind::Colour && c.enabled;
+        });
+        if (!chooser)
+            return false;
+    }
+    return PostToDialog(dialog, [control, colour](DialogClient& client) { client.OnDialogColour(control, colour); });
+}
+
+bool HeadlessWindow::ActivateDialog(WindowHandle dialog) {
+    return PostToDialog(dialog, [](DialogClient& client) { client.OnDialogActivate(); });
+}
+
+void HeadlessWindow::SetVisible(bool visible) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    visible_ = visible;
+}
+
+bool HeadlessWindow::IsVisible() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return visible_;
 }
 
 void HeadlessWindow::AnswerMenu(std::uint32_t id) {
@@ -292,8 +348,15 @@ std::vector<HeadlessWindow::ShownDialog> HeadlessWindow::Dialogs() const {
 std::optional<HeadlessWindow::ShownDialog> HeadlessWindow::OpenDialog() const {
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it)
-        if (it->open)
+        if (it->open && it->modal)
             return *it;
+    return std::nullopt;
+}
+
+std::optional<HeadlessWindow::ShownDialog> HeadlessWindow::Dialog(WindowHandle dialog) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (const ShownDialog* shown = FindDialog(dialog))
+        return *shown;
     return std::nullopt;
 }
 
@@ -555,23 +618,42 @@ HeadlessWindow::ShownDialog* HeadlessWindow::FindDialog(WindowHandle dialog) {
     return nullptr;
 }
 
+const HeadlessWindow::ShownDialog* HeadlessWindow::FindDialog(WindowHandle dialog) const {
+    for (const ShownDialog& shown : dialogs_)
+        if (shown.handle == dialog)
+            return &shown;
+    return nullptr;
+}
+
+WindowHandle HeadlessWindow::AddDialog(const DialogTemplate& dialog, DialogClient& client, bool modal) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (dialogClients_.size() >= kOpenDialogLimit)
+        return 0;
+    const WindowHandle handle = nextDialog_++;
+    ShownDialog shown{handle, dialog};
+    shown.modal = modal;
+    dialogs_.push_back(std::move(shown));
+    dialogClients_[handle] = &client;
+    return handle;
+}
+
+void HeadlessWindow::DropDialog(WindowHandle dialog) {
+    dialogClients_.erase(dialog);
+    for (auto it = timers_.begin(); it != timers_.end();)
+        it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == dialog ? timers_.erase(it) : std::next(it);
+}
+
 int HeadlessWindow::RunModalDialog(const DialogTemplate& dialog, DialogClient& client) {
-    WindowHandle handle;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        handle = nextDialog_++;
-        dialogs_.push_back(ShownDialog{handle, dialog, true, 0});
-        dialogClients_[handle] = &client;
-    }
+    const WindowHandle handle = AddDialog(dialog, client, true);
+    if (handle == 0)
+        return IDCANCEL;
     client.OnInitDialog(handle);
     RunModal([this, handle] {
         ShownDialog* shown = FindDialog(handle);
         return !shown || !shown->open;
     });
     std::lock_guard<std::mutex> guard(mutex_);
-    dialogClients_.erase(handle);
-    for (auto it = timers_.begin(); it != timers_.end();)
-        it = IsDialogTimer(it->first) && DialogOfTimer(it->first) == handle ? timers_.erase(it) : std::next(it);
+    DropDialog(handle);
     ShownDialog* shown = FindDialog(handle);
     if (!shown || shown->open) {
         if (shown)
@@ -585,7 +667,8 @@ void HeadlessWindow::EndDialog(WindowHandle dialog, int code) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         ShownDialog* shown = FindDialog(dialog);
-        if (!shown || !shown->open)
+        // A modeless dialog ends only with DestroyDialog.
+        if (!shown || !shown->open || !shown->modal)
             return;
         shown->open = false;
         shown->endCode = code;
@@ -607,6 +690,8 @@ void HeadlessWindow::ChangeDialogItem(WindowHandle dialog, const DialogItemChang
             control.pos = *change.pos;
         if (change.enabled)
             control.enabled = *change.enabled;
+        if (change.colour && (control.kind == DialogControl::Kind::Swatch || control.kind == DialogControl::Kind::Colour))
+            control.colour = *change.colour & 0xFFFFFFu;
     }
 }
 
@@ -617,7 +702,43 @@ void HeadlessWindow::SetDialogTitle(WindowHandle dialog, const std::wstring& tit
 }
 
 void HeadlessWindow::SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!dialogClients_.count(dialog))
+            return;  // a timer would outlive the dialog it belongs to
+    }
     SetTimer(DialogTimerId(dialog, id), periodMs);
+}
+
+WindowHandle HeadlessWindow::CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) {
+    const WindowHandle handle = AddDialog(dialog, client, false);
+    if (handle != 0)
+        client.OnInitDialog(handle);
+    return handle;
+}
+
+void HeadlessWindow::ShowDialog(WindowHandle dialog, bool visible) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ShownDialog* shown = FindDialog(dialog);
+    if (shown && shown->open && !shown->modal)
+        shown->visible = visible;
+}
+
+void HeadlessWindow::DestroyDialog(WindowHandle dialog) {
+    DialogClient* client = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ShownDialog* shown = FindDialog(dialog);
+        if (!shown || !shown->open || shown->modal)
+            return;
+        shown->open = false;
+        shown->visible = false;
+        client = dialogClients_[dialog];
+        DropDialog(dialog);
+    }
+    // Last: the client may delete itself here.
+    if (client)
+        client->OnDialogDestroyed();
 }
 
 }  // namespace zov

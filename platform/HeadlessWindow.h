@@ -64,6 +64,15 @@ public:
     // Posted: it runs inside the dialog's modal loop. False when no such
     // dialog is open.
     bool PressDialogButton(WindowHandle dialog, std::int32_t control, DialogValues values = {});
+    // The reader chose `colour` with the Colour control `control` of an open
+    // dialog, as the page reports it. Posted; false when the dialog is not
+    // open or the control is no enabled Colour control of it.
+    bool ChooseDialogColour(WindowHandle dialog, std::int32_t control, COLORREF colour);
+    // The dialog became the active window by the keyboard or by being
+    // shown. Posted; false when it is not open.
+    bool ActivateDialog(WindowHandle dialog);
+    // Whether the page shows the control's window (IsVisible).
+    void SetVisible(bool visible);
     // Queues the answer for the next message box.
     void AnswerMessageBox(int answer);
     // Queues the choice for the next popup menu (0 for none).
@@ -96,12 +105,17 @@ public:
     struct ShownDialog {
         WindowHandle handle = 0;
         DialogTemplate dialog;  // with every change applied
-        bool open = true;
+        bool open = true;       // a modeless one until it is destroyed
         int endCode = 0;
+        bool modal = true;
+        bool visible = true;    // ShowDialog's last word
     };
+    // Every dialog made, modal and modeless, in the order they were made.
     std::vector<ShownDialog> Dialogs() const;
-    // The dialog open now, the innermost when several are.
+    // The modal dialog open now, the innermost when several are; modeless
+    // ones stand beside the window and are found with Dialog().
     std::optional<ShownDialog> OpenDialog() const;
+    std::optional<ShownDialog> Dialog(WindowHandle dialog) const;
 
     // HostWindow
     SIZE ClientSize() const override;
@@ -129,10 +143,10 @@ public:
     void ChangeDialogItem(WindowHandle dialog, const DialogItemChange& change) override;
     void SetDialogTitle(WindowHandle dialog, const std::wstring& title) override;
     void SetDialogTimer(WindowHandle dialog, unsigned id, unsigned periodMs) override;
-    // Modeless dialogs are still to come.
-    WindowHandle CreateModelessDialog(const DialogTemplate&, DialogClient&) override { return 0; }
-    void ShowDialog(WindowHandle, bool) override {}
-    void DestroyDialog(WindowHandle) override {}
+    WindowHandle CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) override;
+    void ShowDialog(WindowHandle dialog, bool visible) override;
+    void DestroyDialog(WindowHandle dialog) override;
+    bool IsVisible() const override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -155,6 +169,16 @@ private:
     // Runs messages until `done` (checked under the lock) holds or the window closes.
     void RunModal(const std::function<bool()>& done);
     ShownDialog* FindDialog(WindowHandle dialog);
+    const ShownDialog* FindDialog(WindowHandle dialog) const;
+    // A new open dialog and its client; 0 past kOpenDialogLimit.
+    WindowHandle AddDialog(const DialogTemplate& dialog, DialogClient& client, bool modal);
+    // Forgets an ended dialog's client and timers. Called with mutex_ held.
+    void DropDialog(WindowHandle dialog);
+    // Posts `deliver` with the client of the open dialog `dialog`; false
+    // when it is not open.
+    bool PostToDialog(WindowHandle dialog, std::function<void(DialogClient&)> deliver);
+    // The window's end: the modeless dialogs still up are destroyed.
+    void DestroyModelessDialogs();
     WindowClient* Client() const { return client_; }
 
     const Options options_;
@@ -182,6 +206,7 @@ private:
     std::vector<ShownDialog> dialogs_;
     std::map<WindowHandle, DialogClient*> dialogClients_;  // open dialogs; not owned
     WindowHandle nextDialog_ = kFirstDialogHandle;
+    bool visible_ = true;
 
     WindowClient* client_ = nullptr;  // window thread only; not owned
     std::thread thread_;

@@ -9,6 +9,7 @@
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -103,7 +104,7 @@ struct DialogItemChange {
     std::optional<std::wstring> text;
     std::optional<std::int32_t> pos;
     std::optional<bool> enabled;
-    std::optional<COLORREF> colour;
+    std::optional<COLORREF> colour;  // a Swatch's or a Colour control's
 };
 
 // The texts of a dialog's edit boxes by control identifier.
@@ -232,6 +233,9 @@ public:
 // The first handle a window gives its dialogs; 100 is the toolbar.
 inline constexpr WindowHandle kToolbarHandle = 100;
 inline constexpr WindowHandle kFirstDialogHandle = 2000;
+// Dialogs open at once on one window, modal and modeless together; one more
+// is not made (RunModalDialog answers IDCANCEL, CreateModelessDialog 0).
+inline constexpr std::size_t kOpenDialogLimit = 8;
 
 // A dialog's timers share the window's timer table: the dialog's handle in
 // the high bits, its own identifier (below 256) in the low byte.

@@ -3,8 +3,14 @@
 #include "platform/FileSystem.h"
 #include "platform/HostWindow.h"
 #include "platform/com/Com.h"
+#include "platform/com/Registry.h"
+
+#include <dlfcn.h>
 
 #include <atomic>
+#include <cwchar>
+#include <functional>
+#include <memory>
 
 #define ZOV_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -14,15 +20,137 @@ namespace {
 // Bigger than any file the tests drop.
 constexpr std::size_t kLargestCopy = 64u << 20;
 constexpr DISPID kBoxId = 1;
+constexpr DISPID kDialogId = 2;
+constexpr DISPID kModalId = 3;
+constexpr DISPID kShowId = 4;
+constexpr DISPID kCloseId = 5;
+constexpr DISPID kVisibleId = 6;
+constexpr DISPID kReportId = 7;
 
 DropRecord& Record() {
     static DropRecord record;
     return record;
 }
 
+DialogRecord& Dialogs() {
+    static DialogRecord record;
+    return record;
+}
+
+void Note(WindowHandle dialog, const std::function<void(DialogEvents&)>& change) {
+    DialogRecord& record = Dialogs();
+    {
+        std::lock_guard lock(record.mutex);
+        change(record.dialogs[dialog]);
+    }
+    record.changed.notify_all();
+}
+
 std::span<const DispatchMember> Table() {
-    static const DispatchMember members[] = {{kBoxId, kBoxMethod, {}, VarType::Long}};
+    static const DispatchMember members[] = {
+        {kBoxId, kBoxMethod, {}, VarType::Long},
+        {kDialogId, "Dialog", {}, VarType::Long},
+        {kModalId, "Modal", {}, VarType::Long},
+        {kShowId, "Show", {VarType::Long, VarType::Bool}, VarType::Empty},
+        {kCloseId, "Close", {VarType::Long}, VarType::Empty},
+        {kVisibleId, "Visible", {}, VarType::Bool},
+        {kReportId, "Report", {VarType::Long}, VarType::String},
+    };
     return members;
+}
+
+std::wstring ColourText(COLORREF colour) {
+    wchar_t text[8];
+    std::swprintf(text, 8, L"#%02x%02x%02x", colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    return text;
+}
+
+// What a note's dialog does with its colour: the swatch and the chooser
+// follow the reader's choice.
+class RecordedDialog final : public DialogClient {
+public:
+    explicit RecordedDialog(HostWindow& window) : window_(window) {}
+
+    void OnInitDialog(WindowHandle dialog) override {
+        handle_ = dialog;
+        Note(dialog, [](DialogEvents&) {});
+        window_.SetDialogTimer(dialog, kDialogTimer, kDialogTimerMs);
+    }
+    void OnDialogCommand(std::int32_t control, const DialogValues&) override {
+        Note(handle_, [control](DialogEvents& e) { e.commands.push_back(control); });
+        if (control == IDOK || control == IDCANCEL)
+            window_.DestroyDialog(handle_);
+    }
+    void OnDialogTimer(unsigned) override {
+        Note(handle_, [](DialogEvents& e) { ++e.ticks; });
+    }
+    void OnDialogColour(std::int32_t, COLORREF colour) override {
+        colour_ = colour;
+        Note(handle_, [colour](DialogEvents& e) { e.colours.push_back(colour); });
+        DialogItemChange swatch;
+        swatch.control = kSwatch;
+        swatch.colour = colour;
+        window_.ChangeDialogItem(handle_, swatch);
+        DialogItemChange button;
+        button.control = kColourButton;
+        button.colour = colour;
+        window_.ChangeDialogItem(handle_, button);
+    }
+    void OnDialogActivate() override {
+        ++activations_;
+        Note(handle_, [](DialogEvents& e) { ++e.activations; });
+    }
+    void OnDialogDestroyed() override {
+        destroyed_ = true;
+        Note(handle_, [](DialogEvents& e) { e.destroyed = true; });
+    }
+
+    WindowHandle Handle() const { return handle_; }
+    std::wstring Report() const {
+        return L"activations " + std::to_wstring(activations_) + L" colour " + ColourText(colour_) +
+               (destroyed_ ? L" destroyed" : L"");
+    }
+
+private:
+    HostWindow& window_;
+    WindowHandle handle_ = 0;
+    COLORREF colour_ = 0xFFFFFF;
+    int activations_ = 0;
+    bool destroyed_ = false;
+};
+
+class ModalDialog final : public DialogClient {
+public:
+    explicit ModalDialog(HostWindow& window) : window_(window) {}
+    void OnInitDialog(WindowHandle dialog) override { handle_ = dialog; }
+    void OnDialogCommand(std::int32_t control, const DialogValues&) override { window_.EndDialog(handle_, control); }
+
+private:
+    HostWindow& window_;
+    WindowHandle handle_ = 0;
+};
+
+DialogTemplate NoteTemplate() {
+    DialogTemplate dialog;
+    dialog.resource = 280;
+    dialog.title = L"Note";
+    auto add = [&dialog](DialogControl::Kind kind, std::int32_t id, std::wstring text) -> DialogControl& {
+        DialogControl control;
+        control.kind = kind;
+        control.id = id;
+        control.text = std::move(text);
+        dialog.controls.push_back(std::move(control));
+        return dialog.controls.back();
+    };
+    add(DialogControl::Kind::Static, 65535, L"Comment:");
+    DialogControl& edit = add(DialogControl::Kind::Edit, kCommentEdit, L"first line");
+    edit.multiline = true;
+    edit.focus = true;
+    add(DialogControl::Kind::Swatch, kSwatch, L"").colour = 0xFFFFFF;
+    add(DialogControl::Kind::Colour, kColourButton, L"Colour...").colour = 0xFFFFFF;
+    add(DialogControl::Kind::Button, IDOK, L"OK").isDefault = true;
+    add(DialogControl::Kind::Button, IDCANCEL, L"Cancel");
+    return dialog;
 }
 
 class RecordingControl final : public IDispatch, public IOleObject, public WindowClient {
@@ -65,9 +193,51 @@ public:
             return checked;
         if (!window_)
             return E_UNEXPECTED;
-        const int answer = window_->MessageBox(MessageBoxRequest{L"held", L"recording", MB_OK, {}});
+        Variant value;
+        switch (id) {
+        case kBoxId:
+            value = static_cast<std::int32_t>(window_->MessageBox(MessageBoxRequest{L"held", L"recording", MB_OK, {}}));
+            break;
+        case kDialogId: {
+            auto dialog = std::make_unique<RecordedDialog>(*window_);
+            const WindowHandle handle = window_->CreateModelessDialog(NoteTemplate(), *dialog);
+            if (handle != 0)
+                dialogs_.push_back(std::move(dialog));
+            value = static_cast<std::int32_t>(handle);
+            break;
+        }
+        case kModalId: {
+            DialogTemplate dialog;
+            dialog.title = L"Modal";
+            DialogControl ok;
+            ok.kind = DialogControl::Kind::Button;
+            ok.id = IDOK;
+            ok.text = L"OK";
+            dialog.controls.push_back(ok);
+            ModalDialog client(*window_);
+            value = static_cast<std::int32_t>(window_->RunModalDialog(dialog, client));
+            break;
+        }
+        case kShowId:
+            window_->ShowDialog(static_cast<WindowHandle>(args[0].Long()), args[1].Bool());
+            break;
+        case kCloseId:
+            window_->DestroyDialog(static_cast<WindowHandle>(args[0].Long()));
+            break;
+        case kVisibleId:
+            value = window_->IsVisible();
+            break;
+        case kReportId:
+            for (const auto& dialog : dialogs_)
+                if (dialog->Handle() == static_cast<WindowHandle>(args[0].Long()))
+                    value = dialog->Report();
+            if (value.Type() != VarType::String)
+                value = std::wstring(L"none");
+            break;
+        default: return DISP_E_MEMBERNOTFOUND;
+        }
         if (result)
-            *result = Variant(static_cast<std::int32_t>(answer));
+            *result = value;
         return S_OK;
     }
 
@@ -109,6 +279,9 @@ private:
 
     std::atomic<std::uint32_t> references_{0};
     HostWindow* window_ = nullptr;  // not owned; the window thread's
+    // Kept as long as the control: the window destroys the dialogs left
+    // open at its end, before it lets the control go.
+    std::vector<std::unique_ptr<RecordedDialog>> dialogs_;
 };
 
 class Factory final : public IClassFactory {
@@ -155,4 +328,25 @@ ZOV_EXPORT zov::HRESULT DllGetClassObject(const zov::CLSID& clsid, const zov::II
 
 ZOV_EXPORT DropRecord* RecordingControlDrops() {
     return &Record();
+}
+
+ZOV_EXPORT DialogRecord* RecordingControlDialogs() {
+    return &Dialogs();
+}
+
+// For zov-regsvr, as the browser tests register it: this very file, safe
+// for scripting.
+ZOV_EXPORT zov::HRESULT DllRegisterServer() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&RecordingControlDialogs), &info) == 0 || !info.dli_fname)
+        return zov::SELFREG_E_CLASS;
+    char resolved[4096];
+    const std::string path = realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+    const std::string key = "CLSID\\" + std::string(kRecordingControlClsid);
+    const bool written = zov::RegistryFile::ForUser().Update([&](zov::RegistryData& r) {
+        r.SetValue(key + "\\InprocServer32", "@", path);
+        r.CreateKey(key + "\\Implemented Categories\\" + std::string(zov::kCategorySafeForScripting));
+        return true;
+    });
+    return written ? zov::S_OK : zov::SELFREG_E_CLASS;
 }

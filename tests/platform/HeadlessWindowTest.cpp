@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -197,6 +199,170 @@ TEST(HeadlessWindow, ScrollBarsKeepThePositionWhereTheThumbCanBe) {
     window.EnableScrollBar(SB_HORZ, ESB_DISABLE_BOTH);
     EXPECT_EQ(window.ScrollArrows(SB_HORZ), ESB_DISABLE_BOTH);
     EXPECT_EQ(window.ScrollArrows(SB_VERT), ESB_ENABLE_BOTH);
+}
+
+// A dialog's client that notes what reaches it, and on which thread.
+class NotingDialog : public DialogClient {
+public:
+    explicit NotingDialog(HeadlessWindow& window) : window_(window) {}
+    void OnInitDialog(WindowHandle dialog) override {
+        handle = dialog;
+        Note("init");
+    }
+    void OnDialogCommand(std::int32_t control, const DialogValues& values) override {
+        Note("command " + std::to_string(control) + (values.empty() ? "" : " with values"));
+    }
+    void OnDialogTimer(unsigned id) override { Note("timer " + std::to_string(id)); }
+    void OnDialogColour(std::int32_t control, COLORREF colour) override {
+        char text[32];
+        std::snprintf(text, sizeof text, "colour %d %06x", control, colour);
+        Note(text);
+    }
+    void OnDialogActivate() override { Note("activate"); }
+    void OnDialogDestroyed() override { Note("destroyed"); }
+
+    std::vector<std::string> Log() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return log_;
+    }
+    bool AllOnWindowThread() const { return allOnWindowThread_; }
+    std::atomic<WindowHandle> handle{0};
+
+private:
+    void Note(std::string entry) {
+        if (!window_.OnWindowThread())
+            allOnWindowThread_ = false;
+        std::lock_guard<std::mutex> guard(mutex_);
+        log_.push_back(std::move(entry));
+    }
+    HeadlessWindow& window_;
+    std::mutex mutex_;
+    std::vector<std::string> log_;
+    std::atomic<bool> allOnWindowThread_{true};
+};
+
+DialogTemplate ColourDialog() {
+    DialogTemplate dialog;
+    dialog.title = L"Note";
+    DialogControl edit;
+    edit.kind = DialogControl::Kind::Edit;
+    edit.id = 253;
+    edit.multiline = true;
+    DialogControl swatch;
+    swatch.kind = DialogControl::Kind::Swatch;
+    swatch.id = 5;
+    swatch.colour = 0xFFFFFF;
+    DialogControl chooser;
+    chooser.kind = DialogControl::Kind::Colour;
+    chooser.id = 4;
+    chooser.text = L"Colour...";
+    DialogControl ok;
+    ok.kind = DialogControl::Kind::Button;
+    ok.id = IDOK;
+    dialog.controls = {edit, swatch, chooser, ok};
+    return dialog;
+}
+
+TEST(HeadlessWindow, AModelessDialogLivesBesideTheWindowUntilItIsDestroyed) {
+    HeadlessWindow window(Manual());
+    NotingDialog client(window);
+    WindowHandle handle = 0;
+    window.Send([&] { handle = window.CreateModelessDialog(ColourDialog(), client); });
+    ASSERT_GE(handle, kFirstDialogHandle);
+    EXPECT_EQ(client.handle, handle);
+    // Beside the window, not in front of it: no modal dialog is open.
+    EXPECT_FALSE(window.OpenDialog());
+    ASSERT_EQ(window.Dialogs().size(), 1u);
+    EXPECT_FALSE(window.Dialogs()[0].modal);
+    EXPECT_TRUE(window.Dialogs()[0].open);
+
+    // What the reader does with it reaches its client, on the window thread.
+    ASSERT_TRUE(window.PressDialogButton(handle, 257, {{253, L"word"}}));
+    ASSERT_TRUE(window.ChooseDialogColour(handle, 4, 0x3C2B1A));
+    EXPECT_FALSE(window.ChooseDialogColour(handle, 5, 0x000000));    // a swatch chooses nothing
+    EXPECT_FALSE(window.ChooseDialogColour(handle, 253, 0x000000));  // nor does an edit box
+    ASSERT_TRUE(window.ActivateDialog(handle));
+    window.Send([&] {
+        window.SetDialogTimer(handle, 1, 1000);
+        DialogItemChange change;
+        change.control = 5;
+        change.colour = 0x3C2B1A;
+        window.ChangeDialogItem(handle, change);
+        window.ShowDialog(handle, false);
+    });
+    window.SendTimer(DialogTimerId(handle, 1));
+    std::optional<HeadlessWindow::ShownDialog> shown = window.Dialog(handle);
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(shown->visible);
+    EXPECT_EQ(shown->dialog.controls[1].colour, 0x3C2B1Au);
+    EXPECT_EQ(window.TimerPeriod(DialogTimerId(handle, 1)), 1000u);
+
+    // A modal dialog runs while it is up, and ends without touching it.
+    NotingDialog modal(window);
+    std::atomic<int> code{0};
+    window.Post([&] { code = window.RunModalDialog(ColourDialog(), modal); });
+    window.Send([] {});
+    std::optional<HeadlessWindow::ShownDialog> open = window.OpenDialog();
+    ASSERT_TRUE(open);
+    EXPECT_NE(open->handle, handle);
+    window.Send([&] { window.EndDialog(open->handle, IDOK); });
+    window.Send([] {});
+    EXPECT_EQ(code, IDOK);
+    // EndDialog is for modal dialogs: this one stays.
+    window.Send([&] { window.EndDialog(handle, IDOK); });
+    EXPECT_TRUE(window.Dialog(handle)->open);
+
+    window.Send([&] { window.DestroyDialog(handle); });
+    EXPECT_FALSE(window.Dialog(handle)->open);
+    // Its timers went with it, and nothing more reaches it.
+    EXPECT_EQ(window.TimerPeriod(DialogTimerId(handle, 1)), std::nullopt);
+    EXPECT_FALSE(window.PressDialogButton(handle, IDOK));
+    EXPECT_FALSE(window.ActivateDialog(handle));
+    window.Send([&] {
+        window.SetDialogTimer(handle, 2, 10);
+        window.DestroyDialog(handle);  // once only
+    });
+    EXPECT_EQ(window.TimerPeriod(DialogTimerId(handle, 2)), std::nullopt);
+
+    EXPECT_EQ(client.Log(), (std::vector<std::string>{"init", "command 257 with values", "colour 4 3c2b1a", "activate",
+                                                      "timer 1", "destroyed"}));
+    EXPECT_TRUE(client.AllOnWindowThread());
+}
+
+TEST(HeadlessWindow, OpenDialogsAreBoundedAndTheWindowsEndDestroysTheModelessOnes) {
+    std::vector<std::unique_ptr<NotingDialog>> clients;
+    {
+        HeadlessWindow window(Manual());
+        std::vector<WindowHandle> handles;
+        window.Send([&] {
+            for (std::size_t i = 0; i <= kOpenDialogLimit; ++i) {
+                clients.push_back(std::make_unique<NotingDialog>(window));
+                handles.push_back(window.CreateModelessDialog(ColourDialog(), *clients.back()));
+            }
+        });
+        ASSERT_EQ(handles.size(), kOpenDialogLimit + 1);
+        EXPECT_EQ(handles.back(), 0u);
+        EXPECT_TRUE(clients.back()->Log().empty());
+        // At the bound a modal dialog is not shown either.
+        NotingDialog modal(window);
+        int code = 0;
+        window.Send([&] { code = window.RunModalDialog(ColourDialog(), modal); });
+        EXPECT_EQ(code, IDCANCEL);
+        EXPECT_TRUE(modal.Log().empty());
+        // One destroyed makes room for another.
+        window.Send([&] {
+            window.DestroyDialog(handles[0]);
+            handles.back() = window.CreateModelessDialog(ColourDialog(), *clients.back());
+        });
+        EXPECT_NE(handles.back(), 0u);
+
+        window.SetVisible(false);
+        EXPECT_FALSE(window.IsVisible());
+    }
+    for (const auto& client : clients) {
+        EXPECT_EQ(client->Log(), (std::vector<std::string>{"init", "destroyed"}));
+        EXPECT_TRUE(client->AllOnWindowThread());
+    }
 }
 
 }  // namespace

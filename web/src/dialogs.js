@@ -2,7 +2,8 @@
 // control; the element lays them out in order and draws them in HTML. A
 // dialog does not close itself: a pressed button goes to the control with the
 // texts of the edit boxes, and the container takes the dialog away
-// (childDestroy) when the control ends it.
+// (childDestroy) when the control ends it. A colour chosen with a colour
+// button goes to the control too; its swatch changes when the control says.
 import { isInt, isStr, longerThan } from './util.js';
 
 const MAX_CONTROLS = 128, MAX_TABS = 16, MAX_LABEL = 4096;
@@ -11,6 +12,8 @@ const IDOK = 1, IDCANCEL = 2;
 const SHEET_BUTTONS = new Set([IDOK, IDCANCEL, 9, 0x3021]);
 // Kept this far inside the element when placed or dragged.
 const EDGE = 4;
+// Colours as <input type="color"> writes them.
+const COLOUR = /^#[0-9a-f]{6}$/i;
 
 export const DIALOG_STYLE = [
   '.dialog-veil { position: absolute; inset: 0; z-index: 2; background: rgba(0,0,0,0.2); }',
@@ -36,7 +39,16 @@ export const DIALOG_STYLE = [
   '.dlg-row { display: flex; justify-content: flex-end; flex-wrap: wrap; gap: 8px; }',
   '.dlg-row.sheet { padding: 10px; }',
   '.dlg button.dlg-button { min-width: 76px; padding: 3px 10px; font: inherit; }',
-  '.dlg button.dlg-button.default { outline: 1px solid #1a5fb4; }'
+  '.dlg button.dlg-button.default { outline: 1px solid #1a5fb4; }',
+  // A swatch stands 10 px left of the control after it, as high as that
+  // control and 1.6 times as wide.
+  '.dlg-pair { position: relative; display: flex; align-items: flex-start; gap: 10px; --zov-pair-h: 25px; }',
+  '.dlg-pair > :not(.dlg-colour-input) { height: var(--zov-pair-h); box-sizing: border-box; margin: 0; }',
+  '.dlg-pair > button.dlg-button { padding-top: 0; padding-bottom: 0; }',
+  '.dlg-swatch { flex: none; width: calc(var(--zov-pair-h) * 1.6); border: 1px solid #707070; }',
+  // Rendered but unseen: the chooser opens from it, near the button.
+  '.dlg-colour-input { position: absolute; left: 0; bottom: 0; width: 1px; height: 1px; padding: 0; border: 0;',
+  '  opacity: 0; pointer-events: none; }'
 ].join('\n');
 
 function text(v) {
@@ -84,13 +96,24 @@ export class Dialog {
     if (sheetRow) dlg.appendChild(sheetRow);
 
     const list = Array.isArray(msg.controls) ? msg.controls.slice(0, MAX_CONTROLS) : [];
-    let row = null, last = null, focus = null;
+    let row = null, last = null, focus = null, pair = null;
     for (const c of list) {
       if (!c || typeof c !== 'object' || !isInt(c.id) || !isStr(c.class)) continue;
       // Statics share identifiers (65535 is "no identifier"): only the first is addressed.
       const made = this.makeControl(base, c, last);
       if (!made) continue;
-      if (made.cls === 'button' && sheetRow && SHEET_BUTTONS.has(c.id)) {
+      if (pair) {
+        // The control a swatch stands beside.
+        pair.append(made.node, ...(made.input ? [made.input] : []));
+        pair = null;
+        row = null;
+      } else if (made.cls === 'swatch') {
+        pair = document.createElement('div');
+        pair.className = 'dlg-pair';
+        pair.appendChild(made.node);
+        body.appendChild(pair);
+        row = null;
+      } else if (made.cls === 'button' && sheetRow && SHEET_BUTTONS.has(c.id)) {
         sheetRow.appendChild(made.node);
       } else if (made.cls === 'button') {
         if (!row) {
@@ -102,6 +125,7 @@ export class Dialog {
       } else {
         row = null;
         body.appendChild(made.node);
+        if (made.input) body.appendChild(made.input);
       }
       if (!this.controls.has(c.id)) {
         this.controls.set(c.id, made);
@@ -112,6 +136,7 @@ export class Dialog {
     }
 
     dlg.addEventListener('keydown', (e) => this.key(e));
+    this.wireActivation();
     this.wireDrag();
     if (this.modal) {
       this.veil = document.createElement('div');
@@ -155,7 +180,7 @@ export class Dialog {
 
   makeControl(base, c, last) {
     const id = base + '-c' + c.id;
-    let node;
+    let node, input = null;
     switch (c.class) {
       case 'static':
         node = document.createElement('div');
@@ -183,14 +208,68 @@ export class Dialog {
       case 'progress':
         node = document.createElement('progress');
         break;
+      case 'swatch':
+        node = document.createElement('div');
+        node.className = 'dlg-swatch';
+        node.setAttribute('role', 'img');
+        break;
+      case 'colour': {
+        node = document.createElement('button');
+        node.type = 'button';
+        node.className = 'dlg-button';
+        node.textContent = text(c.text);
+        input = document.createElement('input');
+        input.type = 'color';
+        input.className = 'dlg-colour-input';
+        input.tabIndex = -1;
+        input.setAttribute('aria-hidden', 'true');
+        // A colour is chosen when the chooser closes on it, not while it is dragged about.
+        input.addEventListener('change', () => this.colourChosen(c.id, input.value));
+        node.addEventListener('click', () => this.chooseColour(c.id));
+        break;
+      }
       default:
         return null;
     }
     node.dataset.ctl = String(c.id);
-    const made = { cls: c.class, node, isDefault: c.default === true, min: 0, max: 100, pos: 0 };
+    const made = { cls: c.class, node, input, isDefault: c.default === true, min: 0, max: 100, pos: 0 };
     if (made.cls === 'progress') this.setProgress(made, c);
-    if (c.enabled === false) node.disabled = true;
+    if (made.cls === 'swatch' || made.cls === 'colour') this.setColour(made, isStr(c.colour) ? c.colour : '#ffffff');
+    if (c.enabled === false && made.cls !== 'swatch') {
+      node.disabled = true;
+      if (input) input.disabled = true;
+    }
     return made;
+  }
+
+  setColour(made, colour) {
+    if (!COLOUR.test(colour)) return;
+    colour = colour.toLowerCase();
+    made.colour = colour;
+    if (made.input) made.input.value = colour;
+    if (made.cls === 'swatch') {
+      made.node.style.background = colour;
+      made.node.setAttribute('aria-label', colour);
+    }
+  }
+
+  // Opens the browser's colour chooser; only from the reader's click, which
+  // is what lets the browser open it.
+  chooseColour(id) {
+    const c = this.controls.get(id);
+    if (!c || !c.input || c.node.disabled) return;
+    c.input.value = c.colour || '#ffffff';
+    if (typeof c.input.showPicker === 'function') {
+      try { c.input.showPicker(); return; } catch (e) { /* older browsers: the click below */ }
+    }
+    c.input.click();
+  }
+
+  colourChosen(id, value) {
+    const c = this.controls.get(id);
+    if (!c || c.node.disabled || !isStr(value) || !COLOUR.test(value)) return;
+    const el = this.element;
+    el._post({ t: 'childEvent', el: el._el, h: this.h, ctl: id, e: 'colour', colour: value.toLowerCase() });
   }
 
   stringLimit() {
@@ -297,6 +376,23 @@ export class Dialog {
     this.node.style.top = Math.round(y) + 'px';
   }
 
+  // The dialog becomes the active window when the focus comes into it from
+  // elsewhere other than by a press in it: by the keyboard, or by being shown.
+  wireActivation() {
+    let pressed = false;
+    this.node.addEventListener('pointerdown', () => {
+      pressed = true;
+      // The focus moves with the press, in the same turn.
+      setTimeout(() => { pressed = false; }, 0);
+    }, true);
+    this.node.addEventListener('focusin', (e) => {
+      if (pressed || this.node.hidden) return;
+      if (e.relatedTarget && this.node.contains(e.relatedTarget)) return;
+      const el = this.element;
+      el._post({ t: 'childEvent', el: el._el, h: this.h, e: 'activate' });
+    });
+  }
+
   // The title bar moves the dialog within the element.
   wireDrag() {
     const t = this.title;
@@ -325,13 +421,15 @@ export class Dialog {
     if (!c) return;
     if (isStr(msg.text)) {
       if (c.cls === 'edit') c.node.value = msg.text.slice(0, this.stringLimit());
-      else if (c.cls !== 'progress') c.node.textContent = text(msg.text);
+      else if (c.cls !== 'progress' && c.cls !== 'swatch') c.node.textContent = text(msg.text);
     }
     if (c.cls === 'progress') this.setProgress(c, msg);
-    if (typeof msg.enabled === 'boolean' && c.cls !== 'static') {
+    if (isStr(msg.colour) && (c.cls === 'swatch' || c.cls === 'colour')) this.setColour(c, msg.colour);
+    if (typeof msg.enabled === 'boolean' && c.cls !== 'static' && c.cls !== 'swatch') {
       const root = this.element.shadowRoot;
       const hadFocus = !msg.enabled && root.activeElement === c.node;
       c.node.disabled = !msg.enabled;
+      if (c.input) c.input.disabled = !msg.enabled;
       if (hadFocus) this.focusFirst(null);
     }
   }

@@ -86,6 +86,18 @@ export class ZovViewerElement extends HTMLElement {
     });
     this._onWindowMoved = () => this._scheduleSize();
     this._input = new PointerInput(this, this._canvas);
+
+    // Whether a reader can see the element: the page shown, the element
+    // displayed and in the viewport. The container assumes so until told.
+    this._intersecting = true;
+    this._toldVisible = true;
+    this._intersection = typeof IntersectionObserver === 'function'
+      ? new IntersectionObserver((entries) => {
+        for (const entry of entries) this._intersecting = entry.isIntersecting;
+        this._reportVisible();
+      })
+      : null;
+    this._onVisibility = () => this._reportVisible();
   }
 
   // The address of the container's socket.
@@ -112,6 +124,8 @@ export class ZovViewerElement extends HTMLElement {
     }
     window.addEventListener('scroll', this._onWindowMoved, { passive: true });
     window.addEventListener('resize', this._onWindowMoved, { passive: true });
+    document.addEventListener('visibilitychange', this._onVisibility);
+    if (this._intersection) this._intersection.observe(this);
     // Moving the element within the page keeps its control.
     if (this._state === 'creating' || this._state === 'created') return;
     if (this._state === 'failed') this._newReady();
@@ -122,6 +136,8 @@ export class ZovViewerElement extends HTMLElement {
     this._resizeObserver.disconnect();
     window.removeEventListener('scroll', this._onWindowMoved);
     window.removeEventListener('resize', this._onWindowMoved);
+    document.removeEventListener('visibilitychange', this._onVisibility);
+    if (this._intersection) this._intersection.disconnect();
     queueMicrotask(() => {
       if (!this.isConnected) this._destroy();
     });
@@ -202,6 +218,8 @@ export class ZovViewerElement extends HTMLElement {
         this._queued = [];
         for (const call of queued) this._send(call);
         this._scheduleSize();
+        this._toldVisible = true;
+        this._reportVisible();
         this.dispatchEvent(new CustomEvent('zov-ready', { detail: { members: this.members } }));
         return;
       }
@@ -282,6 +300,14 @@ export class ZovViewerElement extends HTMLElement {
     // A toolbar made again for a new size keeps the focused button.
     if (hadFocus && !(child instanceof Dialog) && !(child instanceof Toolbar && child.focusButton(button)))
       this._focusCanvas();
+  }
+
+  // Tells the container when whether the element can be seen changes.
+  _reportVisible() {
+    const visible = document.visibilityState !== 'hidden' && this._intersecting;
+    if (this._state !== 'created' || !this._conn || visible === this._toldVisible) return;
+    this._toldVisible = visible;
+    this._conn.send({ t: 'visible', el: this._el, v: visible });
   }
 
   _imageList(buf, dv) {

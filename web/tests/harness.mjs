@@ -20,6 +20,8 @@ export function paths() {
     host: process.env.ZOV_HOST || join(build, 'host', 'zov-host'),
     regsvr: process.env.ZOV_REGSVR || join(build, 'host', 'zov-regsvr'),
     serverLib: process.env.ZOV_SERVER_LIB || join(build, 'control', 'libZOVuvazaR.so'),
+    // A test server that records what its window gives it (tests/host).
+    recording: process.env.ZOV_RECORDING_CONTROL || join(build, 'tests', 'libzov_recording_control.so'),
     tools: process.env.ZOV_TOOLS || join(build, 'tools'),
     web: process.env.ZOV_WEB || join(build, 'web'),
   };
