@@ -145,14 +145,14 @@ void CVProgressBar::ShowName() {
         name = fileName;
     }
     nameShown = true;
-    window->ChangeDialogItem(handle, DialogItemChange{kFileName, name, std::nullopt, std::nullopt});
+    window->ChangeDialogItem(handle, DialogItemChange{.control = kFileName, .text = name});
 }
 
 void CVProgressBar::OnDialogTimer(unsigned id) {
     try {
         if (id != kTimer)
             return;
-        window->ChangeDialogItem(handle, DialogItemChange{kProgress, std::nullopt, Percent(), std::nullopt});
+        window->ChangeDialogItem(handle, DialogItemChange{.control = kProgress, .pos = Percent()});
         if (!nameShown)
             ShowName();
         if (position >= range)
@@ -255,7 +255,7 @@ void CVSearchDialog::OnInitDialog(WindowHandle dialog) {
     try {
         handle = dialog;
         if (std::optional<std::wstring> keywords = viewer.KeywordsText())
-            window.ChangeDialogItem(handle, DialogItemChange{kEdit, *keywords, std::nullopt, std::nullopt});
+            window.ChangeDialogItem(handle, DialogItemChange{.control = kEdit, .text = *keywords});
         finishing = false;
         SetProgress(0);
         SetRunning(false);
@@ -265,13 +265,13 @@ void CVSearchDialog::OnInitDialog(WindowHandle dialog) {
 }
 
 void CVSearchDialog::SetRunning(bool running) {
-    window.ChangeDialogItem(handle, DialogItemChange{kCancel, std::nullopt, std::nullopt, running});
+    window.ChangeDialogItem(handle, DialogItemChange{.control = kCancel, .enabled = running});
     for (std::int32_t button : {kPrevious, kNext, kClose})
-        window.ChangeDialogItem(handle, DialogItemChange{button, std::nullopt, std::nullopt, !running});
+        window.ChangeDialogItem(handle, DialogItemChange{.control = button, .enabled = !running});
 }
 
 void CVSearchDialog::SetProgress(std::int32_t percent) {
-    window.ChangeDialogItem(handle, DialogItemChange{kProgress, std::nullopt, percent, std::nullopt});
+    window.ChangeDialogItem(handle, DialogItemChange{.control = kProgress, .pos = percent});
 }
 
 void CVSearchDialog::Hide() {

@@ -72,8 +72,9 @@ TEST(ToolbarShape, EveryBitmapIsAStripOfOnePictureAButtonWithItsGreyedTwin) {
     const ImageList disabled = ToolbarBitmap(261);
     for (std::uint32_t pixel : disabled.pixels) {
         const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-        if ((pixel >> 24) > 0x40)
+        if ((pixel >> 24) > 0x40) {
             ASSERT_LE(std::max({r, g, b}) - std::min({r, g, b}), 40);
+        }
     }
     EXPECT_TRUE(ToolbarBitmap(999).pixels.empty());
 }

@@ -296,9 +296,10 @@ TEST_F(StalledSearch, ACancelEndsAStepWaitingForTheServer) {
     EXPECT_EQ(viewer_->SearchProgress(), 100);
     // The page whose text never came is not taken to hold no hit.
     LockGuard guard(DocumentLock());
-    if (book.pageHits)
+    if (book.pageHits) {
         for (std::uint8_t entry : *book.pageHits)
             EXPECT_EQ(entry, 0);
+    }
 }
 
 TEST_F(StalledSearch, TheViewerStopsARunningStepWhenItGoes) {
