@@ -33,6 +33,27 @@ DialogControl Button(std::int32_t id, std::wstring text, bool isDefault = false)
     return control;
 }
 
+DialogItemChange TextChange(std::int32_t control, std::wstring text) {
+    DialogItemChange change;
+    change.control = control;
+    change.text = std::move(text);
+    return change;
+}
+
+DialogItemChange PosChange(std::int32_t control, std::int32_t pos) {
+    DialogItemChange change;
+    change.control = control;
+    change.pos = pos;
+    return change;
+}
+
+DialogItemChange EnabledChange(std::int32_t control, bool enabled) {
+    DialogItemChange change;
+    change.control = control;
+    change.enabled = enabled;
+    return change;
+}
+
 DialogControl Progress(std::int32_t id) {
     DialogControl control;
     control.id = id;
@@ -145,14 +166,14 @@ void CVProgressBar::ShowName() {
         name = fileName;
     }
     nameShown = true;
-    window->ChangeDialogItem(handle, DialogItemChange{.control = kFileName, .text = name});
+    window->ChangeDialogItem(handle, TextChange(kFileName, name));
 }
 
 void CVProgressBar::OnDialogTimer(unsigned id) {
     try {
         if (id != kTimer)
             return;
-        window->ChangeDialogItem(handle, DialogItemChange{.control = kProgress, .pos = Percent()});
+        window->ChangeDialogItem(handle, PosChange(kProgress, Percent()));
         if (!nameShown)
             ShowName();
         if (position >= range)
@@ -255,7 +276,7 @@ void CVSearchDialog::OnInitDialog(WindowHandle dialog) {
     try {
         handle = dialog;
         if (std::optional<std::wstring> keywords = viewer.KeywordsText())
-            window.ChangeDialogItem(handle, DialogItemChange{.control = kEdit, .text = *keywords});
+            window.ChangeDialogItem(handle, TextChange(kEdit, *keywords));
         finishing = false;
         SetProgress(0);
         SetRunning(false);
@@ -265,13 +286,13 @@ void CVSearchDialog::OnInitDialog(WindowHandle dialog) {
 }
 
 void CVSearchDialog::SetRunning(bool running) {
-    window.ChangeDialogItem(handle, DialogItemChange{.control = kCancel, .enabled = running});
+    window.ChangeDialogItem(handle, EnabledChange(kCancel, running));
     for (std::int32_t button : {kPrevious, kNext, kClose})
-        window.ChangeDialogItem(handle, DialogItemChange{.control = button, .enabled = !running});
+        window.ChangeDialogItem(handle, EnabledChange(button, !running));
 }
 
 void CVSearchDialog::SetProgress(std::int32_t percent) {
-    window.ChangeDialogItem(handle, DialogItemChange{.control = kProgress, .pos = percent});
+    window.ChangeDialogItem(handle, PosChange(kProgress, percent));
 }
 
 void CVSearchDialog::Hide() {
