@@ -14,34 +14,6 @@ constexpr int kMaxFrames = 200;
 
 class Search : public test::ViewerFixture {
 protected:
-    // A finished preview with one page text per entry, in page file format
-    // `version`.
-    void WriteTextPreview(const std::wstring& document, const std::vector<std::string>& texts, int version = 3) {
-        const PreviewSettings settings = GetPreviewSettings();
-        const std::wstring first = PageFilePath(document, 1, settings);
-        ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            std::vector<std::uint32_t> pixels(60 * 84, 0xF0F0F0);
-            PageFileContent content;
-            content.version = version;
-            content.imageType = 3;
-            content.image1 = PageFileImage{60, 84, 0, EncodePng(pixels.data(), 60, 84)};
-            content.text = texts[i] + "\n";
-            if (i == 0)
-                content.pageList = std::vector<std::int32_t>(texts.size(), 1);
-            ASSERT_TRUE(WritePageFile(PageFilePath(document, static_cast<std::int32_t>(i + 1), settings), content));
-        }
-        ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
-    }
-
-    // Texts of `pages` pages, `word` on the pages named.
-    static std::vector<std::string> Texts(int pages, const std::string& word, std::vector<int> hits) {
-        std::vector<std::string> texts;
-        for (int n = 1; n <= pages; ++n)
-            texts.push_back(std::find(hits.begin(), hits.end(), n) != hits.end() ? "page with " + word : "plain page");
-        return texts;
-    }
-
     // Loads the documents and waits until every page list is complete.
     std::vector<ZAZObject*> LoadComplete(const std::vector<std::wstring>& paths) {
         Load(Files(paths));

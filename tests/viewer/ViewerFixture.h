@@ -16,6 +16,7 @@
 #include "tests/support/TempDataHome.h"
 #include "viewer/ZAZViewer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 #include <type_traits>
@@ -65,19 +66,38 @@ protected:
 
     // A finished preview of `pages` pages of w x h pictures.
     void WritePreview(const std::wstring& document, int pages, int w = 60, int h = 84) {
+        WriteTextPreview(document, std::vector<std::string>(static_cast<std::size_t>(pages)), 3, w, h);
+    }
+
+    // A finished preview with one page per entry of `texts` (an empty one
+    // gives the page no text), in page file format `version`.
+    void WriteTextPreview(const std::wstring& document, const std::vector<std::string>& texts, int version = 3,
+                          int w = 60, int h = 84) {
         PreviewSettings settings = GetPreviewSettings();
         std::wstring first = PageFilePath(document, 1, settings);
         ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
-        for (int n = 1; n <= pages; ++n) {
+        const std::int32_t pages = static_cast<std::int32_t>(texts.size());
+        for (std::int32_t n = 1; n <= pages; ++n) {
             std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, 0xFFFFFF - 0x101010u * n);
             PageFileContent content;
+            content.version = version;
             content.imageType = 3;
             content.image1 = PageFileImage{w, h, 0, EncodePng(pixels.data(), w, h)};
+            if (!texts[n - 1].empty())
+                content.text = texts[n - 1] + "\n";
             if (n == 1)
                 content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pages), 1);
             ASSERT_TRUE(WritePageFile(PageFilePath(document, n, settings), content));
         }
         ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
+    }
+
+    // Texts of `pages` pages, `word` on the pages named.
+    static std::vector<std::string> Texts(int pages, const std::string& word, const std::vector<int>& hits) {
+        std::vector<std::string> texts;
+        for (int n = 1; n <= pages; ++n)
+            texts.push_back(std::find(hits.begin(), hits.end(), n) != hits.end() ? "page with " + word : "plain page");
+        return texts;
     }
 
     DisplayFileList Files(const std::vector<std::wstring>& paths) {
