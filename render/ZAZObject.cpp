@@ -398,13 +398,24 @@ void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool qua
         DrawTabs(*this, target, v, hit);
     if (target) {
         int curve = kStraightTop;
+        ZAZImage* resting[2] = {v.restingLeft, v.restingRight};
+        for (int side = 0; side < 2; ++side) {
+            if (resting[side])
+                DrawPage(*target, draftDrawn != 0, *resting[side], RestingQuad(*resting[side], side == 0, curve),
+                         quality, curve, 1.0);
+        }
+    }
+    DrawOnOpenPages(target, v, hit);
+}
+
+void ZAZObject::DrawOnOpenPages(PixelBuffer* target, const VisiblePages& v, NoteHitTest* hit) {
+    if (target) {
+        int curve = kStraightTop;
         PageQuad quads[2];
         ZAZImage* resting[2] = {v.restingLeft, v.restingRight};
         for (int side = 0; side < 2; ++side) {
-            if (!resting[side])
-                continue;
-            quads[side] = RestingQuad(*resting[side], side == 0, curve);
-            DrawPage(*target, draftDrawn != 0, *resting[side], quads[side], quality, curve, 1.0);
+            if (resting[side])
+                quads[side] = RestingQuad(*resting[side], side == 0, curve);
         }
         if (layout->singlePage) {
             // One picture in two halves: the mark goes round the whole page.
@@ -418,8 +429,13 @@ void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool qua
             }
         }
     }
-    if (noteWork)
+    if (loadState != 0 && pages && notes && !notes->empty() && (target || hit))
         DrawOpenNotes(*this, target, v, hit);
+}
+
+void ZAZObject::DrawOverOpenPages(PixelBuffer& target) {
+    LockGuard guard(DocumentLock());
+    DrawOnOpenPages(&target, FacingPages(), nullptr);
 }
 
 void ZAZObject::DrawTurning(PixelBuffer* target, const VisiblePages& v) {

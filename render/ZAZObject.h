@@ -126,6 +126,9 @@ public:
     VisiblePages Visible();
     // Paints the book into `target` (null: only the notes' hit test runs).
     void Draw(PixelBuffer* target, bool draft, int part, bool shading);
+    // The search marks and notes of the open pages alone, for pictures drawn
+    // over the pages after the book.
+    void DrawOverOpenPages(PixelBuffer& target);
     // Where a page lies when it rests on the left or right side, and the
     // top edge it is drawn with there.
     PageQuad RestingQuad(const ZAZImage& page, bool left, int& curve) const;
@@ -140,6 +143,7 @@ private:
     VisiblePages VisibleSinglePage();
     void DrawResting(PixelBuffer* target, const VisiblePages& visible, bool quality);
     void DrawTurning(PixelBuffer* target, const VisiblePages& visible);
+    void DrawOnOpenPages(PixelBuffer* target, const VisiblePages& visible, NoteHitTest* hit);
     PageQuad QuadFor(const ZAZImage& page, bool left, double progress) const;
     void DrawPageAt(PixelBuffer& target, ZAZImage& page, bool left, double progress, int curve, bool quality,
                     double opacity);

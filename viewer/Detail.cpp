@@ -153,10 +153,15 @@ bool ZAZViewer::DrawDetail() {
         detailLeftRect = RECT{};
         const bool onRight = v.restingRight != nullptr;
         draw(onRight ? v.restingRight : v.restingLeft, detailRight, !onRight, detailRightRect);
+        if (drawn)
+            book.DrawOverOpenPages(*backBuffer);
         return drawn;
     }
     draw(v.restingLeft, detailLeft, true, detailLeftRect);
     draw(v.restingRight, detailRight, false, detailRightRect);
+    // What lies on the pages stays on them.
+    if (drawn)
+        book.DrawOverOpenPages(*backBuffer);
     return drawn;
 }
 

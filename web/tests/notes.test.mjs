@@ -161,6 +161,7 @@ describe('sticky notes', () => {
     const box = dialog.locator('textarea');
     assert.equal(await box.evaluate((n) => n === n.getRootNode().activeElement), true, 'the text box has the focus');
     await box.fill('Ask about\nthe ferry');
+    await page.screenshot({ path: join(REPO, 'doc', 'screenshots', 'note-dialog.png') });
     await dialog.locator('button', { hasText: /^OK$/ }).click();
     await dialog.waitFor({ state: 'detached', timeout: 30_000 });
 
@@ -180,7 +181,11 @@ describe('sticky notes', () => {
     // A new page: a new viewer that reads the notes file.
     page = await openDemo();
     await zoomGuide(page);
-    assert.equal(await findColour(page, YELLOW, 8), null, 'no note on page 1');
+    // Page 1 shows only the note's tab, sticking out of the stacked pages.
+    const first = await findColour(page, rgb(PAGES[0].colour));
+    const tab = await findColour(page, YELLOW, 8);
+    assert.ok(tab && tab.left >= first.right - 2, `only a tab beside page 1 (${JSON.stringify(tab)}, page to ${first.right})`);
+    await page.screenshot({ path: join(REPO, 'doc', 'screenshots', 'note-tab.png') });
     await flipOnce(page);
     const back = await findColour(page, YELLOW, 8);
     const rightAgain = await findColour(page, rgb(PAGES[2].colour));
