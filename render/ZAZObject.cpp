@@ -400,9 +400,11 @@ void ZAZObject::DrawResting(PixelBuffer* target, const VisiblePages& v, bool qua
         int curve = kStraightTop;
         ZAZImage* resting[2] = {v.restingLeft, v.restingRight};
         for (int side = 0; side < 2; ++side) {
-            if (resting[side])
-                DrawPage(*target, draftDrawn != 0, *resting[side], RestingQuad(*resting[side], side == 0, curve),
-                         quality, curve, 1.0);
+            if (!resting[side])
+                continue;
+            // The quad sets the curve the page is drawn with.
+            const PageQuad quad = RestingQuad(*resting[side], side == 0, curve);
+            DrawPage(*target, draftDrawn != 0, *resting[side], quad, quality, curve, 1.0);
         }
     }
     DrawOnOpenPages(target, v, hit);

@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 #include "platform/com/Registry.h"
 #include "platform/net/HttpClient.h"
+#include "tests/support/NginxServer.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/viewer/ViewerFixture.h"
 
@@ -184,6 +185,32 @@ TEST_F(ScriptingTest, FileListFromAServerNamesDocumentsBesideItAndKeepsNotesFold
     OnWindow([&](CZOVuvazaRCtrl& c) { c.SetFileList(L"http://127.0.0.1:1/lists/none.txt", L""); });
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(DeskPaths().size(), 3u);
+}
+
+TEST_F(ScriptingTest, AFileListWithANotesFolderBringsTheNotesOfItsDocuments) {
+    SetUpWith(L"en", L"C0C0C0");
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Running());
+    nginx.WriteFile("lists/today.txt", "a.pdf\r\nb.pdf\r\n");
+    const std::string note = "%STICKY 1\r\r\n2 00FF00 300 300 220 80 11 260 420\r\r\nfrom the server\r\r\n%EOF";
+    nginx.WriteFile("notes/a.pdf.sticky.txt", note);
+    nginx.WriteFile("notes/b.pdf.sticky.txt", "%EOF");
+    OnWindow([&](CZOVuvazaRCtrl& c) {
+        c.SetFileList(FromUtf8(nginx.Url("/lists/today.txt")), FromUtf8(nginx.Url("/notes/")));
+    });
+    // Each lands under its name without the last extension.
+    const std::string notes = Root() + "/ZOVuvazaR/.sticky/";
+    EXPECT_EQ(ReadBytes(notes + "a.pdf.sticky"), note);
+    EXPECT_TRUE(std::filesystem::exists(notes + "b.pdf.sticky"));
+    ASSERT_TRUE(DeskBecomes({FromUtf8(nginx.Url("/lists/a.pdf")), FromUtf8(nginx.Url("/lists/b.pdf"))}));
+    ZAZObject* first = viewer_->Objects().front();
+    ASSERT_TRUE(Eventually([&] {
+        Step();
+        LockGuard guard(DocumentLock());
+        return first->notes && first->notes->size() == 1;
+    }));
+    LockGuard guard(DocumentLock());
+    EXPECT_EQ(first->notes->front()->text, L"from the server");
 }
 
 TEST_F(ScriptingTest, OpenPagesBeforeAnyListReturnsInsteadOfWaitingForEver) {

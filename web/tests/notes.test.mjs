@@ -154,6 +154,15 @@ describe('sticky notes', () => {
     const note = await findColour(page, YELLOW, 8);
     assert.ok(note && note.x < left.right + 5, 'the yellow note is on the left page');
 
+    // The pointer over its left edge shows the sizing cursor, over its body the arrow.
+    const cursor = () => page.evaluate(() => window.zovProbe.canvas().style.cursor);
+    await page.mouse.move(note.left + 3, note.y);
+    await page.waitForFunction(() => window.zovProbe.canvas().style.cursor === 'ew-resize', null, { timeout: 10_000 })
+      .catch(async () => assert.fail(`cursor over the edge: ${await cursor()}`));
+    await page.mouse.move(note.x, note.y);
+    await page.waitForFunction(() => window.zovProbe.canvas().style.cursor === 'default', null, { timeout: 10_000 })
+      .catch(async () => assert.fail(`cursor over the body: ${await cursor()}`));
+
     // A click on it opens its dialog; what is typed there is kept.
     await page.mouse.click(note.x, note.y);
     const dialog = page.locator('#viewer [role="dialog"]');
@@ -199,6 +208,42 @@ describe('sticky notes', () => {
     assert.equal(await dialog2.locator('textarea').inputValue(), 'Ask about\nthe ferry');
     await dialog2.locator('button', { hasText: /キャンセル|Cancel/ }).click();
     await page.close();
+  });
+});
+
+describe('two pages of one reader', () => {
+  test('a note added in one page shows in the other, and each keeps the other\'s notes when it saves', SLOW, async () => {
+    const first = await openDemo();
+    const second = await openDemo();
+    for (const page of [first, second]) {
+      await zoomGuide(page);
+      await flipOnce(page);
+    }
+    const notesOn = (page) => page.evaluate(([c]) => window.zovColour.share(c, 8), [YELLOW]);
+    const addNote = async (page, colour, dy) => {
+      const at = await findColour(page, rgb(colour));
+      await page.mouse.move(at.x - 2, at.y + dy);
+      await page.mouse.move(at.x, at.y + dy);
+      await page.mouse.click(at.x, at.y + dy, { button: 'right' });
+      await page.locator('#viewer [role^="menuitem"][data-id="10002"]').click();
+    };
+    const before = await notesOn(second);
+    await addNote(first, PAGES[1].colour, -150);
+    await second.waitForFunction(([c, b]) => window.zovColour.share(c, 8) > b + 0.001, [YELLOW, before],
+      { timeout: 30_000, polling: 200 });
+    const one = await notesOn(second);
+    // The second page adds its own; the first page's note survives that save.
+    await addNote(second, PAGES[2].colour, 150);
+    await second.waitForFunction(([c, b]) => window.zovColour.share(c, 8) > b + 0.001, [YELLOW, one],
+      { timeout: 30_000, polling: 200 });
+    await first.waitForFunction(([c, b]) => window.zovColour.share(c, 8) > b + 0.001, [YELLOW, one],
+      { timeout: 30_000, polling: 200 });
+    await waitForRest(first, { quiet: 800 });
+    await waitForRest(second, { quiet: 800 });
+    const a = await notesOn(first), b = await notesOn(second);
+    assert.ok(Math.abs(a - b) < 0.002, `both pages show the same notes (${a} and ${b})`);
+    await first.close();
+    await second.close();
   });
 });
 
