@@ -18,6 +18,7 @@ std::vector<std::shared_ptr<ZAZObject>> DeskBooks(const std::list<std::shared_pt
 }  // namespace
 
 std::vector<std::wstring> SplitKeywords(std::wstring_view text) {
+    text = text.substr(0, kMaxKeywordChars);
     std::vector<std::wstring> words;
     std::wstring word;
     for (wchar_t c : text) {

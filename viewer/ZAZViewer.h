@@ -71,8 +71,10 @@ std::wstring CaptionText(const ZAZObject& book);
 // The keywords of a search text: split at every single blank (an ideographic
 // space counts as one), so that two blanks in a row give an empty keyword.
 // The text comes from the page or the view-state file: words past
-// kMaxKeywords are dropped.
+// kMaxKeywords, and text past kMaxKeywordChars, are dropped. The view-state
+// file keeps lines of about a thousand bytes; a search text is far shorter.
 inline constexpr std::size_t kMaxKeywords = 256;
+inline constexpr std::size_t kMaxKeywordChars = 1000;
 std::vector<std::wstring> SplitKeywords(std::wstring_view text);
 
 class ZAZViewer final : public IViewer {

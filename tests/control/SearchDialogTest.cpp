@@ -3,6 +3,8 @@
 #include "control/Toolbar.h"
 #include "dialogs/Dialogs.h"
 
+#include <atomic>
+
 namespace zov {
 namespace {
 
@@ -154,7 +156,7 @@ TEST_F(SearchFace, ThePageIsAskedOncePerListWhetherToSearchDocumentsWithoutSearc
 
 TEST_F(SearchFace, TheNoteDialogShowsTheChosenColourBesideItsButtonAndOkTakesBoth) {
     CVStickyDialog dialog(true, L"one\r\ntwo", 0x0000FFFF);
-    int result = 0;
+    std::atomic<int> result{0};
     window_->Post([&] { result = dialog.DoModal(*window_); });
     ASSERT_TRUE(Eventually([&] { return window_->OpenDialog().has_value(); }));
     const HeadlessWindow::ShownDialog shown = *window_->OpenDialog();

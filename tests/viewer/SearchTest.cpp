@@ -64,6 +64,7 @@ TEST_F(Search, KeywordsAreSplitAtSingleBlanksAndIdeographicSpaces) {
     EXPECT_EQ(SplitKeywords(L"ab  cd "), (std::vector<std::wstring>{L"ab", L"", L"cd", L""}));
     EXPECT_EQ(SplitKeywords(L""), (std::vector<std::wstring>{L""}));
     EXPECT_EQ(SplitKeywords(std::wstring(1000, L' ')).size(), kMaxKeywords);
+    EXPECT_EQ(SplitKeywords(std::wstring(5000, L'a')).front().size(), kMaxKeywordChars);
     viewer_->SetKeywords(L"ab\x3000" L"cd");
     EXPECT_EQ(viewer_->KeywordsText(), L"ab cd");
 }

@@ -275,8 +275,13 @@ TEST_F(Viewer, ABookOpenedAtPageFiveTurnsOntoItOnceLoaded) {
         ViewLock lock;
         return book->loadState >= 3;
     }));
-    for (int i = 0; i < 40; ++i)
+    // The loader arms the turn just after the page list arrives: step until
+    // the book rests on its page.
+    EXPECT_TRUE(Eventually([&] {
         Step();
+        ViewLock lock;
+        return !book->animating && book->pagePosition >= 5;
+    }));
     ViewLock lock;
     EXPECT_FALSE(book->animating);
     // Resting on the next spread: position 5 at the end of its leaf, or the
