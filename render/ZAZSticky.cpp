@@ -504,6 +504,8 @@ bool SaveNotes(ZAZObject& document) {
             std::any_of(notes.begin(), notes.end(), [](const auto& note) { return note && !note->deleted; });
         if (!any) {
             RemoveFile(path);
+            // What is on disk is what the viewer holds: nothing to read back.
+            document.stickyFileTime = 0;
             return !PathExists(path);
         }
         const std::string bytes = FormatStickyFile(notes);
@@ -511,7 +513,13 @@ bool SaveNotes(ZAZObject& document) {
         if (bytes.size() > kMaxStickyFileBytes)
             return false;
         CreateFolderTree(StickyFolder());
-        return WriteFileAtomically(path, bytes);
+        if (!WriteFileAtomically(path, bytes))
+            return false;
+        // Our own file is not read back: that would replace the notes a
+        // reader is still dragging or writing in with copies of themselves.
+        if (const std::optional<FileTime> time = ModificationTime(path))
+            document.stickyFileTime = FileTimeValue(*time);
+        return true;
     } catch (...) {
         return false;
     }

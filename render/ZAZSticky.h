@@ -101,7 +101,8 @@ ZAZSticky* AddNote(ZAZObject& document, std::int32_t page, COLORREF colour, std:
 // The file is written under a temporary name and renamed into place, so that
 // another viewer never reads half of it. False when the file could not be
 // written or removed, or would be larger than kMaxStickyFileBytes (the
-// notes stay as they are).
+// notes stay as they are). The written file's time is recorded, so that
+// ReloadIfChanged does not read the viewer's own notes back.
 bool SaveNotes(ZAZObject& document);
 // Reads the file unless the document already holds notes: only a regular
 // file of at most kMaxStickyFileBytes, at most kMaxNotesPerDocument notes.

@@ -164,6 +164,9 @@ bool ZAZViewer::RefreshNotes() {
     lastNoteRefresh_ = now;
     bool changed = false;
     for (const std::shared_ptr<ZAZObject>& book : objects) {
+        // A note held by the pointer is read again once it is let go.
+        if (draggedSticky && book.get() == zoomedObject)
+            continue;
         if (!ReloadIfChanged(*book))
             continue;
         changed = true;

@@ -96,6 +96,29 @@ TEST_F(Notes, ANoteAddedAtAPointIsSavedShownWithItsCursorsAndMovedByDragging) {
     EXPECT_EQ(saved.front()->y, note->y);
 }
 
+TEST_F(Notes, ANoteJustSavedAndHeldByThePointerIsNotReadBackUnderIt) {
+    ZAZObject* book = ZoomedBook();
+    viewer_->AddNoteAt(RightPage(*book));
+    ZAZSticky* note = OnlyNote(*book);
+    ASSERT_NE(note, nullptr);
+    std::optional<POINT> body = Find(note, kZoneBody);
+    ASSERT_TRUE(body);
+    viewer_->PointerDown(body->x, body->y);
+    // Update steps well past the notes' refresh while the button is down.
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        Step();
+    }
+    EXPECT_EQ(OnlyNote(*book), note) << "the saved note was read back";
+    const std::int32_t panX = book->panX;
+    const std::int32_t x = note->x;
+    viewer_->PointerMove(MK_LBUTTON, body->x - 30, body->y);
+    viewer_->PointerUp(body->x - 30, body->y, 0);
+    EXPECT_EQ(book->panX, panX) << "the drag panned the book instead of moving the note";
+    EXPECT_LT(note->x, x);
+    EXPECT_EQ(ParseStickyFile(StickyBytes(*book)).front()->x, note->x);
+}
+
 TEST_F(Notes, AResizeStopsAtTheSmallestNoteAndAPinMovesOnItsOwn) {
     ZAZObject* book = ZoomedBook();
     viewer_->AddNoteAt(RightPage(*book));
