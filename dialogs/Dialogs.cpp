@@ -33,6 +33,16 @@ DialogControl Button(std::int32_t id, std::wstring text, bool isDefault = false)
     return control;
 }
 
+DialogControl Edit(std::int32_t id, std::wstring text = {}, bool multiline = false) {
+    DialogControl control;
+    control.id = id;
+    control.kind = DialogControl::Kind::Edit;
+    control.text = std::move(text);
+    control.multiline = multiline;
+    control.focus = true;
+    return control;
+}
+
 DialogItemChange TextChange(std::int32_t control, std::wstring text) {
     DialogItemChange change;
     change.control = control;
@@ -98,11 +108,7 @@ int CVJumpPageDialog::DoModal(HostWindow& host) {
     dialog.resource = kResource;
     dialog.title = L"指定ページへのジャンプ";
     dialog.controls.push_back(Static(L"ページ："));
-    DialogControl edit;
-    edit.id = kEdit;
-    edit.kind = DialogControl::Kind::Edit;
-    edit.focus = true;
-    dialog.controls.push_back(edit);
+    dialog.controls.push_back(Edit(kEdit));
     dialog.controls.push_back(Button(IDOK, L"OK", true));
     dialog.controls.push_back(Button(IDCANCEL, L"キャンセル"));
     return host.RunModalDialog(dialog, *this);
@@ -258,11 +264,7 @@ void CVSearchDialog::Show() {
     DialogTemplate dialog;
     dialog.resource = kResource;
     dialog.title = labels.title;
-    DialogControl edit;
-    edit.id = kEdit;
-    edit.kind = DialogControl::Kind::Edit;
-    edit.focus = true;
-    dialog.controls.push_back(edit);
+    dialog.controls.push_back(Edit(kEdit));
     dialog.controls.push_back(Progress(kProgress));
     dialog.controls.push_back(Button(kPrevious, labels.previous));
     dialog.controls.push_back(Button(kNext, labels.next));
@@ -293,6 +295,17 @@ void CVSearchDialog::SetRunning(bool running) {
 
 void CVSearchDialog::SetProgress(std::int32_t percent) {
     window.ChangeDialogItem(handle, PosChange(kProgress, percent));
+}
+
+void CVSearchDialog::ResetProgress() {
+    viewer.SetSearchProgress(0);
+    SetProgress(0);
+}
+
+void CVSearchDialog::Ready() {
+    finishing = false;
+    ResetProgress();
+    SetRunning(false);
 }
 
 void CVSearchDialog::Hide() {
@@ -328,9 +341,8 @@ void CVSearchDialog::OnDialogCommand(std::int32_t control, const DialogValues& v
         case kCancel:
             SetRunning(false);
             CancelSearchAndWait(viewer);
-            viewer.SetSearchProgress(0);
-            SetProgress(0);
             finishing = false;
+            ResetProgress();
             break;
         case kClose: Hide(); break;
         default: break;
@@ -346,18 +358,12 @@ void CVSearchDialog::OnDialogTimer(unsigned id) {
         if (visible && !window.IsVisible()) {
             Hide();
             CancelSearchAndWait(viewer);
-            viewer.SetSearchProgress(0);
-            SetProgress(0);
-            SetRunning(false);
-            finishing = false;
+            Ready();
             return;
         }
         if (finishing) {
             // The full bar stood for one tick; the dialog is ready again.
-            finishing = false;
-            viewer.SetSearchProgress(0);
-            SetProgress(0);
-            SetRunning(false);
+            Ready();
             return;
         }
         const std::int32_t progress = viewer.SearchProgress();
@@ -371,8 +377,7 @@ void CVSearchDialog::OnDialogTimer(unsigned id) {
 
 void CVSearchDialog::OnDialogActivate() {
     try {
-        viewer.SetSearchProgress(0);
-        SetProgress(0);
+        ResetProgress();
     } catch (...) {
     }
 }
@@ -411,17 +416,11 @@ int CVStickyDialog::DoModal(HostWindow& host) {
     dialog.resource = kResource;
     dialog.title = L"付箋情報";
     dialog.controls.push_back(Static(L"コメント："));
-    DialogControl edit;
-    edit.id = kEdit;
-    edit.kind = DialogControl::Kind::Edit;
-    edit.multiline = true;
-    edit.focus = true;
     // The box shows lines as the page's text areas keep them.
     std::wstring shown = hasNote ? text : L"NULL";
     for (std::size_t at = 0; (at = shown.find(L"\r\n", at)) != std::wstring::npos;)
         shown.erase(at, 1), ++at;
-    edit.text = shown;
-    dialog.controls.push_back(edit);
+    dialog.controls.push_back(Edit(kEdit, std::move(shown), true));
     DialogControl swatch;
     swatch.id = kSwatch;
     swatch.kind = DialogControl::Kind::Swatch;

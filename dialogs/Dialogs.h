@@ -147,6 +147,10 @@ private:
     // Cancel enabled while a step runs, the others while none does.
     void SetRunning(bool running);
     void SetProgress(std::int32_t percent);
+    // The viewer's progress and the bar back at 0.
+    void ResetProgress();
+    // No step running or finishing: the buttons for the next one.
+    void Ready();
     void Hide();
 
     HostWindow& window;

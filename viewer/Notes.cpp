@@ -135,12 +135,11 @@ void ZAZViewer::ApplyNoteEdit(std::uint64_t noteTicket, std::wstring text, COLOR
         if (noteTicket == 0 || noteTicket != edit.ticket)
             return;
         noteEdit_ = NoteEdit{};
-        ZAZObject* book = nullptr;
-        for (const std::shared_ptr<ZAZObject>& held : objects)
-            if (held.get() == edit.book)
-                book = held.get();
-        if (!book)
+        const bool onDesk = std::any_of(objects.begin(), objects.end(),
+                                        [&edit](const std::shared_ptr<ZAZObject>& held) { return held.get() == edit.book; });
+        if (!onDesk)
             return;
+        ZAZObject* book = edit.book;
         {
             LockGuard guard(DocumentLock());
             // The notes may have been read again from their file meanwhile.

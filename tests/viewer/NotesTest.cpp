@@ -54,13 +54,18 @@ protected:
         viewer_->PointerUp(to.x, to.y, 0);
     }
 
+    // A note added from the context menu in the middle of the right page.
+    ZAZSticky* AddNote(ZAZObject& book) {
+        viewer_->AddNoteAt(RightPage(book));
+        return OnlyNote(book);
+    }
+
     static POINT RightPage(const ZAZObject& book) { return POINT{(book.S.x + book.T.x) / 2, (book.T.y + book.B.y) / 2}; }
 };
 
 TEST_F(Notes, ANoteAddedAtAPointIsSavedShownWithItsCursorsAndMovedByDragging) {
     ZAZObject* book = ZoomedBook();
-    viewer_->AddNoteAt(RightPage(*book));
-    ZAZSticky* note = OnlyNote(*book);
+    ZAZSticky* note = AddNote(*book);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->page, 1);
     EXPECT_NEAR(note->x, 500, 2);
@@ -98,8 +103,7 @@ TEST_F(Notes, ANoteAddedAtAPointIsSavedShownWithItsCursorsAndMovedByDragging) {
 
 TEST_F(Notes, ANoteJustSavedAndHeldByThePointerIsNotReadBackUnderIt) {
     ZAZObject* book = ZoomedBook();
-    viewer_->AddNoteAt(RightPage(*book));
-    ZAZSticky* note = OnlyNote(*book);
+    ZAZSticky* note = AddNote(*book);
     ASSERT_NE(note, nullptr);
     std::optional<POINT> body = Find(note, kZoneBody);
     ASSERT_TRUE(body);
@@ -121,8 +125,7 @@ TEST_F(Notes, ANoteJustSavedAndHeldByThePointerIsNotReadBackUnderIt) {
 
 TEST_F(Notes, AResizeStopsAtTheSmallestNoteAndAPinMovesOnItsOwn) {
     ZAZObject* book = ZoomedBook();
-    viewer_->AddNoteAt(RightPage(*book));
-    ZAZSticky* note = OnlyNote(*book);
+    ZAZSticky* note = AddNote(*book);
     ASSERT_NE(note, nullptr);
     const std::int32_t x = note->x;
     std::optional<POINT> right = Find(note, kZoneRight);
@@ -142,8 +145,7 @@ TEST_F(Notes, AResizeStopsAtTheSmallestNoteAndAPinMovesOnItsOwn) {
 
 TEST_F(Notes, ANoteDraggedOffTheBookIsGoneOnceSavedAndItsFileWithIt) {
     ZAZObject* book = ZoomedBook();
-    viewer_->AddNoteAt(RightPage(*book));
-    ZAZSticky* note = OnlyNote(*book);
+    ZAZSticky* note = AddNote(*book);
     ASSERT_NE(note, nullptr);
     ASSERT_TRUE(std::filesystem::exists(NativePath(StickyFilePath(book->path))));
     std::optional<POINT> body = Find(note, kZoneBody);
@@ -157,8 +159,7 @@ TEST_F(Notes, ANoteDraggedOffTheBookIsGoneOnceSavedAndItsFileWithIt) {
 
 TEST_F(Notes, AClickOnANoteOpensItsDialogAndOkKeepsTheLinesTrimmed) {
     ZAZObject* book = ZoomedBook();
-    viewer_->AddNoteAt(RightPage(*book));
-    ZAZSticky* note = OnlyNote(*book);
+    ZAZSticky* note = AddNote(*book);
     ASSERT_NE(note, nullptr);
     std::optional<POINT> body = Find(note, kZoneBody);
     ASSERT_TRUE(body);
