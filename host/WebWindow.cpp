@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 namespace zov::host {
 
@@ -35,10 +36,26 @@ const char* BarName(int bar) {
     return bar == SB_HORZ ? "h" : "v";
 }
 
+// The live windows by handle: the desktop's window list, as far as this
+// container's windows go. Handles are random so that the windows of two
+// containers of one user (who share the coordination files) differ too.
+std::mutex liveMutex;
+std::map<std::uint32_t, WebWindow*> liveWindows;
+
+std::uint32_t TakeWindowHandle(WebWindow* window) {
+    static std::mt19937 random{std::random_device{}()};
+    std::lock_guard<std::mutex> guard(liveMutex);
+    for (;;) {
+        const std::uint32_t handle = static_cast<std::uint32_t>(random());
+        if (handle != 0 && liveWindows.emplace(handle, window).second)
+            return handle;
+    }
+}
+
 }  // namespace
 
 WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin)
-    : element_(element), link_(std::move(link)), size_(size), origin_(screenOrigin) {
+    : element_(element), handle_(TakeWindowHandle(this)), link_(std::move(link)), size_(size), origin_(screenOrigin) {
     for (SCROLLINFO& bar : bars_) {
         bar.nMin = 0;
         bar.nMax = 0;
@@ -48,6 +65,10 @@ WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, S
 }
 
 WebWindow::~WebWindow() {
+    {
+        std::lock_guard<std::mutex> guard(liveMutex);
+        liveWindows.erase(handle_);
+    }
     Destroy();
     Join();
 }

@@ -126,6 +126,7 @@ public:
     void ShowDialog(WindowHandle dialog, bool visible) override;
     void DestroyDialog(WindowHandle dialog) override;
     bool IsVisible() const override;
+    std::uint32_t Handle() const override { return handle_; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -163,6 +164,7 @@ private:
     void DestroyModelessDialogs();
 
     const std::uint32_t element_;
+    const std::uint32_t handle_;
     const std::shared_ptr<ElementLink> link_;
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};

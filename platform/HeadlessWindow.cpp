@@ -2,16 +2,38 @@
 
 #include <algorithm>
 #include <future>
+#include <set>
 
 namespace zov {
 
+namespace {
+
+// The live windows' handles, so that ActivateWindow can tell a live one.
+std::mutex liveMutex;
+std::set<std::uint32_t> liveHandles;
+std::uint32_t nextHandle = 0x00010000;
+
+std::uint32_t TakeHandle() {
+    std::lock_guard<std::mutex> guard(liveMutex);
+    const std::uint32_t handle = nextHandle++;
+    liveHandles.insert(handle);
+    return handle;
+}
+
+}  // namespace
+
 HeadlessWindow::HeadlessWindow() : HeadlessWindow(Options{}) {}
 
-HeadlessWindow::HeadlessWindow(Options options) : options_(options), clientSize_(options.clientSize) {
+HeadlessWindow::HeadlessWindow(Options options)
+    : options_(options), clientSize_(options.clientSize), handle_(TakeHandle()) {
     thread_ = std::thread([this] { Loop(); });
 }
 
 HeadlessWindow::~HeadlessWindow() {
+    {
+        std::lock_guard<std::mutex> guard(liveMutex);
+        liveHandles.erase(handle_);
+    }
     {
         std::lock_guard<std::mutex> guard(mutex_);
         quit_ = true;
@@ -302,6 +324,31 @@ bool HeadlessWindow::ActivateDialog(WindowHandle dialog) {
 void HeadlessWindow::SetVisible(bool visible) {
     std::lock_guard<std::mutex> guard(mutex_);
     visible_ = visible;
+}
+
+bool HeadlessWindow::ActivateWindow(std::uint32_t handle) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        activations_.push_back(handle);
+    }
+    std::lock_guard<std::mutex> guard(liveMutex);
+    return liveHandles.count(handle) != 0;
+}
+
+bool HeadlessWindow::OpenWindow(LaunchPage page) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    launches_.push_back(std::move(page));
+    return true;
+}
+
+std::vector<std::uint32_t> HeadlessWindow::Activations() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return activations_;
+}
+
+std::vector<LaunchPage> HeadlessWindow::Launches() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return launches_;
 }
 
 bool HeadlessWindow::IsVisible() const {

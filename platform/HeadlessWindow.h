@@ -116,6 +116,10 @@ public:
     // ones stand beside the window and are found with Dialog().
     std::optional<ShownDialog> OpenDialog() const;
     std::optional<ShownDialog> Dialog(WindowHandle dialog) const;
+    // The handles ActivateWindow was asked to bring to the front, and the
+    // pages OpenWindow was asked to open, in order.
+    std::vector<std::uint32_t> Activations() const;
+    std::vector<LaunchPage> Launches() const;
 
     // HostWindow
     SIZE ClientSize() const override;
@@ -147,6 +151,10 @@ public:
     void ShowDialog(WindowHandle dialog, bool visible) override;
     void DestroyDialog(WindowHandle dialog) override;
     bool IsVisible() const override;
+    std::uint32_t Handle() const override { return handle_; }
+    // True for the handle of any live headless window of this process.
+    bool ActivateWindow(std::uint32_t handle) override;
+    bool OpenWindow(LaunchPage page) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -207,6 +215,9 @@ private:
     std::map<WindowHandle, DialogClient*> dialogClients_;  // open dialogs; not owned
     WindowHandle nextDialog_ = kFirstDialogHandle;
     bool visible_ = true;
+    std::vector<std::uint32_t> activations_;
+    std::vector<LaunchPage> launches_;
+    const std::uint32_t handle_;
 
     WindowClient* client_ = nullptr;  // window thread only; not owned
     std::thread thread_;

@@ -107,6 +107,16 @@ struct DialogItemChange {
     std::optional<COLORREF> colour;  // a Swatch's or a Colour control's
 };
 
+// A page to open in a new browser window (a launch). The container serves
+// `html` at an address of its own and asks the page to open it; once the
+// control of the new page exists, `onControlCreated` runs (on that control's
+// window thread), so that whatever the new control is to read at its first
+// tick is written after its constructor ran.
+struct LaunchPage {
+    std::string html;  // UTF-8
+    std::function<void()> onControlCreated;
+};
+
 // The texts of a dialog's edit boxes by control identifier.
 using DialogValues = std::map<std::int32_t, std::wstring>;
 
@@ -228,6 +238,18 @@ public:
     // Whether the control's window is shown on its page (the page may hide
     // it, or the page itself may be hidden).
     virtual bool IsVisible() const { return true; }
+
+    // The window's handle among the desktop's windows: non-zero, and unique
+    // among the live windows of every container of this user, so that other
+    // controls can name it in the files they meet through.
+    virtual std::uint32_t Handle() const = 0;
+    // Brings the browser window that shows the control window `handle` to
+    // the front, as far as the browser lets a page do that. False when no
+    // live window has that handle.
+    virtual bool ActivateWindow(std::uint32_t handle) { (void)handle; return false; }
+    // Opens `page` in a new browser window; false when it could not be asked
+    // for (no page to ask, or too many launches waiting).
+    virtual bool OpenWindow(LaunchPage page) { (void)page; return false; }
 };
 
 // The first handle a window gives its dialogs; 100 is the toolbar.

@@ -1,0 +1,5 @@
+#include "workwin/Launch.h"
+
+namespace zov {
+
+}  // namespace zov

@@ -1,0 +1,5 @@
+#include "workwin/WorkWindowFiles.h"
+
+namespace zov {
+
+}  // namespace zov
