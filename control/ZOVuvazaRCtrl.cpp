@@ -9,6 +9,8 @@
 #include "documents/Upload.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
+#include "platform/TextFile.h"
+#include "workwin/Launch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -483,6 +485,18 @@ void CZOVuvazaRCtrl::OnRButtonUp(std::uint32_t, POINT point) {
     }
 }
 
+void CZOVuvazaRCtrl::OpenInNewWindow() {
+    std::optional<DisplayFile> file = viewer->CurrentFile();
+    if (!file)
+        return;
+    // Written only once the new window's control exists: its constructor
+    // throws away any start-up file it finds, as one left by a launch that
+    // never arrived.
+    std::wstring args = LaunchStartupArgs(GetPreviewSettings().previewRoot, file->path, file->caption);
+    window->OpenWindow(LaunchPage{BuildLaunchPage(file->caption),
+                                  [args = std::move(args)] { WriteTextFile(StartupArgsPath(), args); }});
+}
+
 void CZOVuvazaRCtrl::ShowContextMenu(POINT point) {
     if (!viewer || !window || GetPreviewSettings().eValueNSMode || viewer->CurrentFileType() != kFilePdf)
         return;
@@ -496,7 +510,7 @@ void CZOVuvazaRCtrl::ShowContextMenu(POINT point) {
         viewer->AddNoteAt(point);
         break;
     case kMenuOpenInNewWindow:
-        // A new browser window comes with the work windows.
+        OpenInNewWindow();
         break;
     case kMenuJumpToPage:
         JumpToPage();

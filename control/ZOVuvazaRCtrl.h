@@ -159,6 +159,8 @@ private:
     void ShowSpeedMenu();
     void ShowContextMenu(POINT point);
     void JumpToPage();
+    // Opens the book under the context menu in a new browser window.
+    void OpenInNewWindow();
     void ShowSearchDialog();
     // The notes of a file list, from a web folder into the notes folder.
     void FetchNotes(const std::wstring& folderUrl);

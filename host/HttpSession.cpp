@@ -82,6 +82,12 @@ void HttpSession::Route(Request request) {
     }
     if (target == "/demo/corpus.json" && state_.Config().demoDir)
         return Reply(request, http::status::ok, "application/json", DemoCorpus(*state_.Config().demoDir));
+    if (target.starts_with(kLaunchPrefix)) {
+        std::optional<std::string> page = state_.LaunchPages().Page(std::string_view(target).substr(kLaunchPrefix.size()));
+        if (!page)
+            return Reply(request, http::status::not_found, "text/plain", "This window was opened too late.\n");
+        return Reply(request, http::status::ok, "text/html; charset=UTF-8", std::move(*page));
+    }
     std::optional<StaticFile> file = ReadStaticFile(state_.Config().webRoot, target);
     if (!file)
         return Reply(request, http::status::not_found, "text/plain", "Not found.\n");

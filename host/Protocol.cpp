@@ -70,10 +70,13 @@ std::optional<MessageHead> ReadHead(const Json& message, std::string& error) {
 }
 
 const DispatchMember* CalledMember(std::span<const DispatchMember> members, const Json& message) {
+    // "k": "put" writes a property; anything else calls or reads.
+    const std::string* kindName = StringField(message, "k");
+    const MemberKind kind = kindName && *kindName == "put" ? MemberKind::PropertyPut : MemberKind::Method;
     if (const std::string* name = StringField(message, "m"))
-        return FindMember(members, *name);
+        return FindMember(members, *name, kind);
     if (std::optional<std::int64_t> dispid = IntField(message, "d", INT32_MIN, INT32_MAX))
-        return FindMember(members, static_cast<DISPID>(*dispid));
+        return FindMember(members, static_cast<DISPID>(*dispid), kind);
     return nullptr;
 }
 

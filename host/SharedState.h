@@ -5,6 +5,7 @@
 #pragma once
 
 #include "host/DropStaging.h"
+#include "host/Launches.h"
 #include "host/Security.h"
 #include "host/ServerLoader.h"
 
@@ -94,6 +95,7 @@ public:
     std::uint16_t Port() const { return port_; }
     const OriginPolicy& Origins() const { return origins_; }
     ServerLoader& Loader() { return loader_; }
+    Launches& LaunchPages() { return launches_; }
     // The speed menu command for the configured speed, 0 when none.
     std::uint32_t SpeedCommand() const;
 
@@ -122,6 +124,7 @@ private:
     std::uint16_t port_ = 0;
     OriginPolicy origins_;
     ServerLoader loader_;
+    Launches launches_;
     struct Reaper {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;

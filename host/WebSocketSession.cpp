@@ -81,6 +81,8 @@ Json MemberList(std::span<const DispatchMember> members) {
                         {"name", std::string(member.name)},
                         {"args", args},
                         {"result", std::string(TypeName(member.result))}});
+        if (member.kind != MemberKind::Method)
+            list.back()["kind"] = member.kind == MemberKind::PropertyGet ? "get" : "put";
     }
     return list;
 }
@@ -108,16 +110,32 @@ std::string ErrorText(HRESULT result) {
 // connection's thread, and dropped once the connection is gone.
 class SessionLink final : public ElementLink {
 public:
-    SessionLink(std::weak_ptr<WebSocketSession> session, net::any_io_executor executor)
-        : session_(std::move(session)), executor_(std::move(executor)) {}
+    SessionLink(std::weak_ptr<WebSocketSession> session, net::any_io_executor executor, Launches& launches)
+        : session_(std::move(session)), executor_(std::move(executor)), launches_(launches) {}
     void SendText(std::string message) override;
     void SendBinary(std::string message) override;
     void FrameReady(std::uint32_t element) override;
+    bool OpenWindow(std::uint32_t element, LaunchPage page) override;
 
 private:
     std::weak_ptr<WebSocketSession> session_;
     net::any_io_executor executor_;
+    Launches& launches_;  // the container's; outlives every session
 };
+
+bool SessionLink::OpenWindow(std::uint32_t element, LaunchPage page) {
+    std::optional<std::string> token = launches_.Add(std::move(page));
+    if (!token)
+        return false;
+    // A window of its own, without the browser's bars, as the design's
+    // launch shows the document.
+    SendText(Json({{"t", "open"},
+                   {"el", element},
+                   {"url", std::string(kLaunchPrefix) + *token},
+                   {"features", "popup,menubar=no,toolbar=no,location=no,status=no"}})
+                 .dump());
+    return true;
+}
 
 void SessionLink::SendText(std::string message) {
     net::post(executor_, [weak = session_, message = std::move(message)]() mutable {
@@ -165,7 +183,7 @@ void WebSocketSession::Accept(http::request<http::string_body> request) {
     // and small answers leave at once rather than wait for more to send.
     ws_.auto_fragment(false);
     beast::get_lowest_layer(ws_).socket().set_option(tcp::no_delay(true));
-    link_ = std::make_shared<SessionLink>(weak_from_this(), ws_.get_executor());
+    link_ = std::make_shared<SessionLink>(weak_from_this(), ws_.get_executor(), state_.LaunchPages());
     ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
         if (error)
             return self->Close();
@@ -391,6 +409,12 @@ void WebSocketSession::Create(std::uint32_t element, const Json& message) {
                                      self->Created(element, members, error);
                              });
                          });
+    // The element of a launch page: what the launching control left for its
+    // new control runs once that control exists, before its first tick.
+    if (const std::string* launch = StringField(message, "launch")) {
+        if (std::function<void()> ready = state_.LaunchPages().Take(*launch))
+            state->window->PostMessage(std::move(ready));
+    }
 }
 
 void WebSocketSession::Created(std::uint32_t element, std::span<const DispatchMember> members, const std::string& error) {

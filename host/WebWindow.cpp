@@ -1,6 +1,7 @@
 #include "host/WebWindow.h"
 
 #include "host/DropStaging.h"
+#include "host/EventSink.h"
 #include "platform/Encoding.h"
 
 #include <nlohmann/json.hpp>
@@ -97,6 +98,7 @@ void WebWindow::Run(IClassFactory* factory, std::uint32_t initialCommand, const 
     object_ = static_cast<IOleObject*>(ole);
     object_->SetClientSite(this);
     client_ = object_->Client();
+    ConnectEvents();
     if (initialCommand != 0)
         client_->OnCommand(initialCommand);
     const SIZE size = ClientSize();
@@ -107,7 +109,33 @@ void WebWindow::Run(IClassFactory* factory, std::uint32_t initialCommand, const 
     Release();
 }
 
+void WebWindow::ConnectEvents() {
+    void* container = nullptr;
+    if (FAILED(dispatch_->QueryInterface(IID_IConnectionPointContainer, &container)) || !container)
+        return;
+    events_ = static_cast<IConnectionPointContainer*>(container);
+    sink_ = new EventSink(element_, link_, events_->EventMembers());
+    if (FAILED(events_->Advise(sink_, sinkCookie_)))
+        sinkCookie_ = 0;
+}
+
+void WebWindow::DisconnectEvents() {
+    if (sink_)
+        sink_->Disconnect();
+    if (events_) {
+        if (sinkCookie_ != 0)
+            events_->Unadvise(sinkCookie_);
+        events_->Release();
+        events_ = nullptr;
+    }
+    if (sink_) {
+        sink_->Release();
+        sink_ = nullptr;
+    }
+}
+
 void WebWindow::Release() {
+    DisconnectEvents();
     if (object_) {
         object_->Close();
         // The control had its chance to close its dialogs; the rest go with
@@ -122,6 +150,20 @@ void WebWindow::Release() {
         dispatch_->Release();
         dispatch_ = nullptr;
     }
+}
+
+bool WebWindow::ActivateWindow(std::uint32_t handle) {
+    std::lock_guard<std::mutex> guard(liveMutex);
+    auto found = liveWindows.find(handle);
+    if (found == liveWindows.end())
+        return false;
+    // The page of that window raises itself as far as its browser lets it.
+    found->second->link_->SendText(Json({{"t", "focus"}, {"el", found->second->element_}}).dump());
+    return true;
+}
+
+bool WebWindow::OpenWindow(LaunchPage page) {
+    return link_->OpenWindow(element_, std::move(page));
 }
 
 bool WebWindow::PostMessage(std::function<void()> work, MessageKind kind) {

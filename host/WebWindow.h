@@ -25,6 +25,7 @@
 namespace zov::host {
 
 class DropStaging;
+class EventSink;
 
 // Where a window's messages to the page go. Called from any thread.
 class ElementLink {
@@ -36,6 +37,9 @@ public:
     virtual void SendBinary(std::string message) = 0;
     // A frame can be taken from the window (TakeFrame).
     virtual void FrameReady(std::uint32_t element) = 0;
+    // Keeps `page` for a new window and asks the page to open it; false
+    // when the launch was refused.
+    virtual bool OpenWindow(std::uint32_t element, LaunchPage page) { (void)element, (void)page; return false; }
 };
 
 // What a queued message is, for the modal loop: input for a window behind
@@ -127,6 +131,8 @@ public:
     void DestroyDialog(WindowHandle dialog) override;
     bool IsVisible() const override;
     std::uint32_t Handle() const override { return handle_; }
+    bool ActivateWindow(std::uint32_t handle) override;
+    bool OpenWindow(LaunchPage page) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -147,6 +153,10 @@ private:
     // Called with mutex_ held.
     std::optional<Task> NextTask();
     void Paint();
+    // Connects the container's sink to a control that raises events, and
+    // takes it away before the control closes.
+    void ConnectEvents();
+    void DisconnectEvents();
     void Release();
     void DeliverTimer(unsigned id);
     // A modal question may be asked now: on the window thread, none up.
@@ -189,6 +199,11 @@ private:
 
     // Window thread only.
     IDispatch* dispatch_ = nullptr;
+    // The control's outgoing interface and the sink connected to it, when
+    // the control raises events.
+    IConnectionPointContainer* events_ = nullptr;
+    EventSink* sink_ = nullptr;
+    std::uint32_t sinkCookie_ = 0;
     IOleObject* object_ = nullptr;
     WindowClient* client_ = nullptr;
     std::map<std::uint32_t, int> answers_;

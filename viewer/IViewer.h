@@ -105,6 +105,8 @@ public:
     // the zoomed book.
     virtual void AddNoteAt(POINT point) { (void)point; }
     virtual void RemoveCurrentObject() {}
+    // The path and caption of that book; nothing without one.
+    virtual std::optional<DisplayFile> CurrentFile() const { return std::nullopt; }
     // Pages of the zoomed book, 0 when none is zoomed.
     virtual std::int32_t ZoomedPageCount() const { return 0; }
     virtual void JumpZoomedToPage(std::int32_t pageNumber) { (void)pageNumber; }

@@ -251,6 +251,17 @@ std::int32_t ZAZViewer::CurrentFileType() const {
     return currentObject ? currentObject->fileType : -1;
 }
 
+std::optional<DisplayFile> ZAZViewer::CurrentFile() const {
+    LockGuard guard(DeskLock());
+    if (!currentObject)
+        return std::nullopt;
+    DisplayFile file;
+    file.path = currentObject->path;
+    file.caption = currentObject->caption;
+    file.documentId = currentObject->documentId;
+    return file;
+}
+
 void ZAZViewer::RemoveCurrentObject() {
     try {
         {

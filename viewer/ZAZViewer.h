@@ -160,6 +160,7 @@ public:
     std::size_t ObjectCount() const override;
     std::int32_t CurrentFileType() const override;
     void RemoveCurrentObject() override;
+    std::optional<DisplayFile> CurrentFile() const override;
     std::int32_t ZoomedPageCount() const override;
     void JumpZoomedToPage(std::int32_t pageNumber) override;
 

@@ -71,6 +71,7 @@ const IID IID_IUnknown = GuidLiteral("{00000000-0000-0000-C000-000000000046}");
 const IID IID_IDispatch = GuidLiteral("{00020400-0000-0000-C000-000000000046}");
 const IID IID_IClassFactory = GuidLiteral("{00000001-0000-0000-C000-000000000046}");
 const IID IID_IOleObject = GuidLiteral("{00000112-0000-0000-C000-000000000046}");
+const IID IID_IConnectionPointContainer = GuidLiteral("{B196B284-BAB4-101A-B69C-00AA00341D07}");
 
 const std::wstring& Variant::String() const {
     static const std::wstring kEmpty;
@@ -93,16 +94,27 @@ IDispatch* Variant::Dispatch() const {
     return dispatch ? *dispatch : nullptr;
 }
 
-const DispatchMember* FindMember(std::span<const DispatchMember> members, DISPID id) {
+namespace {
+
+// A property's writing is found only when asked for; its reading, as any
+// method, otherwise.
+bool KindFits(const DispatchMember& member, MemberKind kind) {
+    return kind == MemberKind::PropertyPut ? member.kind == MemberKind::PropertyPut
+                                           : member.kind != MemberKind::PropertyPut;
+}
+
+}  // namespace
+
+const DispatchMember* FindMember(std::span<const DispatchMember> members, DISPID id, MemberKind kind) {
     for (const DispatchMember& member : members)
-        if (member.id == id)
+        if (member.id == id && KindFits(member, kind))
             return &member;
     return nullptr;
 }
 
-const DispatchMember* FindMember(std::span<const DispatchMember> members, std::string_view name) {
+const DispatchMember* FindMember(std::span<const DispatchMember> members, std::string_view name, MemberKind kind) {
     for (const DispatchMember& member : members) {
-        if (member.name.size() != name.size())
+        if (member.name.size() != name.size() || !KindFits(member, kind))
             continue;
         bool same = true;
         for (std::size_t i = 0; same && i < name.size(); ++i)
@@ -111,6 +123,13 @@ const DispatchMember* FindMember(std::span<const DispatchMember> members, std::s
             return &member;
     }
     return nullptr;
+}
+
+const DispatchMember* InvokedMember(std::span<const DispatchMember> members, DISPID id, std::size_t argCount) {
+    const DispatchMember* put = FindMember(members, id, MemberKind::PropertyPut);
+    if (put && argCount == put->args.size())
+        return put;
+    return FindMember(members, id);
 }
 
 HRESULT CheckArguments(const DispatchMember& member, std::span<const Variant> args) {

@@ -90,18 +90,29 @@ private:
     std::variant<std::monostate, std::wstring, std::int32_t, bool, IDispatch*> value_;
 };
 
+// What a member is. A property's reading and writing are two members of
+// one identifier and name: the reading takes no argument, the writing one.
+enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut };
+
 // One method of a dispatch interface, as its type library describes it.
 struct DispatchMember {
     DISPID id;
     std::string_view name;
     std::vector<VarType> args;
     VarType result;  // Empty: void
+    MemberKind kind = MemberKind::Method;
 };
 
 // The member with that identifier, or with that name compared without regard
-// to ASCII case (as names are looked up from script); null when none.
-const DispatchMember* FindMember(std::span<const DispatchMember> members, DISPID id);
-const DispatchMember* FindMember(std::span<const DispatchMember> members, std::string_view name);
+// to ASCII case (as names are looked up from script); null when none. A
+// property is found as its reading unless `kind` asks for its writing.
+const DispatchMember* FindMember(std::span<const DispatchMember> members, DISPID id,
+                                 MemberKind kind = MemberKind::Method);
+const DispatchMember* FindMember(std::span<const DispatchMember> members, std::string_view name,
+                                 MemberKind kind = MemberKind::Method);
+// The member an Invoke of `id` with `argCount` arguments calls: a
+// property's writing when it takes that many, else the method or reading.
+const DispatchMember* InvokedMember(std::span<const DispatchMember> members, DISPID id, std::size_t argCount);
 // S_OK when `args` match the member's argument count and types;
 // DISP_E_BADPARAMCOUNT or DISP_E_TYPEMISMATCH otherwise.
 HRESULT CheckArguments(const DispatchMember& member, std::span<const Variant> args);
@@ -161,10 +172,25 @@ protected:
     ~IOleObject() = default;
 };
 
+// A control's outgoing interface: the container connects its sinks here, and
+// the control calls them (as methods of the event members) to raise events.
+class IConnectionPointContainer : public IUnknown {
+public:
+    // The outgoing interface's members, in identifier order.
+    virtual std::span<const DispatchMember> EventMembers() const = 0;
+    // Connects `sink` (referenced until Unadvise); `cookie` names it.
+    virtual HRESULT Advise(IDispatch* sink, std::uint32_t& cookie) = 0;
+    virtual HRESULT Unadvise(std::uint32_t cookie) = 0;
+
+protected:
+    ~IConnectionPointContainer() = default;
+};
+
 extern const IID IID_IUnknown;
 extern const IID IID_IDispatch;
 extern const IID IID_IClassFactory;
 extern const IID IID_IOleObject;
+extern const IID IID_IConnectionPointContainer;
 
 // The server exports, as the container finds them with dlsym.
 using DllGetClassObjectFunction = HRESULT (*)(const CLSID& clsid, const IID& iid, void** object);

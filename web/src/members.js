@@ -59,12 +59,15 @@ export function coerce(type, value) {
   }
 }
 
-// The argument types of `name`, from the control's own table when it gave one.
-export function typesOf(name, members) {
+// The argument types of `name`, from the control's own table when it gave
+// one; `kind` 'put' asks for a property's writing.
+export function typesOf(name, members, kind) {
   const lower = String(name).toLowerCase();
+  const wanted = (m) => (kind === 'put') === (m.kind === 'put');
   if (Array.isArray(members)) {
     for (const m of members) {
-      if (m && typeof m.name === 'string' && m.name.toLowerCase() === lower && Array.isArray(m.args)) return m.args;
+      if (m && typeof m.name === 'string' && m.name.toLowerCase() === lower && Array.isArray(m.args) && wanted(m))
+        return m.args;
     }
     return null;
   }

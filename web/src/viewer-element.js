@@ -9,12 +9,14 @@ import { DROP_STYLE, Drops } from './drop.js';
 import { FramePainter, HEADER_BYTES } from './frames.js';
 import { ImageLists } from './image-lists.js';
 import { PointerInput } from './input.js';
-import { DEFAULT_CLSID, coerce, defineMethods, typesOf } from './members.js';
+import { Calls } from './calls.js';
+import { DEFAULT_CLSID, defineMethods } from './members.js';
+import { launchToken, openLaunch, raiseWindow } from './windows.js';
 import { MENU_STYLE, Menus } from './menu.js';
 import { MESSAGEBOX_STYLE, MessageBoxes } from './message-box.js';
 import { BAR, SCROLLBAR_STYLE, makeBar } from './scrollbars.js';
 import { TOOLBAR_STYLE, Toolbar } from './toolbar.js';
-import { isInt, isStr, longerThan, raf } from './util.js';
+import { isInt, isStr, raf } from './util.js';
 
 // Child windows alive at once: a toolbar, a few dialogs; more is a runaway container.
 const MAX_CHILDREN = 32;
@@ -62,9 +64,7 @@ export class ZovViewerElement extends HTMLElement {
     this._conn = null;
     this._el = 0;
     this._state = 'idle';  // idle, creating, created, failed
-    this._callId = 1;
-    this._pending = new Map();  // call id -> {resolve, reject}
-    this._queued = [];          // calls made before `created`
+    this._calls = new Calls(this);
     this._boxes = new MessageBoxes(this);
     this._menus = new Menus(this);
     this._imageLists = new ImageLists();
@@ -156,6 +156,8 @@ export class ZovViewerElement extends HTMLElement {
     const size = this._measure();
     this._size = size;
     const msg = { t: 'create', el: this._el, w: size.w, h: size.h, sx: size.sx, sy: size.sy };
+    const launch = launchToken();
+    if (launch) msg.launch = launch;
     const progid = this.getAttribute('progid');
     if (progid && !this.hasAttribute('clsid')) msg.progid = progid;
     else msg.clsid = this.getAttribute('clsid') || DEFAULT_CLSID;
@@ -189,11 +191,7 @@ export class ZovViewerElement extends HTMLElement {
   }
 
   _end(message) {
-    const err = new Error(message);
-    const waiting = Array.from(this._pending.values()).concat(this._queued);
-    this._pending.clear();
-    this._queued = [];
-    for (const call of waiting) call.reject(err);
+    this._calls.rejectAll(message);
     this._boxes.clear();
     this._menus.clear();
     this._drops.clear(message);
@@ -214,9 +212,7 @@ export class ZovViewerElement extends HTMLElement {
         this._state = 'created';
         this.members = Array.isArray(msg.members) ? msg.members : null;
         this._readyResolve(this);
-        const queued = this._queued;
-        this._queued = [];
-        for (const call of queued) this._send(call);
+        this._calls.flush();
         this._scheduleSize();
         this._toldVisible = true;
         this._reportVisible();
@@ -233,14 +229,15 @@ export class ZovViewerElement extends HTMLElement {
         }
         return;
       }
-      case 'return': {
-        const call = this._pending.get(msg.id);
-        if (!call) return;
-        this._pending.delete(msg.id);
-        if (msg.error !== undefined) call.reject(new Error(String(msg.error)));
-        else call.resolve(msg.v === undefined ? null : msg.v);
+      case 'return':
+        this._calls.answer(msg);
         return;
-      }
+      case 'open':
+        openLaunch(this, msg);
+        return;
+      case 'focus':
+        raiseWindow(this);
+        return;
       case 'cursor':
         if (isStr(msg.c) && msg.c.length < 64) this._canvas.style.cursor = msg.c;
         return;
@@ -349,54 +346,7 @@ export class ZovViewerElement extends HTMLElement {
 
   // Calls a member by name; the typed methods on the prototype all come here.
   invoke(name, args) {
-    return new Promise((resolve, reject) => {
-      const list = Array.isArray(args) ? args.slice() : [];
-      const call = { m: String(name), a: list, resolve, reject };
-      if (this._state === 'created') this._send(call);
-      else if (this._state === 'failed') reject(new Error('the viewer could not be created'));
-      else this._queued.push(call);
-    });
-  }
-
-  _send(call) {
-    const conn = this._conn;
-    if (!conn) { call.reject(new Error('not connected')); return; }
-    // The control's own table when it gave one, so that another server's members coerce right.
-    const types = typesOf(call.m, this.members);
-    try {
-      if (types) {
-        call.a.length = types.length;
-        for (let j = 0; j < types.length; j++) call.a[j] = coerce(types[j], call.a[j]);
-      }
-    } catch (e) {
-      call.reject(e);  // an argument whose toString throws
-      return;
-    }
-    const lim = conn.limits;
-    for (let i = 0; i < call.a.length; i++) {
-      if (isStr(call.a[i]) && call.a[i].length > lim.string) {
-        call.reject(new Error(call.m + ': argument ' + (i + 1) + ' is longer than ' + lim.string + ' characters'));
-        return;
-      }
-    }
-    const id = this._callId++;
-    let text;
-    try {
-      text = JSON.stringify({ t: 'call', el: this._el, id, m: call.m, a: call.a });
-    } catch (e) {
-      call.reject(e);
-      return;
-    }
-    // A message over the limit would close the socket for every element.
-    if (longerThan(text, lim.message)) {
-      call.reject(new Error(call.m + ': the call is larger than ' + lim.message + ' bytes'));
-      return;
-    }
-    this._pending.set(id, call);
-    if (!conn.sendText(text)) {
-      this._pending.delete(id);
-      call.reject(new Error('not connected'));
-    }
+    return this._calls.invoke(name, args);
   }
 
   // --- size ------------------------------------------------------------------

@@ -20,6 +20,7 @@ export function paths() {
     host: process.env.ZOV_HOST || join(build, 'host', 'zov-host'),
     regsvr: process.env.ZOV_REGSVR || join(build, 'host', 'zov-regsvr'),
     serverLib: process.env.ZOV_SERVER_LIB || join(build, 'control', 'libZOVuvazaR.so'),
+    relayLib: process.env.ZOV_RELAY_LIB || join(build, 'eventctl', 'libZOZozovuDOvezo.so'),
     // A test server that records what its window gives it (tests/host).
     recording: process.env.ZOV_RECORDING_CONTROL || join(build, 'tests', 'libzov_recording_control.so'),
     tools: process.env.ZOV_TOOLS || join(build, 'tools'),
@@ -51,6 +52,7 @@ export async function prepare() {
       .map((f) => join(corpus, f));
     await run(join(p.tools, 'zov-convert'), ['--root', join(dir, 'previews'), '--mode', 'Folder', ...docs], env);
     await run(p.regsvr, [p.serverLib], env);
+    await run(p.regsvr, [p.relayLib], env);
     return { dir, dataHome, env, docs };
   } catch (err) {
     await rm(dir, { recursive: true, force: true });
