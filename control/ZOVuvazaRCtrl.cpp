@@ -7,6 +7,7 @@
 #include "documents/FileTypes.h"
 #include "documents/PreviewSettings.h"
 #include "documents/Upload.h"
+#include "platform/DataFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "platform/TextFile.h"
@@ -494,7 +495,10 @@ void CZOVuvazaRCtrl::OpenInNewWindow() {
     // never arrived.
     std::wstring args = LaunchStartupArgs(GetPreviewSettings().previewRoot, file->path, file->caption);
     window->OpenWindow(LaunchPage{BuildLaunchPage(file->caption),
-                                  [args = std::move(args)] { WriteTextFile(StartupArgsPath(), args); }});
+                                  [args = std::move(args)] {
+                                      CreateFolderTree(UserDataFolder());
+                                      WriteTextFile(StartupArgsPath(), args);
+                                  }});
 }
 
 void CZOVuvazaRCtrl::ShowContextMenu(POINT point) {

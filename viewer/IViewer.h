@@ -105,7 +105,8 @@ public:
     // the zoomed book.
     virtual void AddNoteAt(POINT point) { (void)point; }
     virtual void RemoveCurrentObject() {}
-    // The path and caption of that book; nothing without one.
+    // The path and caption of that book (its file name when it has no
+    // caption of its own, as its caption strip shows); nothing without one.
     virtual std::optional<DisplayFile> CurrentFile() const { return std::nullopt; }
     // Pages of the zoomed book, 0 when none is zoomed.
     virtual std::int32_t ZoomedPageCount() const { return 0; }

@@ -257,7 +257,7 @@ std::optional<DisplayFile> ZAZViewer::CurrentFile() const {
         return std::nullopt;
     DisplayFile file;
     file.path = currentObject->path;
-    file.caption = currentObject->caption;
+    file.caption = CaptionText(*currentObject);
     file.documentId = currentObject->documentId;
     return file;
 }

@@ -332,6 +332,38 @@ TEST_F(ControlFace, TheContextMenuOpensOverAPdfOutsideEValueModeWithItsGreyRules
     EXPECT_EQ(window_->Menus().size(), shown);
 }
 
+TEST_F(ControlFace, OpenInANewWindowLaunchesAPageAndWritesTheStartUpFileOnlyOnceItsControlExists) {
+    SetUpWith(L"en");
+    WritePreview(Document("a.pdf"), 3);
+    std::vector<ZAZObject*> books = LoadAll({Document("a.pdf")});
+    {
+        ViewLock lock;
+        viewer_->currentObject = books[0];
+        books[0]->caption = L"Q3 <script>alert(1)</script> & \"more\"";
+    }
+    window_->AnswerMenu(kMenuOpenInNewWindow);
+    window_->SendRButtonUp(0, POINT{30, 40});
+    std::vector<LaunchPage> launches = window_->Launches();
+    ASSERT_EQ(launches.size(), 1u);
+    const std::string& html = launches[0].html;
+    EXPECT_NE(html.find("<title>Q3 &lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;more&quot; | ZOV</title>"),
+              std::string::npos);
+    EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+    EXPECT_NE(html.find("<zov-viewer id=\"CVACtrl\""), std::string::npos);
+    EXPECT_NE(html.find("<body onload=\"CVAOnLoad()\">\r\n"), std::string::npos);
+
+    // Nothing is written until the new window's control exists.
+    const std::string args = Root() + "/ZOVuvazaR/TempOnLoadArgs.txt";
+    EXPECT_FALSE(std::filesystem::exists(args));
+    ASSERT_TRUE(launches[0].onControlCreated);
+    launches[0].onControlCreated();
+    const std::string root = ToUtf8(GetPreviewSettings().previewRoot);
+    // The caption's angle brackets would make more items of it.
+    EXPECT_EQ(ReadBytes(args), "SetUp\r\nja\r\nC0C0C0\r\nfalse\r\nloginId\r\n" + root +
+                                   "\r\nFolder\r\nfalse\r\nShowFiles\r\n<" + ToUtf8(Document("a.pdf")) +
+                                   ">\r\n<Q3  script alert(1) /script  & \"more\">\r\nZoomUpFirstObject\r\n");
+}
+
 TEST_F(ControlFace, JumpToPageTakesNothingBelowOneAsTheCoverAndNothingPastTheLastPage) {
     std::vector<ZAZObject*> books = LoadBooks(1, 8);
     ZoomInto(books[0]);
