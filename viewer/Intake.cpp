@@ -439,6 +439,12 @@ void ZAZViewer::IntakeAddFiles() {
         const std::wstring addFiles = AddFilesPath(*folder);
         std::vector<AddedFile> added;
         std::optional<FileStamp> stamp = StampOf(addFiles);
+        if (!addFilesPrimed) {
+            // Before this window's first marker no one could add for it.
+            addFilesPrimed = true;
+            if (stamp)
+                addFilesStamp = stamp->modified;
+        }
         if (stamp && stamp->modified > addFilesStamp) {
             bool settled = stamp->size == 0;
             for (int i = 0; !settled && i < kGrowthChecks && !stopUpdate; ++i) {

@@ -270,6 +270,9 @@ public:
     NoteHitTest pressedNote;
     // Nanoseconds; of the intake, under intakeMutex_.
     std::int64_t addFilesStamp = 0;
+    // Set by a work window's first intake, which only notes the time of a
+    // files-to-add file already there: it was meant for other windows.
+    bool addFilesPrimed = false;
     bool flipRunning = false;
     std::atomic<std::uint8_t> autoFlip{0};
     Flag previewPassDone{false};

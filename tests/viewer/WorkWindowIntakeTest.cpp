@@ -22,11 +22,21 @@ protected:
 
     void PutAddFiles(const std::string& bytes) {
         fs::create_directories(DataFolder());
-        // A new modification time each time, also within one clock tick.
         const std::string part = AddFilesFile() + ".new";
         std::ofstream(part, std::ios::binary) << bytes;
+        // A later modification time each time, also within one clock tick.
+        written_ += 1s;
+        fs::last_write_time(part, written_);
         fs::rename(part, AddFilesFile());
     }
+
+    // The work window's first step, which takes in nothing already there.
+    void BecomeWorkWindow() {
+        viewer_->SetWorkWindowMode();
+        viewer_->WorkWindowStep();
+    }
+
+    fs::file_time_type written_ = fs::file_time_type::clock::now();
 
     std::vector<std::wstring> Captions() {
         LockGuard desk(DeskLock());
@@ -62,7 +72,7 @@ TEST_F(WorkWindowIntakeTest, AddedFilesGoRightAfterTheirTwinOnceForEachModificat
     const std::wstring c = Document("c.pdf");
     WritePreview(b, 4);
     LoadAll({a, b});
-    viewer_->SetWorkWindowMode();
+    BecomeWorkWindow();
     // "表" ends in a backslash byte; "file:" is dropped as for any list.
     PutAddFiles("<" + ToCp932(b) + "><file:" + ToCp932(c) + ">\r\r\n<\x95\x5C><C>\r\r\n");
     viewer_->WorkWindowStep();
@@ -75,6 +85,10 @@ TEST_F(WorkWindowIntakeTest, AddedFilesGoRightAfterTheirTwinOnceForEachModificat
         EXPECT_GT((*added)->PageCount(), 0);
         EXPECT_GT((*added)->scale, 0);
     }
+    // The marker of its first step stays until a count deletes it.
+    EXPECT_EQ(ReadBytes(MarkerFile()), Line(a) + Line(b));
+    fs::remove(MarkerFile());
+    viewer_->WorkWindowStep();
     EXPECT_EQ(ReadBytes(MarkerFile()), Line(a) + Line(b) + Line(b) + Line(c));
 
     viewer_->WorkWindowStep();
@@ -84,10 +98,23 @@ TEST_F(WorkWindowIntakeTest, AddedFilesGoRightAfterTheirTwinOnceForEachModificat
     EXPECT_EQ(DeskPaths(), (std::vector<std::wstring>{a, a, b, b, c}));
 }
 
+TEST_F(WorkWindowIntakeTest, AFileWrittenBeforeTheWindowBecameOneIsNotForIt) {
+    const std::wstring a = Document("a.pdf");
+    const std::wstring b = Document("b.pdf");
+    LoadAll({a});
+    PutAddFiles("<" + ToCp932(b) + ">\r\r\n<B>\r\r\n");
+    BecomeWorkWindow();
+    viewer_->WorkWindowStep();
+    EXPECT_EQ(DeskPaths(), std::vector<std::wstring>{a});
+    PutAddFiles("<" + ToCp932(b) + ">\r\r\n<B>\r\r\n");
+    viewer_->WorkWindowStep();
+    EXPECT_EQ(DeskPaths(), (std::vector<std::wstring>{a, b}));
+}
+
 TEST_F(WorkWindowIntakeTest, AFileStillGrowingIsLeftForALaterStepAndTheDeskStaysFreeMeanwhile) {
     const std::wstring a = Document("a.pdf");
     LoadAll({a});
-    viewer_->SetWorkWindowMode();
+    BecomeWorkWindow();
     fs::create_directories(DataFolder());
     std::atomic<bool> stop{false};
     std::thread writer([&] {
