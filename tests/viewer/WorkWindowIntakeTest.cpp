@@ -157,21 +157,5 @@ TEST_F(WorkWindowIntakeTest, AFileStillGrowingIsLeftForALaterStepAndTheDeskStays
     EXPECT_EQ(paths.back(), Document("c.pdf"));
 }
 
-TEST_F(WorkWindowIntakeTest, APreviewRootWithAHostileHostWritesNothing) {
-    LoadAll({Document("a.pdf")});
-    viewer_->SetWorkWindowMode();
-    for (const wchar_t* root : {L"http://../previews", L"http://a\\..\\..\\x/previews", L"http:///previews"}) {
-        SetPreviewRoot(root);
-        viewer_->WorkWindowStep();
-    }
-    EXPECT_FALSE(fs::exists(Root() + "/x"));
-    for (const auto& entry : fs::recursive_directory_iterator(Root()))
-        EXPECT_EQ(entry.path().filename().string().rfind("WorkWindow_", 0), std::string::npos) << entry.path();
-
-    SetPreviewRoot(L"http://Docs.Example/previews");
-    viewer_->WorkWindowStep();
-    EXPECT_TRUE(fs::exists(DataFolder() + "docs.example/" + ToUtf8(MarkerName(window_->Handle()))));
-}
-
 }  // namespace
 }  // namespace zov::test
