@@ -15,8 +15,14 @@
 #include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "platform/TextFile.h"
+#include "workwin/WorkWindowFiles.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cwctype>
+#include <limits>
+#include <thread>
+#include <unordered_set>
 
 namespace zov {
 
@@ -75,6 +81,17 @@ std::wstring Shortened(std::wstring_view text) {
     if (text.size() <= kMaxPathCharsShown)
         return std::wstring(text);
     return std::wstring(text.substr(0, kMaxPathCharsShown)) + L"...";
+}
+
+// How long a count waits for the live work windows to write their markers
+// again: several of their update steps.
+constexpr std::chrono::milliseconds kMarkerRewriteWait{1000};
+
+// `text` without white space at either end.
+std::wstring TrimmedSpace(std::wstring_view text) {
+    while (!text.empty() && std::iswspace(static_cast<wint_t>(text.front())))
+        text.remove_prefix(1);
+    return TrimTrailingSpace(text);
 }
 
 // Which files stayed on their servers, and why.
@@ -491,18 +508,64 @@ std::int32_t CZOVuvazaRCtrl::ShowWorkWindow(const std::wstring& paths, const std
     }
 }
 
-// The work windows' coordination files come with the work windows; until
-// then these give the results they give when no work window exists.
-std::int32_t CZOVuvazaRCtrl::AddFilesToWorkWindow(const std::wstring&, const std::wstring&) {
-    return 1;
+std::int32_t CZOVuvazaRCtrl::AddFilesToWorkWindow(const std::wstring& paths, const std::wstring& captions) {
+    try {
+        // The files go to the folder of the host the paths live on; the
+        // work window of that host takes them in at its next step.
+        const std::optional<std::wstring> folder = CoordinationFolder(paths);
+        if (!folder || !WriteAddFilesFile(*folder, paths, captions))
+            return 1;
+        if (const std::optional<std::wstring> first = FirstMarker(*folder)) {
+            if (const std::optional<std::uint32_t> handle = MarkerHandle(*first); handle && window)
+                window->ActivateWindow(*handle);
+        }
+        return 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 std::int32_t CZOVuvazaRCtrl::GetWorkWindowCount() {
-    return 0;
+    try {
+        const std::optional<std::wstring> folder = CoordinationFolder(GetPreviewSettings().previewRoot);
+        if (!folder)
+            return 0;
+        // Every live work window writes its marker again once it is gone;
+        // a closed one does not, so what is there after the wait is alive.
+        // Markers that could not be deleted are not counted (see CountMarkers).
+        const MarkerSweep sweep = SweepMarkers(*folder);
+        if (viewer)
+            viewer->WorkWindowStep();
+        std::this_thread::sleep_for(kMarkerRewriteWait);
+        return static_cast<std::int32_t>(
+            std::min<std::size_t>(CountMarkers(*folder, sweep), std::numeric_limits<std::int32_t>::max()));
+    } catch (...) {
+        return 0;
+    }
 }
 
-bool CZOVuvazaRCtrl::ExistSameFileInWorkWindow(const std::wstring&) {
-    return false;
+bool CZOVuvazaRCtrl::ExistSameFileInWorkWindow(const std::wstring& paths) {
+    try {
+        if (!viewer)
+            return false;
+        GetWorkWindowCount();
+        const std::optional<std::wstring> folder = CoordinationFolder(GetPreviewSettings().previewRoot);
+        if (!folder)
+            return false;
+        const std::optional<std::wstring> first = FirstMarker(*folder);
+        if (!first)
+            return false;
+        std::unordered_set<std::wstring> shown;
+        for (const std::wstring& line : ReadMarker(*folder + *first))
+            shown.insert(TrimmedSpace(line));
+        for (const std::wstring& token : SplitList(paths, kAngleSeparators)) {
+            if (shown.count(TrimmedSpace(token)))
+                return true;
+        }
+        return false;
+    } catch (...) {
+        return false;
+    }
 }
 
 void CZOVuvazaRCtrl::ZoomUpFirstObject() {

@@ -95,6 +95,9 @@ public:
     virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }
     virtual void SetToolbarRoom(bool room) { (void)room; }
     virtual void SetWorkWindowMode() {}
+    // A work window takes in the files added for it and writes its marker
+    // again when it is missing; other viewers do nothing.
+    virtual void WorkWindowStep() {}
 
     // The control's own face, on the window thread.
     virtual ToolbarView ToolbarState() const { return {}; }

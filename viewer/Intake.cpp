@@ -6,10 +6,14 @@
 #include "documents/Download.h"
 #include "documents/FileTypes.h"
 #include "documents/PreviewSource.h"
+#include "platform/FileSystem.h"
 #include "platform/Locks.h"
 #include "render/DocumentSearch.h"
 #include "render/PageCache.h"
 #include "render/PageList.h"
+#include "workwin/WorkWindowFiles.h"
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <thread>
@@ -31,10 +35,37 @@ constexpr auto kListWait = 10s;
 // Pages a load step builds at most when a book is zoomed (all of them).
 constexpr std::int32_t kAllPages = 9999;
 
+// How the files-to-add file is watched while its writer may still be at it.
+constexpr auto kGrowthPoll = 100ms;
+constexpr int kGrowthChecks = 30;
+
 std::wstring WithoutFilePrefix(const std::wstring& path) {
     if (path.size() >= 6 && path.compare(0, 5, L"file:") == 0)
         return path.substr(5);
     return path;
+}
+
+// A new book for one list item, its scale left for its first preview step.
+std::shared_ptr<ZAZObject> MakeBook(const DisplayFile& file, ZAZLayout* layout) {
+    auto book = std::make_shared<ZAZObject>(WithoutFilePrefix(file.path), file.caption, layout, file.documentId,
+                                            file.flag);
+    book->scale = 0;
+    return book;
+}
+
+// The modification time (nanoseconds) and size of a regular file that is
+// no link.
+struct FileStamp {
+    std::int64_t modified = 0;
+    std::int64_t size = 0;
+};
+
+std::optional<FileStamp> StampOf(const std::wstring& path) {
+    struct stat st;
+    if (lstat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<std::int64_t>(st.st_size)};
 }
 
 }  // namespace
@@ -111,9 +142,7 @@ void ZAZViewer::RunLoad(DisplayFileList files) {
     {
         LockGuard desk(DeskLock());
         for (const DisplayFile& file : files) {
-            auto book = std::make_shared<ZAZObject>(WithoutFilePrefix(file.path), file.caption, &deskLayout,
-                                                    file.documentId, file.flag);
-            book->scale = 0;
+            std::shared_ptr<ZAZObject> book = MakeBook(file, &deskLayout);
             if (file.openPage > 1) {
                 // Placed just before its page, it turns onto it when it first shows.
                 book->pagePosition = std::max(file.openPage - 2, 0);
@@ -395,6 +424,88 @@ void ZAZViewer::IntakeAddFiles() {
     // nothing to do here.
     if (!workWindowMode)
         return;
+    try {
+        std::lock_guard<std::mutex> intake(intakeMutex_);
+        HostWindow* window = control ? control->Window() : nullptr;
+        if (!window)
+            return;
+        const std::optional<std::wstring> folder = CoordinationFolder(GetPreviewSettings().previewRoot);
+        if (!folder)
+            return;
+
+        // The files-to-add file, once per modification time. Its writer may
+        // be another process still writing: it is read once it stops growing,
+        // and a file that keeps growing is looked at again next step.
+        const std::wstring addFiles = AddFilesPath(*folder);
+        std::vector<AddedFile> added;
+        std::optional<FileStamp> stamp = StampOf(addFiles);
+        if (!addFilesPrimed) {
+            // Before this window's first marker no one could add for it.
+            addFilesPrimed = true;
+            if (stamp)
+                addFilesStamp = stamp->modified;
+        }
+        if (stamp && stamp->modified > addFilesStamp) {
+            bool settled = stamp->size == 0;
+            for (int i = 0; !settled && i < kGrowthChecks && !stopUpdate; ++i) {
+                std::this_thread::sleep_for(kGrowthPoll);
+                std::optional<FileStamp> again = StampOf(addFiles);
+                if (!again)
+                    break;
+                settled = again->size == stamp->size;
+                stamp = again;
+            }
+            if (settled) {
+                addFilesStamp = stamp->modified;
+                if (std::optional<AddFilesContent> content = ReadAddFilesFile(addFiles))
+                    added = AddedFiles(content->paths, content->captions);
+            }
+        }
+
+        // Each book right after the first one showing the same file, else
+        // at the end; then one layout for all and their first pictures.
+        std::vector<std::shared_ptr<ZAZObject>> books;
+        for (const AddedFile& item : added) {
+            DisplayFile file;
+            file.path = item.path;
+            file.caption = item.caption;
+            std::shared_ptr<ZAZObject> book = MakeBook(file, &deskLayout);
+            LockGuard desk(DeskLock());
+            auto twin = std::find_if(objects.begin(), objects.end(),
+                                     [&](const std::shared_ptr<ZAZObject>& entry) { return entry->path == book->path; });
+            objects.insert(twin == objects.end() ? twin : std::next(twin), book);
+            books.push_back(std::move(book));
+        }
+        if (!books.empty())
+            Relayout();
+        for (const std::shared_ptr<ZAZObject>& book : books) {
+            if (stopUpdate)
+                break;
+            PreparePreview(*book);
+            LockGuard desk(DeskLock());
+            book->Relayout();
+        }
+        // Their first pictures gave them their shapes.
+        if (!books.empty()) {
+            Relayout();
+            LockGuard desk(DeskLock());
+            pendingRepaint = kRepaintDesk;
+            pendingRepaintObject = nullptr;
+        }
+
+        // The marker: what this window shows, for the other windows to see.
+        const std::uint32_t handle = window->Handle();
+        if (!PathExists(*folder + MarkerName(handle))) {
+            std::vector<std::wstring> paths;
+            {
+                LockGuard desk(DeskLock());
+                for (const std::shared_ptr<ZAZObject>& book : objects)
+                    paths.push_back(book->path);
+            }
+            WriteMarkerIfMissing(*folder, handle, paths);
+        }
+    } catch (...) {
+    }
 }
 
 }  // namespace zov

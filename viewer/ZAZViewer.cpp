@@ -133,12 +133,15 @@ void ZAZViewer::UpdateThread() {
             continue;
         }
         try {
-            ViewLock lock;
-            if (UpdateStep())
-                frameReady = true;
-            // Automatic flipping resumes after a clicked turn or a zoom change.
-            if (autoFlip && !flipRunning)
-                StartAuto(true);
+            {
+                ViewLock lock;
+                if (UpdateStep())
+                    frameReady = true;
+                // Automatic flipping resumes after a clicked turn or a zoom change.
+                if (autoFlip && !flipRunning)
+                    StartAuto(true);
+            }
+            // Reads files other windows write: the desk stays free meanwhile.
             IntakeAddFiles();
         } catch (...) {
         }

@@ -156,6 +156,7 @@ public:
     void SetEventUrlTemplate(std::wstring urlTemplate) override;
     void SetToolbarRoom(bool room) override;
     void SetWorkWindowMode() override;
+    void WorkWindowStep() override { IntakeAddFiles(); }
     ToolbarView ToolbarState() const override;
     std::size_t ObjectCount() const override;
     std::int32_t CurrentFileType() const override;
@@ -268,7 +269,11 @@ public:
     ZAZSticky* draggedSticky = nullptr;
     // What the press on draggedSticky found: its zone and page scale.
     NoteHitTest pressedNote;
+    // Nanoseconds; of the intake, under intakeMutex_.
     std::int64_t addFilesStamp = 0;
+    // Set by a work window's first intake, which only notes the time of a
+    // files-to-add file already there: it was meant for other windows.
+    bool addFilesPrimed = false;
     bool flipRunning = false;
     std::atomic<std::uint8_t> autoFlip{0};
     Flag previewPassDone{false};
@@ -280,7 +285,7 @@ public:
     Flag stopUpdate{false};
     Flag updateStopped{false};
     Flag listLoaded{false};
-    bool workWindowMode = false;
+    Flag workWindowMode{false};
     Flag searchRunning{false};
     Flag searchCancel{false};
     Flag searchDataUnchecked{true};
@@ -341,6 +346,9 @@ private:
     // Step 7 of the update step: the full-resolution pages once idle.
     bool DetailStep();
 
+    // One intake at a time: the update thread's and the control's. Taken
+    // before the buffer and desk locks, never under them.
+    std::mutex intakeMutex_;
     std::thread updateThread_;
     std::thread loaderThread_;
     std::thread detailThread_;
