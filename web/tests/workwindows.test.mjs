@@ -3,7 +3,7 @@
 // windows that count each other and take files another page adds.
 import { describe, test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { readdir } from 'node:fs/promises';
+import { readdir, readFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -16,12 +16,13 @@ const GREEN = [0.1, 0.6, 0.2];
 const CURRENT_CAPTION = [205, 237, 236];
 const rgb = (c) => c.map((v) => Math.round(v * 255));
 
-let stack, pdf;
+let stack, pdf, other;
 
 before(async () => {
   stack = await startAll({ chromium, viewport: { width: 1024, height: 700 } });
   await stack.context.addInitScript(probeSource);
   pdf = await solidPdfWithPreviews(stack.prepared, 'harbour.pdf', [GREEN, [0.8, 0.2, 0.2], [0.2, 0.2, 0.8]]);
+  other = await solidPdfWithPreviews(stack.prepared, 'market.pdf', [[0.8, 0.2, 0.2]]);
 }, { timeout: 600_000 });
 
 after(async () => {
@@ -99,5 +100,58 @@ describe('work windows', () => {
     await launched.screenshot({ path: join(REPO, 'doc', 'screenshots', 'launch.png') });
     await launched.close();
     await page.close();
+  });
+
+  // A work window: a page whose viewer ShowWorkWindow marked.
+  async function workWindow(files) {
+    const page = await stack.context.newPage();
+    page.on('pageerror', (err) => console.error('page error:', err));
+    await page.goto(stack.host.base + 'demo/?files=0');
+    await page.evaluate(() => window.demo.started);
+    await page.evaluate(() => {
+      window.focusAsked = 0;
+      window.demo.viewer.addEventListener('zov-focus', () => { window.focusAsked++; });
+    });
+    const shown = await page.evaluate((list) => window.demo.viewer.ShowWorkWindow(
+      list.map((f) => '<' + f + '>').join(''), list.map(() => '<>').join('')), files);
+    assert.notEqual(shown, -1, 'the viewer becomes a work window');
+    await page.waitForFunction(([c]) => window.zovProbe.coverage(c, 6, 0.3).all > 0.005, [DESK], { timeout: 120_000, polling: 200 });
+    await waitForRest(page, { quiet: 800, timeout: 60_000 });
+    return page;
+  }
+  const markers = async () => (await readdir(join(stack.prepared.dataHome, 'ZOVuvazaR'))).filter((f) => /^WorkWindow_[0-9A-F]{8}\.txt$/.test(f));
+
+  test('work windows count each other, and a closed one stops counting', SLOW, async () => {
+    const first = await workWindow([pdf]);
+    const second = await workWindow([other]);
+    const caller = await demoWith([other]);
+    assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 2);
+    assert.equal((await markers()).length, 2, 'each keeps its marker');
+    await second.close();
+    assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 1);
+    assert.equal(await caller.evaluate((f) => window.demo.viewer.ExistSameFileInWorkWindow('<' + f + '>'), pdf), true);
+    assert.equal(await caller.evaluate((f) => window.demo.viewer.ExistSameFileInWorkWindow('<' + f + '>'), other), false);
+    await first.close();
+    await caller.close();
+  });
+
+  test('a file added from another page joins the work window beside its twin, and the window is asked forward', SLOW, async () => {
+    const work = await workWindow([pdf, other]);
+    const caller = await demoWith([other]);
+    // The count makes sure the work window's marker is there to be found.
+    assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 1);
+    const green = await share(work, rgb(GREEN));
+    assert.equal(await caller.evaluate((f) => window.demo.viewer.AddFilesToWorkWindow('<' + f + '>', '<twin>'), pdf), 1);
+    await waitFor(async () => (await share(work, rgb(GREEN))) > green * 1.6, { timeout: 60_000, what: 'a second green book' });
+    await work.waitForFunction(() => window.focusAsked > 0, null, { timeout: 10_000 });
+    await waitForRest(work, { quiet: 800, timeout: 60_000 });
+    await work.screenshot({ path: join(REPO, 'doc', 'screenshots', 'work-window.png') });
+    // The marker the window writes again lists its desk in order: the twin stands second.
+    assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 1);
+    const [marker] = await markers();
+    const lines = (await readFile(join(stack.prepared.dataHome, 'ZOVuvazaR', marker), 'latin1')).split('\r\n').filter(Boolean);
+    assert.deepEqual(lines, [pdf, pdf, other]);
+    await work.close();
+    await caller.close();
   });
 });
