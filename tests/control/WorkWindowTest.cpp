@@ -7,6 +7,7 @@
 #include "platform/Encoding.h"
 #include "platform/HeadlessWindow.h"
 #include "platform/Locks.h"
+#include "tests/support/ImmutableFile.h"
 #include "tests/support/TempDataHome.h"
 #include "viewer/ZAZViewer.h"
 #include "workwin/WorkWindowFiles.h"
@@ -15,8 +16,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -174,22 +173,12 @@ TEST_F(WorkWindowTest, MarkersThatCannotBeDeletedNeitherHoldTheCountNorCount) {
     fs::create_directory(DataFolder() + "WorkWindow_7FFFFFF0.txt");
     const std::string stuck = DataFolder() + "WorkWindow_7FFFFFF1.txt";
     std::ofstream(stuck) << "gone.pdf\r\n";
-    // Made undeletable where the file system allows it, as a file of
-    // another user would be.
-    const int fd = open(stuck.c_str(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    const bool locked = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                        (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    ImmutableFile locked(stuck);
 
     const auto start = std::chrono::steady_clock::now();
     const std::int32_t counted = Count(*work);
     const auto took = std::chrono::steady_clock::now() - start;
-    if (locked) {
-        flags &= ~FS_IMMUTABLE_FL;
-        ioctl(fd, FS_IOC_SETFLAGS, &flags);
-    }
-    if (fd >= 0)
-        close(fd);
+    locked.Unlock();
     EXPECT_EQ(counted, 1);
     EXPECT_LT(took, 1s + kMarkerDeleteRetryPause * (kMarkerDeleteRetries + 2));
     EXPECT_TRUE(fs::is_directory(DataFolder() + "WorkWindow_7FFFFFF0.txt"));

@@ -8,6 +8,7 @@
 #include "platform/HeadlessWindow.h"
 #include "platform/Encoding.h"
 #include "platform/com/Registry.h"
+#include "tests/support/ImmutableFile.h"
 #include "tests/support/TempDataHome.h"
 
 #include <sys/stat.h>
@@ -180,6 +181,21 @@ TEST_F(EventRelay, AFileThereBeforeTheIdIsGivenFiresOnceAndAnEmptyOneNever) {
     EXPECT_TRUE(fs::exists(EventFile("00001234.txt")));
 }
 
+TEST_F(EventRelay, TheWatcherFiresToTheSinksThereAtItsStartOnly) {
+    Attach(3);
+    PageSink late(&window_);
+    std::uint32_t lateCookie = 0;
+    window_.Send([&] { events_->Advise(&late, lateCookie); });
+    ASSERT_TRUE(WriteEvent(L"x?id=%id%", 3, L"c", L"7", L"p"));
+    ASSERT_TRUE(sink_.WaitFor(1, 2s));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(late.Messages().empty());
+    // The page's own hook reaches every sink connected now.
+    ASSERT_EQ(Call("MyCallMethod", {}), S_OK);
+    EXPECT_EQ(late.Messages().size(), 1u);
+    window_.Send([&] { events_->Unadvise(lateCookie); });
+}
+
 TEST_F(EventRelay, HostileEventFilesAreCutOrLeftAlone) {
     // A link to another file of the user, a pipe that would block an open,
     // and a folder under the event name are never read.
@@ -213,15 +229,15 @@ TEST_F(EventRelay, HostileEventFilesAreCutOrLeftAlone) {
 }
 
 TEST_F(EventRelay, AnEventThatCannotBeDeletedFiresOnlyOnce) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser deletes from a read-only folder";
     WriteRaw("00000009.txt", "stuck");
-    ASSERT_EQ(::chmod(EventFolder().c_str(), 0555), 0);
+    test::ImmutableFile stuck(EventFile("00000009.txt"));
+    if (!stuck.Locked())
+        GTEST_SKIP() << "this file system cannot make a file undeletable";
     Attach(9);
     ASSERT_TRUE(sink_.WaitFor(1, 2s));
     std::this_thread::sleep_for(500ms);
-    ::chmod(EventFolder().c_str(), 0755);
     EXPECT_EQ(sink_.Messages().size(), 1u);
+    EXPECT_TRUE(fs::exists(EventFile("00000009.txt")));
 }
 
 TEST_F(EventRelay, TheScriptingMembers) {

@@ -4,6 +4,7 @@
 
 #include "platform/Encoding.h"
 #include "tests/support/FifoTrap.h"
+#include "tests/support/ImmutableFile.h"
 #include "tests/support/TempDataHome.h"
 
 #include <atomic>
@@ -11,8 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -28,35 +27,6 @@ const std::string kNihonBytes = "\x93\xFA\x96\x7B";
 const std::string kHyouBytes = "\x95\x5C";
 const std::wstring kNihon = L"\u65E5\u672C";
 const std::wstring kHyou = L"\u8868";
-
-// A file no one may delete, as a file of another user or on a read-only
-// share is; undone when the test ends so that its folder can go.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(std::string path) : path_(std::move(path)) { locked_ = Set(true); }
-    ~ImmutableFile() { Unlock(); }
-    bool Locked() const { return locked_; }
-    void Unlock() {
-        if (locked_)
-            Set(false);
-        locked_ = false;
-    }
-
-private:
-    bool Set(bool on) {
-        const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        close(fd);
-        return ok;
-    }
-    std::string path_;
-    bool locked_ = false;
-};
 
 class WorkWindowFilesTest : public TempDataHome {
 protected:
