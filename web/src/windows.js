@@ -48,8 +48,24 @@ export function openLaunch(element, msg) {
 }
 
 // Another page asked for this window: browsers let a page raise itself only
-// now and then, so the page hears of it too (`zov-focus`).
+// now and then, but let the page that opened a window raise it, so that page
+// is asked too; the page itself hears of it (`zov-focus`).
 export function raiseWindow(element) {
   try { window.focus(); } catch (e) { /* not allowed */ }
+  try {
+    if (window.opener) window.opener.postMessage({ zov: 'raise' }, '*');
+  } catch (e) { /* the opener is gone */ }
   element.dispatchEvent(new CustomEvent('zov-focus'));
+}
+
+// The opener's side: a window this page opened asks to be raised. Only a
+// window it opened itself is raised, and nothing else is done for anyone.
+if (typeof window !== 'undefined' && !window.__zovRaiseListener) {
+  window.__zovRaiseListener = true;
+  window.addEventListener('message', (e) => {
+    if (!e.data || e.data.zov !== 'raise' || !e.source) return;
+    try {
+      if (e.source.opener === window) e.source.focus();
+    } catch (e2) { /* a window that went */ }
+  });
 }

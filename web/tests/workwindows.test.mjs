@@ -121,11 +121,13 @@ describe('work windows', () => {
   }
   const markers = async () => (await readdir(join(stack.prepared.dataHome, 'ZOVuvazaR'))).filter((f) => /^WorkWindow_[0-9A-F]{8}\.txt$/.test(f));
 
-  test('work windows count each other, and a closed one stops counting', SLOW, async () => {
+  test('work windows count each other, and a closed one stops counting', SLOW, async (t) => {
     const first = await workWindow([pdf]);
     const second = await workWindow([other]);
     const caller = await demoWith([other]);
+    const started = Date.now();
     assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 2);
+    t.diagnostic(`GetWorkWindowCount took ${Date.now() - started} ms`);
     assert.equal((await markers()).length, 2, 'each keeps its marker');
     await second.close();
     assert.equal(await caller.evaluate(() => window.demo.viewer.GetWorkWindowCount()), 1);
