@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace zov::test {
 namespace {
@@ -96,6 +97,33 @@ TEST_F(WorkWindowIntakeTest, AddedFilesGoRightAfterTheirTwinOnceForEachModificat
     PutAddFiles("<" + ToCp932(a) + ">\r\r\n<again>\r\r\n");
     viewer_->WorkWindowStep();
     EXPECT_EQ(DeskPaths(), (std::vector<std::wstring>{a, a, b, b, c}));
+}
+
+TEST_F(WorkWindowIntakeTest, ABookAddedAfterTheLoaderWentIdleStillGetsAllItsPages) {
+    const std::wstring a = Document("a.pdf");
+    const std::wstring c = Document("c.pdf");
+    WritePreview(a, 2);
+    WritePreview(c, 12);
+    LoadAll({a});
+    // The list's passes are over: nothing more to load for it.
+    const auto idleBy = std::chrono::steady_clock::now() + 20s;
+    while (!viewer_->loaderIdle && std::chrono::steady_clock::now() < idleBy)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(viewer_->loaderIdle);
+    BecomeWorkWindow();
+    PutAddFiles("<" + ToCp932(c) + ">\r\r\n<C>\r\r\n");
+    viewer_->WorkWindowStep();
+    ASSERT_EQ(DeskPaths(), (std::vector<std::wstring>{a, c}));
+    auto added = [&] {
+        LockGuard desk(DeskLock());
+        return std::make_pair((*std::next(viewer_->objects.begin()))->loadState,
+                              (*std::next(viewer_->objects.begin()))->PageCount());
+    };
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (added().first != 4 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(added().first, 4);
+    EXPECT_GE(added().second, 12);
 }
 
 TEST_F(WorkWindowIntakeTest, AFileWrittenBeforeTheWindowBecameOneIsNotForIt) {
