@@ -237,8 +237,11 @@ describe('dropping files', () => {
     // A folder whose server takes a second and a half over every file, so
     // that the cancel surely comes while the first one is under way.
     const stored = [];
+    let firstArrived;
+    const firstPut = new Promise((resolve) => { firstArrived = resolve; });
     const server = createServer((req, res) => {
       if (req.method === 'PUT') {
+        firstArrived();
         const parts = [];
         req.on('data', (d) => parts.push(d));
         req.on('end', () => setTimeout(() => {
@@ -260,18 +263,13 @@ describe('dropping files', () => {
     try {
       const folder = `http://127.0.0.1:${server.address().port}/slow/`;
       await page.evaluate((f) => window.demo.viewer.SetFolder(f, true), folder);
-      // Cancel is pressed the moment the dialog shows, while the first file goes up.
-      await page.evaluate(() => {
-        const root = window.demo.viewer.shadowRoot;
-        new MutationObserver((records, observer) => {
-          const cancel = root.querySelector('[role="dialog"] button.dlg-button[data-ctl="2"]');
-          if (!cancel) return;
-          observer.disconnect();
-          cancel.click();
-        }).observe(root, { childList: true, subtree: true });
-      });
+      // Cancel is pressed while the first file goes up: once its PUT has
+      // reached the server (pressed before that, no file would go at all).
       const files = [1, 2, 3].map((i) => ({ name: `big${i}.bin`, seed: 20 + i, size: 100_000 }));
-      assert.equal(await drop(page, files), 'done');
+      const dropped = drop(page, files);
+      await firstPut;
+      await page.locator('#viewer [role="dialog"] button.dlg-button[data-ctl="2"]').click();
+      assert.equal(await dropped, 'done');
       assert.deepEqual(stored, ['big1.bin'], 'only the file under way when cancelled went up');
       assert.equal(await page.evaluate(() => window.zovUi.dialog('#viewer')), null);
       assert.deepEqual(await leftInDrops(), []);
