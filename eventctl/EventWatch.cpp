@@ -4,7 +4,6 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,13 +38,13 @@ std::wstring FirstLine(const std::string& bytes) {
 
 EventFileState ReadOne(const std::string& nativePath) {
     EventFileState state;
-    // No link is followed and nothing that could block on open is waited
-    // for: the folder is shared with every process of the user.
-    const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // The folder is shared with every process of the user: no link is
+    // followed there.
+    const int fd = OpenRegularFileDescriptor(nativePath, Links::NotFollowed);
     if (fd < 0)
         return state;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
         ::close(fd);
         return state;
     }

@@ -140,9 +140,10 @@ bool RemoveFile(std::wstring_view path) {
     return unlink(native.c_str()) == 0;
 }
 
-int OpenRegularFileDescriptor(const std::string& nativePath) {
+int OpenRegularFileDescriptor(const std::string& nativePath, Links links) {
     // Without O_NONBLOCK, opening a pipe waits for a writer that may never come.
-    int fd = open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    int fd = open(nativePath.c_str(),
+                  O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (links == Links::NotFollowed ? O_NOFOLLOW : 0));
     if (fd < 0)
         return -1;
     struct stat st;
@@ -164,12 +165,12 @@ std::FILE* OpenRegularFile(std::wstring_view path) {
     return file;
 }
 
-std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes) {
-    return ReadRegularNativeFile(NativePath(path), maxBytes);
+std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes, Links links) {
+    return ReadRegularNativeFile(NativePath(path), maxBytes, links);
 }
 
-std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes) {
-    int fd = OpenRegularFileDescriptor(nativePath);
+std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes, Links links) {
+    int fd = OpenRegularFileDescriptor(nativePath, links);
     if (fd < 0)
         return std::nullopt;
     std::string bytes;

@@ -42,14 +42,19 @@ bool RemoveFile(std::wstring_view path);
 // through these: only a regular file (after links are followed) is opened,
 // never a named pipe, device or socket, whose open or read could block or
 // never end. A descriptor for reading, or -1.
-int OpenRegularFileDescriptor(const std::string& nativePath);
+// Files other processes of the user share with us (event files, work-window
+// files) are not followed through a link at their own name either.
+enum class Links { Followed, NotFollowed };
+int OpenRegularFileDescriptor(const std::string& nativePath, Links links = Links::Followed);
 // The same as a stream for reading; null when not a regular file.
 std::FILE* OpenRegularFile(std::wstring_view path);
 // The whole regular file, or nothing when it is none, cannot be read, or
 // holds more than `maxBytes`.
-std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes);
+std::optional<std::string> ReadRegularFile(std::wstring_view path, std::size_t maxBytes,
+                                           Links links = Links::Followed);
 // The same for a path that is native already.
-std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes);
+std::optional<std::string> ReadRegularNativeFile(const std::string& nativePath, std::size_t maxBytes,
+                                                 Links links = Links::Followed);
 
 // Writes `bytes` to `path` under a temporary name in the same folder and
 // renames it into place, so that a reader sees the old file or the whole new

@@ -56,6 +56,14 @@ std::optional<String> TakeLine(const String& source, size_t& pos, size_t max) {
 
 }  // namespace
 
+std::string ToTextFileBytes(std::wstring_view text) {
+    return ToTextMode(ToCp932(text));
+}
+
+std::wstring FromTextFileBytes(std::string_view bytes) {
+    return FromCp932(FromTextMode(bytes));
+}
+
 TextFileWriter::~TextFileWriter() {
     Close();
 }
@@ -70,7 +78,7 @@ bool TextFileWriter::Open(std::wstring_view path, Mode mode) {
 bool TextFileWriter::Write(std::wstring_view text) {
     if (!file_)
         return false;
-    std::string bytes = ToTextMode(ToCp932(text));
+    std::string bytes = ToTextFileBytes(text);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
         failed_ = true;
     return !failed_;

@@ -69,6 +69,11 @@ private:
 // the file cannot be opened or the offset lies at or beyond its end.
 std::optional<std::wstring> ReadUtf8Line(std::wstring_view path, std::uint64_t offset, size_t maxChars);
 
+// The bytes a text-mode stream in code page 932 writes for `text` ("\n"
+// becomes CR LF), and the text it reads back from such bytes.
+std::string ToTextFileBytes(std::wstring_view text);
+std::wstring FromTextFileBytes(std::string_view bytes);
+
 // `text` without trailing spaces, tabs, CR and LF.
 std::wstring TrimTrailingSpace(std::wstring_view text);
 

@@ -6,6 +6,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/TextFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -22,64 +23,6 @@
 namespace zov {
 
 namespace {
-
-// Text-mode reading: CR LF becomes LF; a CR on its own stays.
-std::string FromTextMode(std::string_view raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-            continue;
-        out += raw[i];
-    }
-    return out;
-}
-
-// Text-mode writing: LF becomes CR LF. No code page 932 trail byte is 0x0A.
-std::string ToTextMode(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 16 + 2);
-    for (char c : bytes) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
-
-// The whole of a regular file, read without following a link at its name
-// and without waiting on a pipe; nothing when it is larger than `maxBytes`.
-std::optional<std::string> ReadPlainFile(std::wstring_view path, std::size_t maxBytes) {
-    const std::string native = NativePath(path);
-    if (native.empty())
-        return std::nullopt;
-    const int fd = open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= maxBytes;
-    std::string bytes;
-    char buffer[65536];
-    while (ok) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        // The file may grow while it is read: the bound holds for what is read.
-        if (static_cast<std::size_t>(got) > maxBytes - bytes.size()) {
-            ok = false;
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    if (!ok)
-        return std::nullopt;
-    return bytes;
-}
 
 // White space as the reader of the files-to-add file splits words at: the
 // ASCII blanks and the ideographic space the Japanese locale counts too.
@@ -215,7 +158,7 @@ bool WriteAddFilesFile(std::wstring_view folder, std::wstring_view paths, std::w
     std::wstring text;
     text.reserve(paths.size() + captions.size() + 4);
     text.append(paths).append(L"\r\n").append(captions).append(L"\r\n");
-    const std::string bytes = ToTextMode(ToCp932(text));
+    const std::string bytes = ToTextFileBytes(text);
     // What the reader would refuse is not written at all.
     if (bytes.size() > kMaxAddFilesBytes)
         return false;
@@ -223,10 +166,10 @@ bool WriteAddFilesFile(std::wstring_view folder, std::wstring_view paths, std::w
 }
 
 std::optional<AddFilesContent> ReadAddFilesFile(std::wstring_view path) {
-    std::optional<std::string> bytes = ReadPlainFile(path, kMaxAddFilesBytes);
+    std::optional<std::string> bytes = ReadRegularFile(path, kMaxAddFilesBytes, Links::NotFollowed);
     if (!bytes)
         return std::nullopt;
-    const std::wstring text = FromCp932(FromTextMode(*bytes));
+    const std::wstring text = FromTextFileBytes(*bytes);
     std::size_t at = 0;
     AddFilesContent content;
     content.paths = NextWord(text, at);
@@ -291,7 +234,7 @@ bool WriteMarkerIfMissing(std::wstring_view folder, std::uint32_t handle, const 
     std::wstring text;
     for (const std::wstring& path : paths)
         text.append(path).append(L"\n");
-    const std::string bytes = ToTextMode(ToCp932(text));
+    const std::string bytes = ToTextFileBytes(text);
     // Written aside and linked into place: a reader never sees half a
     // marker, and a marker another window wrote meanwhile is kept.
     static std::atomic<unsigned> serial{0};
@@ -317,10 +260,10 @@ bool WriteMarkerIfMissing(std::wstring_view folder, std::uint32_t handle, const 
 
 std::vector<std::wstring> ReadMarker(std::wstring_view path) {
     std::vector<std::wstring> lines;
-    std::optional<std::string> bytes = ReadPlainFile(path, kMaxMarkerBytes);
+    std::optional<std::string> bytes = ReadRegularFile(path, kMaxMarkerBytes, Links::NotFollowed);
     if (!bytes)
         return lines;
-    const std::wstring text = FromCp932(FromTextMode(*bytes));
+    const std::wstring text = FromTextFileBytes(*bytes);
     std::wstring_view rest = text;
     while (!rest.empty() && lines.size() < kMaxMarkerLines) {
         const std::size_t end = rest.find(L'\n');
