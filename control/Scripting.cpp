@@ -483,10 +483,28 @@ void CZOVuvazaRCtrl::DeleteSelectedFiles() {
 }
 
 void CZOVuvazaRCtrl::SetDirTreeVisible(bool visible, const std::wstring& root, const std::wstring& second) {
-    // The folder tree window comes with the folder tree.
-    (void)visible;
-    (void)root;
-    (void)second;
+    try {
+        if (visible) {
+            if (!folderTree && window) {
+                auto tree = std::make_unique<CDirTreeCtrl>(this);
+                if (tree->Create(*window, kTreeStyle, FolderTreeRect(kTreeClosedWidth), kTreeControlId)) {
+                    folderTree = std::move(tree);
+                    if (viewer)
+                        viewer->SetTreeRoom(true);
+                }
+            }
+            if (folderTree)
+                folderTree->SetRoots(root, second);
+        } else {
+            // The desk keeps its room for the tree, as it was laid out.
+            folderTree.reset();
+        }
+        if (viewer)
+            viewer->ReloadCurrentList(true);
+        if (window)
+            window->Invalidate(false);
+    } catch (...) {
+    }
 }
 
 void CZOVuvazaRCtrl::OpenPages(const std::wstring& text) {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 namespace zov {
@@ -70,6 +71,7 @@ CZOVuvazaRCtrl::CZOVuvazaRCtrl() {
 }
 
 CZOVuvazaRCtrl::~CZOVuvazaRCtrl() {
+    folderTree.reset();
     toolbarImages.reset();
     toolbarDisabledImages.reset();
     ClearMemory();
@@ -97,6 +99,8 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
             return false;
         toolbarVisible = true;
         viewer->SetToolbarRoom(true);
+        if (folderTree)
+            viewer->SetTreeRoom(true);
         ChooseAndCreateToolbar();
         RestartTimer();
         return true;
@@ -543,7 +547,47 @@ void CZOVuvazaRCtrl::JumpToPage() {
 }
 
 void CZOVuvazaRCtrl::OnMouseMove(std::uint32_t keyFlags, POINT point) {
+    try {
+        // Back over the viewer, an open tree slides closed.
+        if (folderTree && window) {
+            RECT rect = folderTree->GetWindowRect();
+            std::int32_t width = rect.right - rect.left;
+            while (width > kTreeClosedWidth) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kTreeSlideSleepMs));
+                rect.right = rect.left + width;
+                folderTree->MoveWindow(rect);
+                window->Update();
+                width -= kTreeSlideStep;
+            }
+            if (rect.right - rect.left != kTreeClosedWidth) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kTreeSlideSleepMs));
+                rect.right = rect.left + kTreeClosedWidth;
+                folderTree->MoveWindow(rect);
+                window->Update();
+            }
+        }
+    } catch (...) {
+    }
     PostCommand(kCommandMouseMove, &point, static_cast<std::int32_t>(keyFlags));
+}
+
+void CZOVuvazaRCtrl::OnTreeNotify(WindowHandle tree, const TreeNotification& notification) {
+    try {
+        if (folderTree && folderTree->Handle() == tree)
+            folderTree->Notify(notification);
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::ShowFolderFiles(const std::wstring& folder) {
+    SetFolder(folder, true);
+}
+
+RECT CZOVuvazaRCtrl::FolderTreeRect(std::int32_t width) const {
+    const SIZE client = window ? window->ClientSize() : SIZE{};
+    const RECT bar = toolbarVisible && toolbar && window ? window->ChildRect(toolbar) : RECT{};
+    const std::int32_t top = bar.bottom - bar.top;
+    return RECT{0, top, width, std::max(top, static_cast<std::int32_t>(client.cy))};
 }
 
 void CZOVuvazaRCtrl::OnMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) {
@@ -600,6 +644,11 @@ void CZOVuvazaRCtrl::OnSize(std::uint32_t sizeType, std::int32_t width, std::int
                 window->MoveChild(toolbar, rect);
                 toolbarShape.rect = rect;
             }
+        }
+        if (folderTree) {
+            RECT rect = FolderTreeRect(kTreeOpenWidth);
+            rect.bottom = std::max(rect.top, height);
+            folderTree->MoveWindow(rect);
         }
     } catch (...) {
     }

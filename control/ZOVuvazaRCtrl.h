@@ -4,6 +4,7 @@
 #pragma once
 
 #include "control/CommandQueue.h"
+#include "dirtree/DirTreeCtrl.h"
 #include "viewer/IViewer.h"
 #include "viewer/ViewerHost.h"
 #include "platform/Handshake.h"
@@ -17,11 +18,10 @@
 
 namespace zov {
 
-class CDirTreeCtrl;
 class CVSearchDialog;
 struct StartupCommand;
 
-class CZOVuvazaRCtrl final : public WindowClient, public ViewerHost {
+class CZOVuvazaRCtrl final : public WindowClient, public ViewerHost, public IDirTreeOwner {
 public:
     static constexpr unsigned kAnimationTimer = 1;
     static constexpr int kDefaultSpeed = 10;
@@ -143,6 +143,11 @@ public:
     void OnToolbarDropDown(std::int32_t button) override;
     void OnDropFiles(const std::vector<std::wstring>& paths) override;
     void OnProperties() override;
+    void OnTreeNotify(WindowHandle tree, const TreeNotification& notification) override;
+    // IDirTreeOwner: the folder chosen in the tree is listed and remembered.
+    void ShowFolderFiles(const std::wstring& folder) override;
+    // Where the folder tree stands: below the toolbar, down to the bottom.
+    RECT FolderTreeRect(std::int32_t width) const;
 
     // A message box in the control's language: Yes and No read "YES" and
     // "NO" in English. Window thread.
@@ -189,7 +194,8 @@ private:
     bool previousEnabled = false;
     bool nextEnabled = false;
     int speed = kDefaultSpeed;
-    CDirTreeCtrl* folderTree = nullptr;  // a child window, not owned
+    // The folder tree window while it is shown.
+    std::unique_ptr<CDirTreeCtrl> folderTree;
     bool toolbarVisible = false;
     // Last toolbar check states sent, so that unchanged ones are not resent.
     int stitchState = -1;

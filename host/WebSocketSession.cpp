@@ -624,6 +624,8 @@ void WebSocketSession::Answer(std::uint32_t element, Element& target, const Json
 
 void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const Json& message) {
     auto child = IntField(message, "h", 1, 0xFFFFFFFF);
+    if (child && *child == kTreeViewHandle)
+        return TreeEvent(element, target, message);
     auto control = IntField(message, "ctl", INT32_MIN, INT32_MAX);
     const std::string* event = StringField(message, "e");
     // Activation is the dialog's as a whole: it names no control.
@@ -668,6 +670,32 @@ void WebSocketSession::ChildEvent(std::uint32_t element, Element& target, const 
         if (auto window = weak.lock())
             deliver(*window);
     });
+}
+
+void WebSocketSession::TreeEvent(std::uint32_t element, Element& target, const Json& message) {
+    const std::string* event = StringField(message, "e");
+    TreeNotification notification;
+    if (event && (*event == "expand" || *event == "select")) {
+        auto item = IntField(message, "item", 1, kTreeRoot - 1);
+        auto expanded = message.find("v");
+        const bool expand = *event == "expand";
+        if (!item || (expand && (expanded == message.end() || !expanded->is_boolean())))
+            return Error(element, "a tree's expand needs item and v, select needs item");
+        notification.kind = expand ? TreeNotification::Kind::Expanded : TreeNotification::Kind::Selected;
+        notification.item = static_cast<TreeItem>(*item);
+        notification.expanded = expand && expanded->get<bool>();
+    } else if (event && *event == "mousemove") {
+        auto x = IntField(message, "x", -kLargestScreen, kLargestScreen);
+        auto y = IntField(message, "y", -kLargestScreen, kLargestScreen);
+        if (!x || !y)
+            return Error(element, "a tree's mousemove needs x and y");
+        notification.kind = TreeNotification::Kind::MouseMove;
+        notification.point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)};
+    } else {
+        return Error(element, "a tree's childEvent is expand, select or mousemove");
+    }
+    // The reader's doing with the tree is input, like the toolbar's.
+    PostInput(target, [notification](WebWindow& window) { window.DeliverTreeEvent(notification); });
 }
 
 void WebSocketSession::Verb(std::uint32_t element, Element& target, const Json& message) {

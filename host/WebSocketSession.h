@@ -101,6 +101,7 @@ private:
     void Scroll(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Answer(std::uint32_t element, Element& target, const nlohmann::json& message);
     void ChildEvent(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void TreeEvent(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Verb(std::uint32_t element, Element& target, const nlohmann::json& message);
     // Sends the answer of a call now, or after the calls made before it.
     void AnswerInOrder(Element& target, std::string text);

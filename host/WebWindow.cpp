@@ -747,20 +747,33 @@ void WebWindow::ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonCha
 }
 
 void WebWindow::MoveChild(WindowHandle child, const RECT& rect) {
+    if (child == kTreeViewHandle && tree_) {
+        tree_->rect = rect;
+        return SendChildRect(child, rect);
+    }
     if (child != kToolbarHandle || !toolbar_)
         return;
     toolbar_->rect = rect;
+    SendChildRect(child, rect);
+}
+
+void WebWindow::SendChildRect(WindowHandle child, const RECT& rect) {
     link_->SendText(Json({{"t", "childUpdate"}, {"el", element_}, {"h", child}, {"rect", RectJson(rect)}}).dump());
 }
 
 RECT WebWindow::ChildRect(WindowHandle child) const {
+    if (child == kTreeViewHandle)
+        return tree_ ? tree_->rect : RECT{};
     return child == kToolbarHandle && toolbar_ ? toolbar_->rect : RECT{};
 }
 
 void WebWindow::DestroyChild(WindowHandle child) {
-    if (child != kToolbarHandle || !toolbar_)
+    if (child == kTreeViewHandle && tree_)
+        tree_.reset();
+    else if (child == kToolbarHandle && toolbar_)
+        toolbar_.reset();
+    else
         return;
-    toolbar_.reset();
     link_->SendText(Json({{"t", "childDestroy"}, {"el", element_}, {"h", child}}).dump());
 }
 

@@ -86,6 +86,8 @@ public:
     // (`colour`, for the event "colour") or a dialog activated.
     void DeliverChildEvent(WindowHandle child, std::int32_t control, const std::string& event,
                            const DialogValues& values, COLORREF colour = 0);
+    // What the reader did with the folder tree.
+    void DeliverTreeEvent(const TreeNotification& notification);
     // Whether the page shows the element; any thread.
     void DeliverVisible(bool visible);
     void DeliverVerb(const std::string& verb);
@@ -120,6 +122,9 @@ public:
     void MoveChild(WindowHandle child, const RECT& rect) override;
     RECT ChildRect(WindowHandle child) const override;
     void DestroyChild(WindowHandle child) override;
+    WindowHandle CreateTreeView(const TreeViewTemplate& tree) override;
+    void ChangeTree(WindowHandle tree, const TreeChange& change) override;
+    void SetTreeRedraw(WindowHandle tree, bool redraw) override;
     std::uint32_t TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) override;
     int RunModalDialog(const DialogTemplate& dialog, DialogClient& client) override;
     void EndDialog(WindowHandle dialog, int code) override;
@@ -172,6 +177,9 @@ private:
     void CloseDialog(WindowHandle dialog);
     // The window's end: the modeless dialogs still up are destroyed.
     void DestroyModelessDialogs();
+    // Sends the tree changes held back.
+    void FlushTree();
+    void SendChildRect(WindowHandle child, const RECT& rect);
 
     const std::uint32_t element_;
     const std::uint32_t handle_;
@@ -211,6 +219,13 @@ private:
     std::string cursor_;
     std::optional<ToolbarTemplate> toolbar_;
     std::uint32_t lastImageList_ = 0;
+    struct TreeState {
+        RECT rect{};
+        bool redraw = true;
+        // Changes not yet sent, as JSON texts of the protocol's tree operations.
+        std::vector<std::string> pending;
+    };
+    std::optional<TreeState> tree_;
     struct OpenDialog {
         DialogClient* client = nullptr;  // not owned
         bool modal = true;

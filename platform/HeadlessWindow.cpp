@@ -267,6 +267,13 @@ void HeadlessWindow::SendDropFiles(const std::vector<std::wstring>& paths) {
     });
 }
 
+void HeadlessWindow::SendTreeNotify(WindowHandle tree, const TreeNotification& notification) {
+    Send([=, this] {
+        if (WindowClient* client = Client())
+            client->OnTreeNotify(tree, notification);
+    });
+}
+
 void HeadlessWindow::SendProperties() {
     Send([this] {
         if (WindowClient* client = Client())
@@ -627,10 +634,16 @@ void HeadlessWindow::MoveChild(WindowHandle child, const RECT& rect) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (auto found = toolbars_.find(child); found != toolbars_.end())
         found->second.rect = rect;
+    if (auto found = trees_.find(child); found != trees_.end()) {
+        found->second.tree.rect = rect;
+        found->second.moves.push_back(rect);
+    }
 }
 
 RECT HeadlessWindow::ChildRect(WindowHandle child) const {
     std::lock_guard<std::mutex> guard(mutex_);
+    if (auto found = trees_.find(child); found != trees_.end())
+        return found->second.tree.rect;
     auto found = toolbars_.find(child);
     return found == toolbars_.end() ? RECT{} : found->second.rect;
 }
@@ -638,6 +651,37 @@ RECT HeadlessWindow::ChildRect(WindowHandle child) const {
 void HeadlessWindow::DestroyChild(WindowHandle child) {
     std::lock_guard<std::mutex> guard(mutex_);
     toolbars_.erase(child);
+    trees_.erase(child);
+}
+
+WindowHandle HeadlessWindow::CreateTreeView(const TreeViewTemplate& tree) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (trees_.count(kTreeViewHandle))
+        return 0;
+    ShownTree& shown = trees_[kTreeViewHandle];
+    shown.tree = tree;
+    shown.moves.push_back(tree.rect);
+    return kTreeViewHandle;
+}
+
+void HeadlessWindow::ChangeTree(WindowHandle tree, const TreeChange& change) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (auto found = trees_.find(tree); found != trees_.end())
+        found->second.changes.push_back(change);
+}
+
+void HeadlessWindow::SetTreeRedraw(WindowHandle tree, bool redraw) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (auto found = trees_.find(tree); found != trees_.end())
+        found->second.redraw = redraw;
+}
+
+std::optional<HeadlessWindow::ShownTree> HeadlessWindow::Tree(WindowHandle tree) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto found = trees_.find(tree);
+    if (found == trees_.end())
+        return std::nullopt;
+    return found->second;
 }
 
 std::uint32_t HeadlessWindow::TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) {

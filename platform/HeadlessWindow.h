@@ -60,6 +60,8 @@ public:
     void SendToolbarDropDown(std::int32_t button);
     void SendDropFiles(const std::vector<std::wstring>& paths);
     void SendProperties();
+    // What the reader did with the tree view `tree`.
+    void SendTreeNotify(WindowHandle tree, const TreeNotification& notification);
     // A button of the open dialog `dialog` pressed, with its edit texts.
     // Posted: it runs inside the dialog's modal loop. False when no such
     // dialog is open.
@@ -120,6 +122,14 @@ public:
     // pages OpenWindow was asked to open, in order.
     std::vector<std::uint32_t> Activations() const;
     std::vector<LaunchPage> Launches() const;
+    struct ShownTree {
+        TreeViewTemplate tree;  // its rect as it stands now
+        std::vector<TreeChange> changes;
+        bool redraw = true;
+        // Every rect the tree was given, in order, the first the one it was made with.
+        std::vector<RECT> moves;
+    };
+    std::optional<ShownTree> Tree(WindowHandle tree = kTreeViewHandle) const;
 
     // HostWindow
     SIZE ClientSize() const override;
@@ -141,6 +151,9 @@ public:
     void MoveChild(WindowHandle child, const RECT& rect) override;
     RECT ChildRect(WindowHandle child) const override;
     void DestroyChild(WindowHandle child) override;
+    WindowHandle CreateTreeView(const TreeViewTemplate& tree) override;
+    void ChangeTree(WindowHandle tree, const TreeChange& change) override;
+    void SetTreeRedraw(WindowHandle tree, bool redraw) override;
     std::uint32_t TrackPopupMenu(const std::vector<MenuItem>& items, POINT point) override;
     int RunModalDialog(const DialogTemplate& dialog, DialogClient& client) override;
     void EndDialog(WindowHandle dialog, int code) override;
@@ -211,6 +224,7 @@ private:
     std::map<WindowHandle, ToolbarTemplate> toolbars_;
     int toolbarsCreated_ = 0;
     std::vector<ToolbarButtonChange> toolbarChanges_;
+    std::map<WindowHandle, ShownTree> trees_;
     std::vector<ShownDialog> dialogs_;
     std::map<WindowHandle, DialogClient*> dialogClients_;  // open dialogs; not owned
     WindowHandle nextDialog_ = kFirstDialogHandle;

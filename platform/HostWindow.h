@@ -63,6 +63,49 @@ struct ToolbarButtonChange {
     std::optional<std::wstring> tip;
 };
 
+// A tree view's item; 0 is none. kTreeRoot stands for the invisible item
+// above the roots, as the tree view's own root does.
+using TreeItem = std::uint32_t;
+inline constexpr TreeItem kTreeRoot = 0xFFFF0000u;
+
+struct TreeViewTemplate {
+    RECT rect{};
+    std::uint32_t style = 0;
+    std::int32_t controlId = 0;
+};
+
+// One change of what a tree view shows, in the order the tree made it.
+struct TreeChange {
+    enum class Kind {
+        Insert,   // `item` as the last child of `parent`, with `text` and its two pictures
+        Delete,   // `item` with everything below it; kTreeRoot clears the tree
+        Expand,   // `item` shows its children when `expanded`
+        Select,   // `item` is the selection (0: none)
+        Images,   // `images` is the tree's picture list now
+    };
+    Kind kind = Kind::Insert;
+    TreeItem item = 0;
+    TreeItem parent = kTreeRoot;
+    std::wstring text;
+    std::int32_t image = -1;
+    std::int32_t openImage = -1;
+    bool expanded = false;
+    ImageList images;
+};
+
+// What the reader did with a tree view, as the window reports it.
+struct TreeNotification {
+    enum class Kind {
+        Expanded,  // `item` was opened or closed (`expanded`)
+        Selected,  // `item` was chosen
+        MouseMove  // the pointer moved over the tree, at `point` in its coordinates
+    };
+    Kind kind = Kind::Selected;
+    TreeItem item = 0;
+    bool expanded = false;
+    POINT point{};
+};
+
 // A popup menu item, or a separator when `id` is 0. A disabled item is greyed.
 struct MenuItem {
     std::uint32_t id = 0;
@@ -174,6 +217,10 @@ public:
     virtual void OnDropFiles(const std::vector<std::wstring>& paths) { (void)paths; }
     // The Properties verb: the control's property sheet.
     virtual void OnProperties() {}
+    // WM_NOTIFY of a tree view child, and the pointer over it.
+    virtual void OnTreeNotify(WindowHandle tree, const TreeNotification& notification) {
+        (void)tree, (void)notification;
+    }
 };
 
 class HostWindow {
@@ -214,6 +261,12 @@ public:
     virtual WindowHandle CreateToolbar(const ToolbarTemplate& toolbar) = 0;
     virtual void ChangeToolbarButton(WindowHandle toolbar, const ToolbarButtonChange& change) = 0;
     virtual void MoveChild(WindowHandle child, const RECT& rect) = 0;
+    // A tree view; it shows what ChangeTree tells it, in order. While its
+    // redraw is off the window may hold the changes back and show them
+    // together when it comes on again.
+    virtual WindowHandle CreateTreeView(const TreeViewTemplate& tree) = 0;
+    virtual void ChangeTree(WindowHandle tree, const TreeChange& change) = 0;
+    virtual void SetTreeRedraw(WindowHandle tree, bool redraw) = 0;
     // Empty when there is no such child.
     virtual RECT ChildRect(WindowHandle child) const = 0;
     virtual void DestroyChild(WindowHandle child) = 0;
@@ -252,8 +305,10 @@ public:
     virtual bool OpenWindow(LaunchPage page) { (void)page; return false; }
 };
 
-// The first handle a window gives its dialogs; 100 is the toolbar.
+// The first handle a window gives its dialogs; 100 is the toolbar, 101
+// the folder tree.
 inline constexpr WindowHandle kToolbarHandle = 100;
+inline constexpr WindowHandle kTreeViewHandle = 101;
 inline constexpr WindowHandle kFirstDialogHandle = 2000;
 // Dialogs open at once on one window, modal and modeless together; one more
 // is not made (RunModalDialog answers IDCANCEL, CreateModelessDialog 0).

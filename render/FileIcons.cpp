@@ -143,13 +143,14 @@ std::vector<std::string> IconNames(const MimeData& mime, const std::string& type
     return names;
 }
 
-std::optional<fs::path> FindThemeIcon(const MimeData& mime, const std::vector<std::string>& names) {
+std::optional<fs::path> FindThemeIcon(const MimeData& mime, const std::vector<std::string>& names,
+                                      const char* context = "mimetypes", std::span<const char* const> sizes = kSizes) {
     std::error_code error;
     for (const std::string& name : names)
         for (const char* theme : kThemes)
-            for (const char* size : kSizes)
+            for (const char* size : sizes)
                 for (const fs::path& dir : mime.dataDirs) {
-                    fs::path file = dir / "icons" / theme / size / "mimetypes" / (name + ".png");
+                    fs::path file = dir / "icons" / theme / size / context / (name + ".png");
                     if (fs::is_regular_file(file, error))
                         return file;
                 }
@@ -242,7 +243,78 @@ std::unique_ptr<PixelBuffer> Compose(const RgbaImage& icon, std::uint32_t backgr
     return picture;
 }
 
+// `icon` brought to side x side: each target pixel averages the source
+// pixels it covers, weighted by their alpha so that clear edges add no dark
+// fringe; a smaller icon is enlarged by repeating pixels.
+RgbaImage Resample(const RgbaImage& icon, std::int32_t side) {
+    RgbaImage out;
+    out.width = out.height = side;
+    out.rgba.assign(static_cast<std::size_t>(side) * side * 4, 0);
+    for (std::int32_t y = 0; y < side; ++y)
+        for (std::int32_t x = 0; x < side; ++x) {
+            const std::int32_t x0 = x * icon.width / side, x1 = std::max(x0 + 1, (x + 1) * icon.width / side);
+            const std::int32_t y0 = y * icon.height / side, y1 = std::max(y0 + 1, (y + 1) * icon.height / side);
+            std::uint64_t r = 0, g = 0, b = 0, a = 0, n = 0;
+            for (std::int32_t sy = y0; sy < y1; ++sy)
+                for (std::int32_t sx = x0; sx < x1; ++sx, ++n) {
+                    const std::uint8_t* p = &icon.rgba[(static_cast<std::size_t>(sy) * icon.width + sx) * 4];
+                    r += std::uint64_t{p[0]} * p[3];
+                    g += std::uint64_t{p[1]} * p[3];
+                    b += std::uint64_t{p[2]} * p[3];
+                    a += p[3];
+                }
+            std::uint8_t* q = &out.rgba[(static_cast<std::size_t>(y) * side + x) * 4];
+            if (a > 0) {
+                q[0] = static_cast<std::uint8_t>(r / a);
+                q[1] = static_cast<std::uint8_t>(g / a);
+                q[2] = static_cast<std::uint8_t>(b / a);
+                q[3] = static_cast<std::uint8_t>(a / n);
+            }
+        }
+    return out;
+}
+
 }  // namespace
+
+std::optional<RgbaImage> SmallIcon(SmallIconKind kind, std::wstring_view extension, std::int32_t side) {
+    if (side <= 0 || side > static_cast<std::int32_t>(kMaxIconSide))
+        return std::nullopt;
+    // The theme's own small sizes first: they are drawn for it, not scaled.
+    static constexpr const char* kSmallSizes[] = {"16x16", "22x22", "24x24", "32x32", "48x48"};
+    const MimeData& mime = Mime();
+    std::optional<fs::path> file;
+    const char* builtIn = "icons/folder.png";
+    switch (kind) {
+    case SmallIconKind::Folder: file = FindThemeIcon(mime, {"folder"}, "places", kSmallSizes); break;
+    case SmallIconKind::OpenFolder:
+        file = FindThemeIcon(mime, {"folder-open", "folder"}, "places", kSmallSizes);
+        break;
+    case SmallIconKind::RemoteFolder:
+        file = FindThemeIcon(mime, {"folder-remote", "folder"}, "places", kSmallSizes);
+        break;
+    case SmallIconKind::Drive: file = FindThemeIcon(mime, {"drive-harddisk"}, "devices", kSmallSizes); break;
+    case SmallIconKind::File: {
+        std::string ext = ToUtf8(extension);
+        if (!ext.empty() && ext.front() != '.')
+            ext.insert(ext.begin(), '.');
+        if (std::string type = MimeType(mime, ext); !type.empty())
+            file = FindThemeIcon(mime, IconNames(mime, type), "mimetypes", kSmallSizes);
+        builtIn = nullptr;
+        if (!file)
+            if (std::optional<RgbaImage> icon = BuiltInIcon(AsciiLower(ext)))
+                return Resample(*icon, side);
+        break;
+    }
+    }
+    std::optional<RgbaImage> icon;
+    if (file)
+        icon = ReadPngFile(*file);
+    if (!icon && builtIn)
+        icon = ReadPngMemory(EmbeddedResource(builtIn));
+    if (!icon)
+        return std::nullopt;
+    return icon->width == side && icon->height == side ? *icon : Resample(*icon, side);
+}
 
 std::optional<RgbaImage> ReadRgbaPng(std::span<const std::uint8_t> bytes, std::uint32_t maxSide) {
     if (bytes.empty())

@@ -25,6 +25,13 @@ struct RgbaImage {
 // side is longer than `maxSide`.
 std::optional<RgbaImage> ReadRgbaPng(std::span<const std::uint8_t> bytes, std::uint32_t maxSide);
 
+// The small pictures of a folder tree.
+enum class SmallIconKind { Folder, OpenFolder, RemoteFolder, Drive, File };
+// The theme's picture of that kind (for File, of files with `extension`),
+// else a built-in one, brought to side x side. Nothing only when neither
+// could be read.
+std::optional<RgbaImage> SmallIcon(SmallIconKind kind, std::wstring_view extension, std::int32_t side);
+
 // The icon for files with `extension` (".pdf"; empty for none) drawn at its
 // natural size w x h in the middle of a 2w x 2h picture filled with
 // `background` (a pixel word 0x00RRGGBB), the icon's transparency blended

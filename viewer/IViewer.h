@@ -94,6 +94,8 @@ public:
     virtual void SetPreviewLogContext(std::wstring context) { (void)context; }
     virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }
     virtual void SetToolbarRoom(bool room) { (void)room; }
+    // The folder tree stands at the left: the desk and the zoom keep clear of it.
+    virtual void SetTreeRoom(bool room) { (void)room; }
     virtual void SetWorkWindowMode() {}
     // A work window takes in the files added for it and writes its marker
     // again when it is missing; other viewers do nothing.

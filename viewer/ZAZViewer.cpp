@@ -247,6 +247,11 @@ void ZAZViewer::SetToolbarRoom(bool room) {
     toolbarRoom = room;
 }
 
+void ZAZViewer::SetTreeRoom(bool room) {
+    ViewLock lock;
+    treeRoom = room;
+}
+
 void ZAZViewer::SetWorkWindowMode() {
     ViewLock lock;
     workWindowMode = true;

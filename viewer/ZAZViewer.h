@@ -155,6 +155,7 @@ public:
     void SetPreviewLogContext(std::wstring context) override;
     void SetEventUrlTemplate(std::wstring urlTemplate) override;
     void SetToolbarRoom(bool room) override;
+    void SetTreeRoom(bool room) override;
     void SetWorkWindowMode() override;
     void WorkWindowStep() override { IntakeAddFiles(); }
     ToolbarView ToolbarState() const override;

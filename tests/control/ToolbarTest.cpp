@@ -536,3 +536,65 @@ TEST_F(DroppedFiles, CancelStopsBeforeTheNextFile) {
 
 }  // namespace
 }  // namespace zov::test
+
+namespace zov {
+namespace {
+
+TEST_F(ControlFace, TheFolderTreeStandsBelowTheToolbarSlidesClosedOverTheDeskAndShowsTheChosenFolder) {
+    SetUpWith(L"en");
+    const std::wstring shelf = WideRoot() + L"\\shelf";
+    std::filesystem::create_directories(ToUtf8(WideRoot()) + "/shelf/letters");
+    OnWindow([&](CZOVuvazaRCtrl& c) { c.SetDirTreeVisible(true, shelf, L"Shelf"); });
+    EXPECT_TRUE(OnWindow([](CZOVuvazaRCtrl& c) { return c.GetDirTreeVisible(); }));
+    EXPECT_TRUE(viewer_->treeRoom) << "the desk keeps clear of the tree";
+    const RECT bar = ToolbarNow().rect;
+    std::optional<HeadlessWindow::ShownTree> tree = window_->Tree();
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(tree->tree.style, kTreeStyle);
+    EXPECT_EQ(tree->tree.controlId, kTreeControlId);
+    EXPECT_EQ(tree->tree.rect.left, 0);
+    EXPECT_EQ(tree->tree.rect.top, bar.bottom - bar.top);
+    EXPECT_EQ(tree->tree.rect.right, kTreeClosedWidth);
+    EXPECT_EQ(tree->tree.rect.bottom, window_->ClientSize().cy);
+
+    // A new size lays the tree open; the pointer back over the desk closes it step by step.
+    window_->SendSize(900, 480);
+    EXPECT_EQ(window_->Tree()->tree.rect.right, kTreeOpenWidth);
+    EXPECT_EQ(window_->Tree()->tree.rect.bottom, 480);
+    const std::size_t before = window_->Tree()->moves.size();
+    window_->SendMouseMove(0, POINT{500, 200});
+    const std::vector<RECT> moves = window_->Tree()->moves;
+    std::vector<std::int32_t> widths;
+    for (std::size_t i = before; i < moves.size(); ++i)
+        widths.push_back(moves[i].right - moves[i].left);
+    std::vector<std::int32_t> expected;
+    for (std::int32_t w = kTreeOpenWidth; w > kTreeClosedWidth; w -= kTreeSlideStep)
+        expected.push_back(w);
+    expected.push_back(kTreeClosedWidth);
+    EXPECT_EQ(widths, expected);
+
+    // The reader opens the named root and chooses its folder: the control lists
+    // the real folder, and remembers it.
+    TreeItem root = 0;
+    OnWindow([&](CZOVuvazaRCtrl& c) { root = c.folderTree->GetRootItem(); });
+    window_->SendTreeNotify(kTreeViewHandle, TreeNotification{TreeNotification::Kind::Expanded, root, true, {}});
+    TreeItem letters = 0;
+    OnWindow([&](CZOVuvazaRCtrl& c) {
+        for (TreeItem child : c.folderTree->Children(root))
+            if (c.folderTree->GetItemText(child) == L"letters")
+                letters = child;
+    });
+    ASSERT_NE(letters, 0u);
+    window_->SendTreeNotify(kTreeViewHandle, TreeNotification{TreeNotification::Kind::Selected, letters, false, {}});
+    OnWindow([&](CZOVuvazaRCtrl& c) {
+        EXPECT_TRUE(c.folderRemembered);
+        EXPECT_EQ(c.rememberedFolder, shelf + L"\\letters");
+    });
+
+    OnWindow([](CZOVuvazaRCtrl& c) { c.SetDirTreeVisible(false, L"", L""); });
+    EXPECT_FALSE(window_->Tree());
+    EXPECT_FALSE(OnWindow([](CZOVuvazaRCtrl& c) { return c.GetDirTreeVisible(); }));
+}
+
+}  // namespace
+}  // namespace zov

@@ -16,6 +16,7 @@ import { MENU_STYLE, Menus } from './menu.js';
 import { MESSAGEBOX_STYLE, MessageBoxes } from './message-box.js';
 import { BAR, SCROLLBAR_STYLE, makeBar } from './scrollbars.js';
 import { TOOLBAR_STYLE, Toolbar } from './toolbar.js';
+import { TREE_STYLE, FolderTree } from './tree.js';
 import { isInt, isStr, raf } from './util.js';
 
 // Child windows alive at once: a toolbar, a few dialogs; more is a runaway container.
@@ -31,6 +32,7 @@ const STYLE = [
   'canvas:focus-visible { outline: 2px solid #1a5fb4; outline-offset: -2px; }',
   SCROLLBAR_STYLE,
   TOOLBAR_STYLE,
+  TREE_STYLE,
   MENU_STYLE,
   DIALOG_STYLE,
   MESSAGEBOX_STYLE,
@@ -292,6 +294,7 @@ export class ZovViewerElement extends HTMLElement {
     if (this._children.size < MAX_CHILDREN) {
       if (msg.kind === 'toolbar') child = new Toolbar(this, msg);
       else if (msg.kind === 'dialog') child = new Dialog(this, msg);
+      else if (msg.kind === 'tree') child = new FolderTree(this, msg);
     }
     if (child) this._children.set(msg.h, child);
     // A toolbar made again for a new size keeps the focused button.
