@@ -93,6 +93,7 @@ public:
     void SetFolder(const std::wstring& folder, bool remember);
     void DeleteSelectedFiles();
     bool GetDirTreeVisible() const { return folderTree != nullptr; }
+    CDirTreeCtrl* FolderTree() const { return folderTree.get(); }
     void SetDirTreeVisible(bool visible, const std::wstring& root, const std::wstring& second);
     void OpenPages(const std::wstring& text);
     std::int32_t ShowWorkWindow(const std::wstring& paths, const std::wstring& captions);

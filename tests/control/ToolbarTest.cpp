@@ -537,7 +537,7 @@ TEST_F(DroppedFiles, CancelStopsBeforeTheNextFile) {
 }  // namespace
 }  // namespace zov::test
 
-namespace zov {
+namespace zov::test {
 namespace {
 
 TEST_F(ControlFace, TheFolderTreeStandsBelowTheToolbarSlidesClosedOverTheDeskAndShowsTheChosenFolder) {
@@ -576,19 +576,19 @@ TEST_F(ControlFace, TheFolderTreeStandsBelowTheToolbarSlidesClosedOverTheDeskAnd
     // The reader opens the named root and chooses its folder: the control lists
     // the real folder, and remembers it.
     TreeItem root = 0;
-    OnWindow([&](CZOVuvazaRCtrl& c) { root = c.folderTree->GetRootItem(); });
+    OnWindow([&](CZOVuvazaRCtrl& c) { root = c.FolderTree()->GetRootItem(); });
     window_->SendTreeNotify(kTreeViewHandle, TreeNotification{TreeNotification::Kind::Expanded, root, true, {}});
     TreeItem letters = 0;
     OnWindow([&](CZOVuvazaRCtrl& c) {
-        for (TreeItem child : c.folderTree->Children(root))
-            if (c.folderTree->GetItemText(child) == L"letters")
+        for (TreeItem child : c.FolderTree()->Children(root))
+            if (c.FolderTree()->GetItemText(child) == L"letters")
                 letters = child;
     });
     ASSERT_NE(letters, 0u);
     window_->SendTreeNotify(kTreeViewHandle, TreeNotification{TreeNotification::Kind::Selected, letters, false, {}});
     OnWindow([&](CZOVuvazaRCtrl& c) {
-        EXPECT_TRUE(c.folderRemembered);
-        EXPECT_EQ(c.rememberedFolder, shelf + L"\\letters");
+        EXPECT_TRUE(c.FolderRemembered());
+        EXPECT_EQ(c.RememberedFolder(), shelf + L"\\letters");
     });
 
     OnWindow([](CZOVuvazaRCtrl& c) { c.SetDirTreeVisible(false, L"", L""); });
@@ -597,4 +597,4 @@ TEST_F(ControlFace, TheFolderTreeStandsBelowTheToolbarSlidesClosedOverTheDeskAnd
 }
 
 }  // namespace
-}  // namespace zov
+}  // namespace zov::test
