@@ -3,7 +3,7 @@
 // places the speed menu by the toolbar's layout, so buttons keep exactly the
 // widths of doc/PROTOCOL.md: the picture's side plus 8 device pixels, 8 for a
 // separator.
-import { isInt, isStr } from './util.js';
+import { isInt, isStr, placeChild, readRect } from './util.js';
 
 // A toolbar of more buttons than this, or a longer tip, is a damaged message.
 const MAX_BUTTONS = 64, MAX_TIP = 512;
@@ -55,11 +55,6 @@ function readButton(b) {
     checked: b.checked === true,
     dropdown: b.dropdown === true
   };
-}
-
-function readRect(r) {
-  if (!Array.isArray(r) || r.length !== 4 || !r.every((v) => isInt(v) && v >= 0 && v <= 65535)) return null;
-  return { x: r[0], y: r[1], w: r[2], h: r[3] };
 }
 
 export class Toolbar {
@@ -174,12 +169,7 @@ export class Toolbar {
   // Lays the toolbar out in device pixels, shown in CSS pixels.
   layout() {
     const s = this.element._cssScale();
-    const r = this.rect, st = this.node.style;
-    st.left = r.x / s + 'px';
-    st.top = r.y / s + 'px';
-    st.width = r.w / s + 'px';
-    st.height = r.h / s + 'px';
-    st.display = r.w > 0 && r.h > 0 ? '' : 'none';
+    placeChild(this.node, this.rect, s);
     let x = 0;
     for (const b of this.buttons) {
       const w = b.sep ? SEPARATOR_WIDTH : this.image + BUTTON_PADDING;
@@ -191,7 +181,7 @@ export class Toolbar {
       } else {
         bs.left = x / s + 'px';
         bs.width = w / s + 'px';
-        bs.height = r.h / s + 'px';
+        bs.height = this.rect.h / s + 'px';
         this.placePicture(b);
       }
       x += w;

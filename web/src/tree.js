@@ -4,7 +4,7 @@
 // the reader opens, closes and chooses. An item without text is the
 // container's mark that a folder has children not yet listed: it shows no
 // row, only the folder's open button.
-import { isInt, isStr } from './util.js';
+import { isInt, isStr, placeChild, readRect } from './util.js';
 
 // More items than the container keeps, or longer texts, are a damaged message.
 const MAX_ITEMS = 50000, MAX_TEXT = 1024, MAX_OPS = 10000;
@@ -32,11 +32,6 @@ export const TREE_STYLE = [
   '.tree li.current > .row > .lb { outline: 1px dotted #404040; }',
   '.tree li:not([aria-expanded="true"]) > ul { display: none; }'
 ].join('\n');
-
-function readRect(r) {
-  if (!Array.isArray(r) || r.length !== 4 || !r.every((v) => isInt(v) && v >= 0 && v <= 65535)) return null;
-  return { x: r[0], y: r[1], w: r[2], h: r[3] };
-}
 
 export class FolderTree {
   // `element` draws it (shadowRoot, _imageLists, _cssScale()) and posts its
@@ -110,13 +105,7 @@ export class FolderTree {
   }
 
   layout() {
-    const s = this.element._cssScale();
-    const r = this.rect, st = this.node.style;
-    st.left = r.x / s + 'px';
-    st.top = r.y / s + 'px';
-    st.width = r.w / s + 'px';
-    st.height = r.h / s + 'px';
-    st.display = r.w > 0 && r.h > 0 ? '' : 'none';
+    placeChild(this.node, this.rect, this.element._cssScale());
   }
 
   update(msg) {
