@@ -16,7 +16,7 @@ import { basename, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
-import { startAll, startHost, probeSource, waitForRest, waitFor, solidPdf, solidPdfWithPreviews, deskPaths, paths } from './harness.mjs';
+import { startAll, startHost, probeSource, waitForRest, waitFor, solidPdf, solidPdfWithPreviews, textPdf, deskPaths, paths } from './harness.mjs';
 import { uiProbeSource } from './ui-probe.mjs';
 import { startNginx } from './nginx.mjs';
 
@@ -33,13 +33,13 @@ const HARBOUR = [[0.2, 0.8, 0.4], [0.9, 0.1, 0.1], [0.1, 0.1, 0.9], [0.6, 0.2, 0
 const FERRY = [[0.5, 0.3, 0.1], [0.95, 0.6, 0.8], [0.3, 0.3, 0.3], [0.5, 0.9, 0.1]];
 
 const pageSource = String.raw`
-// Message boxes are answered at once and kept: one a journey did not expect
-// fails it instead of holding the element's calls.
+// Message boxes are answered at once (Yes to a question, else OK) and kept:
+// one a journey did not expect fails it instead of holding the element's calls.
 window.zovBoxes = [];
 document.addEventListener('zov-messagebox', (e) => {
   window.zovBoxes.push(e.detail.text);
   e.preventDefault();
-  e.detail.respond(1);
+  e.detail.respond((e.detail.type & 0xf) === 4 ? 6 : 1);
 }, true);
 // The caption's selection boxes on the canvas, top to bottom, left to right, in
 // CSS pixels (rows within a few pixels count as one): a square with a grey outer and a black inner top-left edge, ticked
@@ -478,6 +478,68 @@ describe('a desk with its list', () => {
     await waitForColour(page, rgb(FERRY[0]), 0.05);
     await waitForRest(page, { quiet: 1000 });
     assert.ok(await share(page, rgb(HARBOUR[0])) < 0.03, 'the second book stays on the desk');
+    assert.deepEqual(await shownBoxes(page), []);
+    await page.close();
+  });
+});
+
+describe('a zoomed book driven by the script', () => {
+  // Twelve pages of their own colours; the keyword on pages 3 and 9.
+  const LOG = [[0.2, 0.8, 0.4], [0.9, 0.1, 0.1], [0.1, 0.1, 0.9], [0.6, 0.2, 0.8], [0.1, 0.9, 0.9], [0.9, 0.5, 0.1],
+    [0.5, 0.3, 0.1], [0.95, 0.6, 0.8], [0.3, 0.3, 0.3], [0.5, 0.9, 0.1], [0.9, 0.9, 0.1], [0.1, 0.5, 0.5]];
+  const pages = LOG.map((colour, i) => ({ colour, text: i === 2 || i === 8 ? 'kiwi harvest' : 'page ' + (i + 1) }));
+  let logbook;
+
+  before(async () => {
+    const folder = join(stack.prepared.dir, 'extra');
+    await mkdir(folder, { recursive: true });
+    logbook = join(folder, 'logbook.pdf');
+    await writeFile(logbook, textPdf(pages));
+    await convert(['--root', join(stack.prepared.dir, 'previews'), '--mode', 'Folder', logbook]);
+  }, { timeout: 300_000 });
+
+  const showing = async (page) => {
+    const out = [];
+    for (const [i, c] of LOG.entries()) if (await share(page, rgb(c)) > 0.01) out.push(i + 1);
+    return out;
+  };
+
+  test('the flip, automatic flip, scale and text search methods turn and size the zoomed book', SLOW, async () => {
+    const page = await openDemo();
+    await call(page, 'SetFiles', `<${logbook}>`);
+    await waitForColour(page, rgb(LOG[0]));
+    await waitForRest(page, { quiet: 800 });
+    await zoomInto(page, rgb(LOG[0]));
+    assert.deepEqual(await showing(page), [1]);
+    const steps = [['FlipLeft2', [10, 11]], ['FlipRight2', [1]], ['FlipLeftClose', [10, 11]], ['FlipRightClose', [1]],
+      ['FlipLeft', [2, 3]], ['FlipLeft', [4, 5]], ['FlipRight', [2, 3]]];
+    for (const [method, faces] of steps) {
+      await afterFrames(page, () => call(page, method));
+      assert.deepEqual(await showing(page), faces, `after ${method}`);
+    }
+
+    const size = () => page.evaluate(([d]) => window.zovProbe.coverage(d, 6, 0.3).all, [DESK]);
+    const full = await size();
+    await afterFrames(page, () => call(page, 'ScaleDown'));
+    const smaller = await size();
+    assert.ok(smaller < full * 0.7, `ScaleDown: ${full} -> ${smaller}`);
+    await afterFrames(page, () => call(page, 'ScaleUp'));
+    assert.ok(Math.abs(await size() - full) < 0.02, 'ScaleUp gives the size back');
+
+    // Turning on its own until told to stop; then the picture rests.
+    await call(page, 'FlipAuto');
+    await waitFor(async () => (await showing(page)).includes(7), { timeout: 60_000, what: 'the automatic turns' });
+    await call(page, 'FlipAuto');
+    await waitForRest(page, { quiet: 1500 });
+    const stopped = await showing(page);
+    assert.ok(stopped[0] >= 6, `stopped at ${stopped}`);
+    await afterFrames(page, () => call(page, 'FlipRight2'));
+
+    // From the cover the keyword's pages in turn, and back.
+    for (const [method, faces] of [['TextSearchNext', [2, 3]], ['TextSearchNext', [8, 9]], ['TextSearchPrev', [2, 3]]]) {
+      await afterFrames(page, () => call(page, method, 'kiwi'));
+      assert.deepEqual(await showing(page), faces, `after ${method}`);
+    }
     assert.deepEqual(await shownBoxes(page), []);
     await page.close();
   });
