@@ -504,7 +504,7 @@ describe('a zoomed book driven by the script', () => {
     return out;
   };
 
-  test('the flip, automatic flip, scale and text search methods turn and size the zoomed book', SLOW, async () => {
+  test('the flip, automatic flip, scale, text search and open-mode methods turn and size the zoomed book; Search opens it at its hit', SLOW, async () => {
     const page = await openDemo();
     await call(page, 'SetFiles', `<${logbook}>`);
     await waitForColour(page, rgb(LOG[0]));
@@ -540,6 +540,22 @@ describe('a zoomed book driven by the script', () => {
       await afterFrames(page, () => call(page, method, 'kiwi'));
       assert.deepEqual(await showing(page), faces, `after ${method}`);
     }
+    // The three ways to open a book: one page, the spread flat, the spread half open.
+    await afterFrames(page, () => call(page, 'SingleOpenPage'));
+    assert.deepEqual(await showing(page), [2]);
+    const single = await size();
+    await afterFrames(page, () => call(page, 'CompleteOpenPage'));
+    assert.deepEqual(await showing(page), [2, 3]);
+    const flat = await size();
+    assert.ok(flat > single * 1.5, `a flat spread is two pages wide: ${single} -> ${flat}`);
+    await afterFrames(page, () => call(page, 'UnCompleteOpenPage'));
+    assert.deepEqual(await showing(page), [2, 3]);
+    assert.ok(await size() < flat * 0.7, 'the half-open spread lifts its left page');
+
+    // On the desk, Search opens the closed book at its first page with the keyword.
+    await afterFrames(page, () => call(page, 'ZoomDown'));
+    await afterFrames(page, () => call(page, 'Search', 'kiwi'));
+    assert.deepEqual(await showing(page), [3]);
     assert.deepEqual(await shownBoxes(page), []);
     await page.close();
   });
