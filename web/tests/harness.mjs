@@ -170,6 +170,31 @@ export function solidPdf(colours) {
   return text;
 }
 
+// A PDF whose pages are {colour, text}: one solid colour each with a line of text on it.
+export function textPdf(pages) {
+  const objects = ['<< /Type /Catalog /Pages 2 0 R >>', '', '<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>'];
+  const kids = [];
+  for (const { colour: [r, g, b], text } of pages) {
+    const content = `${r} ${g} ${b} rg 0 0 420 595 re f 0 0 0 rg BT /F1 14 Tf 40 60 Td (${text}) Tj ET`;
+    const page = objects.length + 1;
+    kids.push(`${page} 0 R`);
+    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 420 595] /Resources << /Font << /F1 3 0 R >> >> /Contents ${page + 1} 0 R >>`);
+    objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
+  }
+  objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${pages.length} >>`;
+  let out = '%PDF-1.4\n';
+  const offsets = [];
+  objects.forEach((body, i) => {
+    offsets.push(out.length);
+    out += `${i + 1} 0 obj\n${body}\nendobj\n`;
+  });
+  const xref = out.length;
+  out += `xref\n0 ${objects.length + 1}\n0000000000 65535 f \n`;
+  for (const at of offsets) out += `${String(at).padStart(10, '0')} 00000 n \n`;
+  out += `trailer\n<< /Size ${objects.length + 1} /Root 1 0 R >>\nstartxref\n${xref}\n%%EOF\n`;
+  return out;
+}
+
 // Writes a PDF of solid `colours` to `file` (beside the demo's documents, not among
 // them: the demo lists its folder) and makes its previews where the demo's are.
 export async function solidPdfWithPreviews(prepared, name, colours) {
@@ -194,6 +219,17 @@ export async function waitFor(fn, { timeout = 30_000, interval = 50, what = 'con
     if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
     await new Promise((r) => setTimeout(r, interval));
   }
+}
+
+// The paths of the books on a viewer's desk, in desk order, by selecting them
+// all (they stay selected).
+export function deskPaths(page, sel = 'zov-viewer') {
+  return page.evaluate(async (s) => {
+    const v = document.querySelector(s);
+    await v.SetAllSelectedFlag(true);
+    const list = await v.GetSelectedFiles();
+    return (list.match(/<[^>]*>/g) || []).map((item) => item.slice(1, -1));
+  }, sel);
 }
 
 // Installs window.zovProbe in the page: pixel statistics of a viewer's canvas.

@@ -1,6 +1,8 @@
 // A real nginx with WebDAV on a free loopback port, configured as the C++ tests'
 // server is: PROPFIND and OPTIONS through the dav-ext module, PUT (with missing
-// folders made), DELETE and MKCOL below /, autoindex pages for folders.
+// folders made), DELETE and MKCOL below /, autoindex pages for folders; below
+// /plain/ the same files as a plain web server has them (PROPFIND answers 405,
+// folders have index pages).
 import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
 import { mkdtemp, mkdir, readFile, rm, writeFile } from 'node:fs/promises';
@@ -58,6 +60,10 @@ http {
             dav_methods PUT DELETE MKCOL;
             dav_ext_methods PROPFIND OPTIONS;
             create_full_put_path on;
+            autoindex on;
+        }
+        location /plain/ {
+            alias ${root}/;
             autoindex on;
         }
     }

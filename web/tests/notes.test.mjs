@@ -8,7 +8,7 @@ import assert from 'node:assert/strict';
 import { mkdir, writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
-import { startAll, probeSource, waitForRest, paths } from './harness.mjs';
+import { startAll, probeSource, waitForRest, paths, textPdf } from './harness.mjs';
 import { uiProbeSource } from './ui-probe.mjs';
 import { startNginx } from './nginx.mjs';
 import { fileURLToPath } from 'node:url';
@@ -29,30 +29,6 @@ const PAGES = [
   { colour: [0.9, 0.5, 0.1], text: 'closing words' },
 ];
 const rgb = (c) => c.map((v) => Math.round(v * 255));
-
-function textPdf(pages) {
-  const objects = ['<< /Type /Catalog /Pages 2 0 R >>', '', '<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>'];
-  const kids = [];
-  for (const { colour: [r, g, b], text } of pages) {
-    const content = `${r} ${g} ${b} rg 0 0 420 595 re f 0 0 0 rg BT /F1 14 Tf 40 60 Td (${text}) Tj ET`;
-    const page = objects.length + 1;
-    kids.push(`${page} 0 R`);
-    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 420 595] /Resources << /Font << /F1 3 0 R >> >> /Contents ${page + 1} 0 R >>`);
-    objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
-  }
-  objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${pages.length} >>`;
-  let out = '%PDF-1.4\n';
-  const offsets = [];
-  objects.forEach((body, i) => {
-    offsets.push(out.length);
-    out += `${i + 1} 0 obj\n${body}\nendobj\n`;
-  });
-  const xref = out.length;
-  out += `xref\n0 ${objects.length + 1}\n0000000000 65535 f \n`;
-  for (const at of offsets) out += `${String(at).padStart(10, '0')} 00000 n \n`;
-  out += `trailer\n<< /Size ${objects.length + 1} /Root 1 0 R >>\nstartxref\n${xref}\n%%EOF\n`;
-  return out;
-}
 
 const REPO = fileURLToPath(new URL('../..', import.meta.url));
 const convert = (root, file, env) =>
