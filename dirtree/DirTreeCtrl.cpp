@@ -254,7 +254,9 @@ void CDirTreeCtrl::FillChildren(TreeItem item, const std::wstring& path) {
     if (window)
         window->SetCursor(IDC_ARROW);
     // A file type seen for the first time added a picture.
-    if (GetImageList().pixels.size() != SystemImages().pixels.size())
+    const ImageList& shown = GetImageList();
+    const std::size_t side = static_cast<std::size_t>(kSmallIconSide) * kSmallIconSide;
+    if (shown.pixels.size() / side != SystemImageCount())
         SetImageList(SystemImages());
 }
 

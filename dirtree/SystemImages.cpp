@@ -65,6 +65,12 @@ std::optional<std::int32_t> SystemImageIndex(TreeIcon kind, std::wstring_view ex
     return index;
 }
 
+std::size_t SystemImageCount() {
+    Images& images = List();
+    std::lock_guard<std::mutex> guard(images.mutex);
+    return images.pictures.size();
+}
+
 ImageList SystemImages() {
     Images& images = List();
     std::lock_guard<std::mutex> guard(images.mutex);

@@ -24,5 +24,7 @@ enum class TreeIcon { Drive, RemoteFolder, Folder, OpenFolder, File };
 std::optional<std::int32_t> SystemImageIndex(TreeIcon kind, std::wstring_view extension = {});
 // The whole list as it stands.
 ImageList SystemImages();
+// How many pictures the list holds, without building its strip.
+std::size_t SystemImageCount();
 
 }  // namespace zov

@@ -44,6 +44,10 @@ std::optional<std::int64_t> IntField(const Json& message, const char* name, std:
     return value;
 }
 
+Json RectJson(const RECT& rect) {
+    return Json::array({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+}
+
 const std::string* StringField(const Json& message, const char* name) {
     auto it = message.find(name);
     if (it == message.end() || !it->is_string())

@@ -30,6 +30,9 @@ std::optional<std::int64_t> IntField(const nlohmann::json& message, const char* 
                                      std::int64_t high);
 const std::string* StringField(const nlohmann::json& message, const char* name);
 
+// A child window's rectangle as the page reads it: [left, top, width, height].
+nlohmann::json RectJson(const RECT& rect);
+
 // The type and element every message names; `error` says what is missing.
 struct MessageHead {
     std::string type;

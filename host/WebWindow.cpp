@@ -2,6 +2,7 @@
 
 #include "host/DropStaging.h"
 #include "host/EventSink.h"
+#include "host/Protocol.h"
 #include "platform/Encoding.h"
 
 #include <nlohmann/json.hpp>
@@ -632,10 +633,6 @@ std::uint32_t WebWindow::SendImageList(const ImageList& list) {
 }
 
 namespace {
-
-Json RectJson(const RECT& rect) {
-    return Json::array({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
-}
 
 Json ButtonJson(const ToolbarButton& button) {
     if (button.Separator())

@@ -3,6 +3,8 @@
 // back and go together, so that a folder of many subfolders is one message.
 #include "host/WebWindow.h"
 
+#include "host/Protocol.h"
+
 #include "platform/Encoding.h"
 
 #include <nlohmann/json.hpp>
@@ -28,12 +30,11 @@ WindowHandle WebWindow::CreateTreeView(const TreeViewTemplate& tree) {
         return 0;
     tree_.emplace();
     tree_->rect = tree.rect;
-    const RECT& r = tree.rect;
     Json message = {{"t", "child"},
                     {"el", element_},
                     {"h", kTreeViewHandle},
                     {"kind", "tree"},
-                    {"rect", Json::array({r.left, r.top, r.right - r.left, r.bottom - r.top})},
+                    {"rect", RectJson(tree.rect)},
                     {"style", tree.style}};
     link_->SendText(message.dump());
     return kTreeViewHandle;
