@@ -6,33 +6,41 @@ namespace zov {
 
 bool CommandQueue::Post(std::int32_t code, const POINT* point, std::int32_t value, std::int16_t delta) {
     LockGuard guard(QueueLock());
-    for (CommandNode* node = nodes_.Head(); node; node = node->next) {
-        if (node->Free()) {
-            node->code = code;
-            node->value = value;
-            node->delta = delta;
-            // Without a point the slot keeps the one it held: no operation
-            // reads the point of such a command.
-            if (point) {
-                node->x = point->x;
-                node->y = point->y;
-            }
-            return true;
-        }
-        // Merging keeps a burst of drags or resizes from filling the queue;
-        // only the latest point matters.
-        bool dragMerge = code == kCommandMouseMove && value != 0 && node->code == kCommandMouseMove &&
-                         node->value != 0;
-        bool sizeMerge = code == kCommandSize && node->code == kCommandSize;
-        if (dragMerge || sizeMerge) {
-            if (point) {
-                node->x = point->x;
-                node->y = point->y;
-            }
-            return true;
+    const bool drag = code == kCommandMouseMove && value != 0;
+    // Merging keeps a burst of drags or resizes from filling the queue; only
+    // the latest point matters. A drag merges only into a move of the same
+    // press: moved in front of a pending button change, it would end the
+    // earlier drag at the later one's point.
+    CommandNode* target = nullptr;
+    CommandNode* node = nodes_.Head();
+    for (; node && !node->Free(); node = node->next) {
+        if (node->code == kCommandButtonDown || node->code == kCommandButtonUp) {
+            if (drag)
+                target = nullptr;
+        } else if (!target && ((drag && node->code == kCommandMouseMove && node->value != 0) ||
+                               (code == kCommandSize && node->code == kCommandSize))) {
+            target = node;
         }
     }
-    return false;
+    if (target) {
+        if (point) {
+            target->x = point->x;
+            target->y = point->y;
+        }
+        return true;
+    }
+    if (!node)
+        return false;
+    node->code = code;
+    node->value = value;
+    node->delta = delta;
+    // Without a point the slot keeps the one it held: no operation reads the
+    // point of such a command.
+    if (point) {
+        node->x = point->x;
+        node->y = point->y;
+    }
+    return true;
 }
 
 std::optional<CommandNode> CommandQueue::Take() {

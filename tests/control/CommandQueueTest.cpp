@@ -74,6 +74,25 @@ TEST(CommandQueue, AFullQueueStillTakesMerges) {
     EXPECT_EQ((POINT{first->x, first->y}), last);
 }
 
+TEST(CommandQueue, ADragNeverMergesAcrossAButtonChange) {
+    CommandQueue queue;
+    POINT first{10, 10}, second{200, 20}, third{300, 30};
+    queue.Post(kCommandMouseMove, &first, MK_LBUTTON, 0);
+    queue.Post(kCommandButtonUp, &first, 0, 0);
+    queue.Post(kCommandButtonDown, &second, 0, 0);
+    queue.Post(kCommandMouseMove, &second, MK_LBUTTON, 0);
+    queue.Post(kCommandMouseMove, &third, MK_LBUTTON, 0);
+
+    auto taken = Drain(queue);
+    ASSERT_EQ(taken.size(), 4u);
+    // The first drag still ends where its button came up.
+    EXPECT_EQ((POINT{taken[0].x, taken[0].y}), first);
+    EXPECT_EQ(taken[1].code, kCommandButtonUp);
+    EXPECT_EQ(taken[2].code, kCommandButtonDown);
+    EXPECT_EQ(taken[3].code, kCommandMouseMove);
+    EXPECT_EQ((POINT{taken[3].x, taken[3].y}), third);
+}
+
 TEST(CommandQueue, SlotsRotateWithoutLosingOrder) {
     CommandQueue queue;
     int next = 0;

@@ -159,7 +159,12 @@ describe('sticky notes', () => {
     for (let i = 1; i <= steps; i++) await page.mouse.move(note.x + (to.x - note.x) * i / steps, note.y);
     await page.mouse.up();
     await waitForRest(page, { quiet: 800 });
-    const moved = await findColour(page, YELLOW, 8);
+    // A slow build may still be drawing the drag's last steps.
+    let moved = await findColour(page, YELLOW, 8);
+    for (const until = Date.now() + 30_000; !(moved && moved.x > right.left) && Date.now() < until;) {
+      await page.waitForTimeout(250);
+      moved = await findColour(page, YELLOW, 8);
+    }
     assert.ok(moved && moved.x > right.left, `the note moved to the right page (${JSON.stringify(moved)})`);
     await page.close();
 

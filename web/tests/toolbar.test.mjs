@@ -111,6 +111,9 @@ function findColour(page, colour) {
 }
 
 async function zoomBook(page, colour) {
+  // A slow build may still be laying the books out after the desk went quiet.
+  await page.waitForFunction(([c]) => window.zovColour.share(c, 12) > 0, [colour], { timeout: 60_000, polling: 200 })
+    .catch(() => {});
   const at = await findColour(page, colour);
   assert.ok(at, 'the book is on the desk');
   await page.mouse.click(at.x, at.y);
