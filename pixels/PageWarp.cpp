@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zov {
 
 namespace {
@@ -259,6 +263,7 @@ std::uint32_t BoxMean(const std::uint32_t* at, std::int64_t stride, std::int32_t
            Divide(blue, count, reciprocal);
 }
 
+#if !defined(__SSE2__)
 // Red and blue of a pair of pixels in the low word, green in the high one:
 // a column of two rows, so that two neighbouring columns make a 2 × 2 block
 // with one addition. Sums of four bytes cannot reach the next channel.
@@ -269,6 +274,7 @@ std::uint64_t PairColumn(std::uint32_t upper, std::uint32_t lower) {
 std::uint32_t QuarterOf(std::uint64_t sum) {
     return static_cast<std::uint32_t>((sum >> 2 & kRedBlue) | (sum >> 34 & kGreen));
 }
+#endif
 
 // One box row. Blocks wholly inside the picture are summed from per-column
 // sums made once per row; the quad's last column and blocks cut at the
@@ -278,7 +284,8 @@ public:
     BoxRows(const PixelBuffer& source, std::vector<std::int32_t> xs, std::vector<BoxRow> rows, std::int64_t lastColumn)
         : W_(source.Width()), xs_(std::move(xs)), rows_(std::move(rows)),
           lastColumn_(std::clamp<std::int64_t>(lastColumn, 0, static_cast<std::int64_t>(xs_.size()))),
-          pairs_(static_cast<std::size_t>(W_) + 1), red_(pairs_.size()), green_(pairs_.size()), blue_(pairs_.size()) {}
+          pairs_(static_cast<std::size_t>(W_) + 1), sums_(4 * pairs_.size()), red_(pairs_.size()), green_(pairs_.size()),
+          blue_(pairs_.size()) {}
 
     void operator()(std::int32_t r, std::uint32_t* out) {
         const BoxRow& row = rows_[static_cast<std::size_t>(r)];
@@ -311,12 +318,44 @@ private:
     void Halves(const BoxRow& row, std::int32_t from, std::int32_t to, std::int32_t interior, std::uint32_t* out) {
         const std::uint32_t* upper = row.line;
         const std::uint32_t* lower = row.line + W_;
+        const std::int32_t* xs = xs_.data();
+#if defined(__SSE2__)
+        // Per column its two pixels' sums, one 16-bit lane per channel; two
+        // neighbouring columns are then one 16-byte load.
+        std::uint16_t* sums = sums_.data();
+        const __m128i zero = _mm_setzero_si128();
+        std::int32_t x = from;
+        for (; x + 4 <= to; x += 4) {
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + x));
+            const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x),
+                             _mm_add_epi16(_mm_unpacklo_epi8(u, zero), _mm_unpacklo_epi8(l, zero)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x + 8),
+                             _mm_add_epi16(_mm_unpackhi_epi8(u, zero), _mm_unpackhi_epi8(l, zero)));
+        }
+        for (; x < to; ++x)
+            for (int k = 0; k < 4; ++k)
+                sums[4 * x + k] = static_cast<std::uint16_t>((upper[x] >> 8 * k & 0xFF) + (lower[x] >> 8 * k & 0xFF));
+        const __m128i colour = _mm_set1_epi32(0xFFFFFF);
+        std::int32_t c = 0;
+        for (; c + 2 <= interior; c += 2) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 4 * xs[c]));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 4 * xs[c + 1]));
+            const __m128i block = _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b)), 2);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + c), _mm_and_si128(_mm_packus_epi16(block, block), colour));
+        }
+        for (; c < interior; ++c) {
+            const std::uint16_t* at = sums + 4 * xs[c];
+            out[c] = static_cast<std::uint32_t>((at[2] + at[6]) >> 2 << 16 | (at[1] + at[5]) >> 2 << 8 |
+                                                (at[0] + at[4]) >> 2);
+        }
+#else
         std::uint64_t* pairs = pairs_.data();
         for (std::int32_t x = from; x < to; ++x)
             pairs[x] = PairColumn(upper[x], lower[x]);
-        const std::int32_t* xs = xs_.data();
         for (std::int32_t c = 0; c < interior; ++c)
             out[c] = QuarterOf(pairs[xs[c]] + pairs[xs[c] + 1]);
+#endif
     }
 
     void Blocks(const BoxRow& row, std::int32_t from, std::int32_t to, std::int32_t interior, std::uint32_t* out) {
@@ -358,6 +397,7 @@ private:
     std::vector<BoxRow> rows_;
     std::int64_t lastColumn_;  // visible columns from here on are the quad's last
     std::vector<std::uint64_t> pairs_;
+    std::vector<std::uint16_t> sums_;
     std::vector<std::uint32_t> red_, green_, blue_;
 };
 
@@ -402,20 +442,41 @@ void LerpLines(const std::uint32_t* a, const std::uint32_t* b, std::uint16_t wa,
         po[i] = static_cast<std::uint8_t>((pa[i] * wa + pb[i] * wb) >> 7);
 }
 
-// The columns' mixes of one source line: each column's two neighbours are
-// gathered into lines of their own, then mixed per byte.
-void FilterLine(const std::uint32_t* line, const BilinearStep* steps, const std::uint8_t* nearWeights,
-                const std::uint8_t* farWeights, std::int32_t count, std::uint32_t* left, std::uint32_t* right,
+// The columns' mixes of one source line, per channel (a × near + b × far) /
+// 128 truncated, with a and b a column's two neighbours; the top byte is 0.
+// `weights` holds per column near four times, then far four times (16-bit).
+void FilterLine(const std::uint32_t* line, const std::int32_t* xs, const std::uint16_t* weights, std::int32_t count,
                 std::uint32_t* out) {
-    for (std::int32_t c = 0; c < count; ++c) {
-        left[c] = line[steps[c].index];
-        right[c] = line[steps[c].index + 1];
+    std::int32_t c = 0;
+#if defined(__SSE2__)
+    // Two columns at a time: each pair of neighbours is one 8-byte load.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_set1_epi32(0xFFFFFF);
+    for (; c + 2 <= count; c += 2) {
+        const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + xs[c]));
+        const __m128i second = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + xs[c + 1]));
+        const __m128i first16 = _mm_unpacklo_epi8(first, zero);    // a0, b0 per channel
+        const __m128i second16 = _mm_unpacklo_epi8(second, zero);  // a1, b1
+        const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 8 * c));
+        const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 8 * c + 8));
+        const __m128i p0 = _mm_mullo_epi16(first16, w0);
+        const __m128i p1 = _mm_mullo_epi16(second16, w1);
+        // Sums of at most 255 × 128 fit 16 bits.
+        const __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(p0, p1), _mm_unpackhi_epi64(p0, p1));
+        const __m128i mixed = _mm_srli_epi16(sum, 7);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + c), _mm_and_si128(_mm_packus_epi16(mixed, mixed), colour));
     }
-    const auto* pl = reinterpret_cast<const std::uint8_t*>(left);
-    const auto* pr = reinterpret_cast<const std::uint8_t*>(right);
-    auto* po = reinterpret_cast<std::uint8_t*>(out);
-    for (std::int32_t i = 0; i < 4 * count; ++i)
-        po[i] = static_cast<std::uint8_t>((pl[i] * nearWeights[i] + pr[i] * farWeights[i]) >> 7);
+#endif
+    for (; c < count; ++c) {
+        const std::uint32_t a = line[xs[c]];
+        const std::uint32_t b = line[xs[c] + 1];
+        const std::uint32_t near = weights[8 * c];
+        const std::uint32_t far = weights[8 * c + 4];
+        std::uint32_t mixed = 0;
+        for (int shift = 0; shift < 24; shift += 8)
+            mixed |= (((a >> shift & 0xFF) * near + (b >> shift & 0xFF) * far) >> 7) << shift;
+        out[c] = mixed;
+    }
 }
 
 // Bilinear filtering in two passes, columns then rows, exactly as the
@@ -433,13 +494,14 @@ public:
         for (Filtered& line : filtered_)
             line.samples.resize(columns_.size());
         const std::size_t pairs = std::min(static_cast<std::size_t>(interior_), columns_.size());
-        left_.assign(pairs, 0);
-        right_.assign(pairs, 0);
-        nearWeights_.assign(4 * pairs, 0);
-        farWeights_.assign(4 * pairs, 0);
-        for (std::size_t i = 0; i < nearWeights_.size(); ++i) {
-            nearWeights_[i] = static_cast<std::uint8_t>(columns_[i / 4].near);
-            farWeights_[i] = static_cast<std::uint8_t>(columns_[i / 4].far);
+        xs_.assign(pairs, 0);
+        weights_.assign(8 * pairs, 0);
+        for (std::size_t c = 0; c < pairs; ++c) {
+            xs_[c] = columns_[c].index;
+            std::fill_n(weights_.begin() + static_cast<std::ptrdiff_t>(8 * c), 4,
+                        static_cast<std::uint16_t>(columns_[c].near));
+            std::fill_n(weights_.begin() + static_cast<std::ptrdiff_t>(8 * c + 4), 4,
+                        static_cast<std::uint16_t>(columns_[c].far));
         }
     }
 
@@ -476,7 +538,7 @@ private:
         slot.source = line;
         std::uint32_t* out = slot.samples.data();
         const BilinearStep* steps = columns_.data();
-        FilterLine(line, steps, nearWeights_.data(), farWeights_.data(), interior_, left_.data(), right_.data(), out);
+        FilterLine(line, xs_.data(), weights_.data(), interior_, out);
         // At the picture's right edge the weight of the next column is 0.
         for (std::int32_t c = interior_; c < static_cast<std::int32_t>(columns_.size()); ++c)
             out[c] = line[steps[c].index];
@@ -489,9 +551,9 @@ private:
     std::int32_t interior_ = 0;
     Filtered filtered_[2];
     int older_ = 0;
-    // The two neighbours of each column, and their weights once per byte.
-    std::vector<std::uint32_t> left_, right_;
-    std::vector<std::uint8_t> nearWeights_, farWeights_;
+    // The interior columns' left neighbours and weights, as FilterLine takes them.
+    std::vector<std::int32_t> xs_;
+    std::vector<std::uint16_t> weights_;
 };
 
 void DrawBilinear(PixelBuffer& target, const PixelBuffer& source, const Plan& plan, std::int64_t n, std::int64_t hgt,
