@@ -58,6 +58,8 @@ BENCHMARK_CAPTURE(Warp, Nearest, 1240, false, Sampler::Nearest, kStraightTop)->U
 BENCHMARK_CAPTURE(Warp, Box, 1240, true, Sampler::Box, kStraightTop)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Warp, Bilinear, 1100, true, Sampler::Bilinear, kStraightTop)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Warp, BoxCurved, 1240, true, Sampler::Box, kArcOne)->Unit(benchmark::kMicrosecond);
+// The turning leaf: drawn nearest, under a curved top.
+BENCHMARK_CAPTURE(Warp, NearestCurved, 1240, false, Sampler::Nearest, kArcOne)->Unit(benchmark::kMicrosecond);
 
 // The bound: copying the destination's bytes.
 void WarpMemcpy(benchmark::State& state) {

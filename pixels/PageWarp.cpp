@@ -213,6 +213,30 @@ void GatherRow(const std::uint32_t* line, const std::int32_t* xs, std::int32_t c
         out[c] = line[xs[c]];
 }
 
+// Under a curved top a nearest sample is one load: writing the frame in
+// order beats gathering whole rows first. Narrow strips keep the source rows
+// a pass reads in the cache.
+template <bool Blend>
+void PaintCurvedNearest(PixelBuffer& target, const Plan& plan, const std::int32_t* xs,
+                        const std::uint32_t* const* lines) {
+    constexpr std::int32_t kStrip = 64;
+    const auto count = static_cast<std::int32_t>(plan.spans.size());
+    const AreaY* spans = plan.spans.data();
+    const auto rowFrom = static_cast<std::int32_t>(plan.rowFrom);
+    for (std::int32_t from = 0; from < count; from += kStrip) {
+        const std::int32_t to = std::min(from + kStrip, count);
+        for (std::int32_t i = plan.top; i < plan.bottom; ++i) {
+            std::uint32_t* out = target.Row(i) + plan.left;
+            for (std::int32_t c = from; c < to; ++c) {
+                if (i < spans[c].top || i >= spans[c].bottom)
+                    continue;
+                const std::uint32_t pixel = lines[i - spans[c].top - rowFrom][xs[c]];
+                out[c] = Blend ? Mix(pixel, out[c]) : pixel;
+            }
+        }
+    }
+}
+
 void DrawNearest(PixelBuffer& target, const PixelBuffer& source, const Plan& plan, std::int64_t n, std::int64_t hgt,
                  int half, bool blend) {
     const std::vector<std::int32_t> columns = VisibleNearestColumns(plan, n, source.Width(), half);
@@ -220,9 +244,16 @@ void DrawNearest(PixelBuffer& target, const PixelBuffer& source, const Plan& pla
     for (std::size_t r = 0; r < rows.size(); ++r)
         rows[r] = source.Row(NearestRow(plan.rowFrom + static_cast<std::int64_t>(r), hgt, source.Height()));
     const auto count = static_cast<std::int32_t>(columns.size());
-    PaintRows(target, plan, blend, [xs = columns.data(), lines = rows.data(), count](std::int32_t r, std::uint32_t* out) {
-        GatherRow(lines[r], xs, count, out);
-    });
+    if (plan.level) {
+        PaintRows(target, plan, blend, [xs = columns.data(), lines = rows.data(), count](std::int32_t r, std::uint32_t* out) {
+            GatherRow(lines[r], xs, count, out);
+        });
+        return;
+    }
+    if (blend)
+        PaintCurvedNearest<true>(target, plan, columns.data(), rows.data());
+    else
+        PaintCurvedNearest<false>(target, plan, columns.data(), rows.data());
 }
 
 // A box row: the source row its blocks start on, their side k (0 for the
