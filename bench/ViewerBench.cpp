@@ -243,6 +243,24 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// Until the pages the zoomed book at rest reads ahead are decoded.
+void WaitForReadAhead(ZAZViewer& viewer, ZAZObject& book) {
+    for (int i = 0; i < 500; ++i) {
+        bool ready = true;
+        {
+            ViewLock lock;
+            const VisiblePages v = book.Visible();
+            for (std::int32_t index = v.last + 1; index <= v.last + 2 && index < book.PageCount(); ++index) {
+                const ZAZImage* page = book.Page(index);
+                ready = ready && (page->large.HoldsOwnPixels() || viewer.prefetch.Ready(page->sourcePath, page->pageNumber));
+            }
+        }
+        if (ready)
+            return;
+        std::this_thread::sleep_for(2ms);
+    }
+}
+
 // Every frame of leaf turns through the whole book, as the update thread
 // draws them; the first pass reads the pages, the second is measured.
 void ZoomedLeafTurnFrames(benchmark::State& state) {
@@ -251,10 +269,14 @@ void ZoomedLeafTurnFrames(benchmark::State& state) {
     viewer.ZoomIn();
     auto turnThrough = [&](std::vector<double>& frames) {
         {
+            // Back at the first spread and shown there at rest, as a reader
+            // who opened the book has it, with what the rest reads ahead read.
             ViewLock lock;
             zoomed.book->pagePosition = 0;
             zoomed.book->flipProgress = 0.0;
+            viewer.Render(kRenderFull);
         }
+        WaitForReadAhead(viewer, *zoomed.book);
         for (int leaf = 0; leaf < ZoomedDesk::kPages / 2; ++leaf) {
             viewer.RequestFlip(kFlipNext);
             for (;;) {

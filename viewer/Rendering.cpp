@@ -134,6 +134,16 @@ void ZAZViewer::DrawDesk(bool clear) {
     progressiveDone = false;
 }
 
+void ZAZViewer::ReadAhead(ZAZObject& book, const VisiblePages& v) {
+    // The direction the book turns or last turned; a closed book and a jump
+    // under way have none.
+    const ZAZObjectFlipAction state = book.flipState;
+    if (state == kAutoNext || state == kFlipNext || state == kFlipNext10)
+        prefetch.Ahead(book, v.first, v.last, true);
+    else if (state == kAutoPrevious || state == kFlipPrevious || state == kFlipPrevious10)
+        prefetch.Ahead(book, v.first, v.last, false);
+}
+
 void ZAZViewer::DrawZoomed() {
     ZAZObject& book = *zoomedObject;
     const std::int32_t w = backBuffer->Width();
@@ -164,6 +174,7 @@ void ZAZViewer::DrawZoomed() {
     }
     if (flipRunning) {
         VisiblePages v = book.Visible();
+        prefetch.HandIn(book, v.first, v.last);
         const POINT offset{book.panX, book.panY};
         if (v.restingLeft != snapshotLeft || v.restingRight != snapshotRight || !(zoomLayout == snapshotLayout) ||
             !(offset == snapshotOffset) || Ready(v.restingLeft) != snapshotLeftFlag ||
@@ -182,12 +193,21 @@ void ZAZViewer::DrawZoomed() {
             backBuffer->CopyFrom(*zoomComposite);
             book.Draw(backBuffer.get(), false, kDrawTurning, false);
         }
+        prefetch.Settle();
+        ReadAhead(book, v);
     } else {
         backBuffer->CopyFrom(*zoomBackground);
         bool draft = renderMode == kRenderDraft || renderMode == kRenderDraftShaded;
         if (renderMode == kRenderAsLast)
             draft = book.draftDrawn != 0;
+        // Only a drawing in full quality reads large pictures.
+        const VisiblePages v = book.Visible();
+        if (!draft)
+            prefetch.HandIn(book, v.first, v.last);
         book.Draw(backBuffer.get(), draft, kDrawAll, Shaded(renderMode));
+        prefetch.Settle();
+        // A book at rest has the next leaf's pages read before it is turned.
+        ReadAhead(book, v);
     }
     DrawCaption(*backBuffer, book, false);
     // Full-resolution pages already fetched for the spread facing up go back
@@ -206,6 +226,7 @@ void ZAZViewer::RenderNoPresent(bool clear) {
             zoomBackground.reset();
         DrawZoomed();
     } else {
+        prefetch.Clear();
         DrawDesk(clear && renderMode != kRenderCaptions);
     }
 }

@@ -16,6 +16,7 @@
 #include "render/ZAZLayout.h"
 #include "render/ZAZObject.h"
 #include "viewer/IViewer.h"
+#include "viewer/Prefetch.h"
 #include "viewer/ViewerHost.h"
 
 #include <atomic>
@@ -254,6 +255,8 @@ public:
     Flag detailCancel{false};
     std::unique_ptr<PixelBuffer> zoomBackground;
     std::unique_ptr<PixelBuffer> zoomComposite;
+    // The next leaf's pages, decoded while the zoomed book turns.
+    PagePrefetch prefetch;
     ZAZObject* snapshotObject = nullptr;
     ZAZImage* snapshotLeft = nullptr;
     ZAZImage* snapshotRight = nullptr;
@@ -320,6 +323,8 @@ private:
     bool LayoutObjects();
     void DrawDesk(bool clear);
     void DrawZoomed();
+    // Asks the prefetch for the zoomed book's next leaf in its direction.
+    void ReadAhead(ZAZObject& book, const VisiblePages& v);
     void DrawCaption(PixelBuffer& target, ZAZObject& book, bool force);
     void RepaintObject(ZAZObject& book);
     void Present(const RECT* part);

@@ -1,5 +1,7 @@
 #include "tests/viewer/ViewerFixture.h"
 
+#include "render/PageCache.h"
+
 #include <cmath>
 
 namespace zov {
@@ -261,6 +263,65 @@ TEST_F(Zoom, FullPagesComeOnceTheZoomedBookRestsAndFollowItsSpread) {
     }
     EXPECT_EQ(viewer_->detailWantedLeft.number, 4);
     EXPECT_EQ(viewer_->detailWantedRight.number, 5);
+}
+
+// While a zoomed book turns, the pages of the next leaf are decoded off the
+// frame: the frame that shows them finds them read, even with their files
+// gone meanwhile, and only the four large-picture slots ever hold pictures.
+TEST_F(Zoom, TheNextLeafsPagesAreReadWhileTheLeafBeforeTurns) {
+    std::vector<ZAZObject*> books = LoadBooks(1, 10);
+    ZAZObject* book = books.front();
+    ZoomInto(book);
+    auto onlySlotsHoldPictures = [&] {
+        ViewLock lock;
+        int holding = 0;
+        for (std::int32_t i = 0; i < book->PageCount(); ++i) {
+            const ZAZImage* page = book->Page(i);
+            if (!page->large.HoldsOwnPixels())
+                continue;
+            ++holding;
+            bool slotted = false;
+            for (int slot = 0; slot < kLargeSlots; ++slot)
+                slotted = slotted || SlotPage(slot) == page;
+            EXPECT_TRUE(slotted) << "page " << page->pageNumber;
+        }
+        EXPECT_LE(holding, kLargeSlots);
+    };
+    auto turn = [&] {
+        viewer_->RequestFlip(kFlipNext);
+        for (int i = 0; i < 30 && Step(); ++i)
+            onlySlotsHoldPictures();
+    };
+    turn();  // to position 2: pages 1 to 4 face up during the turn
+    ASSERT_EQ(book->pagePosition, 2);
+
+    // Resting on pages 2 and 3, the next leaf brings pages 4 and 5 (indices 3 and 4).
+    const std::wstring path = book->path;
+    ASSERT_TRUE(Eventually([&] { return viewer_->prefetch.Ready(path, 4) && viewer_->prefetch.Ready(path, 5); }));
+    for (std::int32_t n : {4, 5})
+        ASSERT_TRUE(RemoveFile(PageFilePath(path, n, GetPreviewSettings())));
+
+    viewer_->RequestFlip(kFlipNext);
+    ASSERT_TRUE(Step());
+    {
+        ViewLock lock;
+        for (std::int32_t index : {3, 4}) {
+            const ZAZImage* page = book->Page(index);
+            ASSERT_TRUE(page->large.HoldsOwnPixels()) << "page " << index + 1;
+            // What the page file held: page n is filled with 0xFFFFFF - n × 0x101010.
+            EXPECT_EQ(page->large.At(0, 0), 0xFFFFFFu - 0x101010u * static_cast<std::uint32_t>(index + 1));
+        }
+    }
+    onlySlotsHoldPictures();
+    for (int i = 0; i < 30 && Step(); ++i)
+        onlySlotsHoldPictures();
+    EXPECT_EQ(book->pagePosition, 4);
+
+    // Back on the desk nothing waits.
+    viewer_->ZoomOut();
+    Step();
+    EXPECT_FALSE(viewer_->prefetch.Ready(path, 7));
+    EXPECT_FALSE(viewer_->prefetch.Ready(path, 8));
 }
 
 }  // namespace
