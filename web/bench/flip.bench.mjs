@@ -1,8 +1,14 @@
 // How quickly a page turn reaches the screen, and what a running turn costs:
 // (a) from a FlipLeft() call to the first frame drawn after it;
-// (b) frames drawn per second and bytes per frame while FlipAuto turns pages.
+// (b) frames drawn per second and bytes per frame while FlipAuto turns pages;
+// (c) the ceiling: a bare WebSocket loop in the same browser with the median
+// frame size, one message in flight and as many as the container allows.
 import { chromium } from 'playwright-core';
 import { startAll, probeSource, waitForRest } from '../tests/harness.mjs';
+import { wireCeiling } from './wire.mjs';
+
+// Frames the container keeps unanswered per element (host/TileFrame.h).
+const FRAMES_IN_FLIGHT = 3;
 
 const TURNS = 10;
 const AUTO_SECONDS = 5;
@@ -87,6 +93,16 @@ try {
     const draws = auto.frames.map((f) => f.draw);
     console.log(`FlipAuto bytes per frame: median ${Math.round(median(bytes))}, mean ${Math.round(mean(bytes))}`);
     console.log(`FlipAuto page time per frame (parse and draw): median ${ms(median(draws))}, worst ${ms(Math.max(...draws))}`);
+
+    // (c) The ceiling, measured now so that it meets the same machine.
+    const size = Math.round(median(bytes));
+    const fps = auto.frames.length / (auto.elapsed / 1000);
+    const one = await wireCeiling(stack.context, { size, inFlight: 1 });
+    const many = await wireCeiling(stack.context, { size, inFlight: FRAMES_IN_FLIGHT });
+    console.log(`Bare WebSocket loop of ${size}-byte messages: ${one.perSecond.toFixed(1)}/s one in flight, ` +
+      `${many.perSecond.toFixed(1)}/s with ${FRAMES_IN_FLIGHT} in flight`);
+    console.log(`FlipAuto against the ceiling: ${(fps / many.perSecond).toFixed(2)} ` +
+      `(${fps.toFixed(1)} of ${many.perSecond.toFixed(1)} frames/s)`);
   }
 } catch (err) {
   failed = true;
