@@ -1,12 +1,17 @@
 #include "documents/PreviewPaths.h"
 #include "documents/PreviewSource.h"
 #include "platform/Encoding.h"
+#include "pixels/PixelBuffer.h"
 #include "platform/FileSystem.h"
 #include "tests/support/RunTool.h"
 #include "tests/support/TempDataHome.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <vector>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +23,91 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::RunTool;
 using Outcome = test::ToolRun;
+
+// A PDF of one page per entry, each a box of the given size in points, its
+// /Rotate and its content stream; written out with a correct cross-reference
+// table so that the reader takes nothing on trust.
+struct TestPage {
+    int width;
+    int height;
+    int rotate;
+    std::string content;
+};
+
+std::string MakePdf(const std::vector<TestPage>& pages) {
+    std::vector<std::string> objects;
+    std::string kids;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        kids += std::to_string(3 + 2 * i) + " 0 R ";
+    objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
+    objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>");
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const TestPage& page = pages[i];
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(page.width) + " " +
+                          std::to_string(page.height) + "] /Rotate " + std::to_string(page.rotate) +
+                          " /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
+        objects.push_back("<< /Length " + std::to_string(page.content.size()) + " >>\nstream\n" + page.content +
+                          "\nendstream");
+    }
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+int Channel(std::uint32_t pixel, int channel) {
+    return static_cast<int>((pixel >> (16 - 8 * channel)) & 0xFF);
+}
+
+// How far `small` is from the area mean of `large` over each of its pixels,
+// computed here plainly in floating point: the mean difference per channel
+// and the share of channels more than `far` apart.
+struct Distance {
+    double mean = 0;
+    double farShare = 0;
+};
+
+Distance FromReduced(const PixelBuffer& large, const PixelBuffer& small, int far) {
+    const double sx = static_cast<double>(large.Width()) / small.Width();
+    const double sy = static_cast<double>(large.Height()) / small.Height();
+    double total = 0;
+    long farCount = 0;
+    for (int y = 0; y < small.Height(); ++y) {
+        for (int x = 0; x < small.Width(); ++x) {
+            double sum[3] = {0, 0, 0};
+            double area = 0;
+            const double x0 = x * sx, x1 = (x + 1) * sx, y0 = y * sy, y1 = (y + 1) * sy;
+            for (int v = static_cast<int>(y0); v < std::min<double>(std::ceil(y1), large.Height()); ++v) {
+                const double wy = std::min<double>(v + 1, y1) - std::max<double>(v, y0);
+                for (int u = static_cast<int>(x0); u < std::min<double>(std::ceil(x1), large.Width()); ++u) {
+                    const double w = wy * (std::min<double>(u + 1, x1) - std::max<double>(u, x0));
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += w * Channel(large.At(u, v), c);
+                    area += w;
+                }
+            }
+            for (int c = 0; c < 3; ++c) {
+                const double d = std::abs(sum[c] / area - Channel(small.At(x, y), c));
+                total += d;
+                farCount += d > far;
+            }
+        }
+    }
+    const double count = 3.0 * small.Width() * small.Height();
+    return {total / count, farCount / count};
+}
 
 // The demo corpus, made once for the whole suite: drawing it takes a while.
 class Convert : public test::TempDataHome {
@@ -94,6 +184,103 @@ TEST_F(Convert, TheDemoCorpusReadsBackThroughThePreviews) {
     EXPECT_NE(inspect.output.find("status: 0 Success"), std::string::npos) << inspect.output;
     EXPECT_NE(inspect.output.find("page list: 8 entries"), std::string::npos);
     EXPECT_NE(inspect.output.find("Slide 3"), std::string::npos);
+}
+
+TEST_F(Convert, TheSmallPictureIsTheLargeOneReduced) {
+    Outcome run = Converter("'" + Corpus("brochure.pdf") + "' '" + Corpus("slides.pdf") + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    for (const auto& [name, page] : {std::pair{"brochure.pdf", 1}, {"brochure.pdf", 9}, {"slides.pdf", 3}}) {
+        PreviewSource source = Source(Corpus(name));
+        auto small = source.LoadPage(page);
+        auto large = source.LoadPageDetail(page);
+        ASSERT_TRUE(small && large) << name << " page " << page;
+        EXPECT_EQ(std::max(small->Width(), small->Height()), 360) << name;
+        // The proportions of the large picture, to the nearest pixel.
+        const double aspect = static_cast<double>(large->Width()) / large->Height();
+        EXPECT_NEAR(small->Width(), small->Height() * aspect, 1.0) << name;
+        // Both are JPEGs of the same picture, so only coding noise is left.
+        Distance distance = FromReduced(*large, *small, 24);
+        EXPECT_LT(distance.mean, 3.0) << name << " page " << page;
+        EXPECT_LT(distance.farShare, 0.012) << name << " page " << page;
+    }
+}
+
+TEST_F(Convert, PagesSmallerThanTheSmallPictureAndTurnedPagesKeepTheirShape) {
+    // An inch by half an inch, blue on its left half: 150 by 75 pixels for
+    // reading, less than the small picture, which is drawn at its own size.
+    // Then a page of 200 by 400 points turned a quarter, shown on its side.
+    WriteBytes("odd/shapes.pdf", MakePdf({{72, 36, 0, "0 0 1 rg 0 0 36 36 re f"},
+                                          {200, 400, 90, "1 0 0 rg 0 0 200 200 re f"}}));
+    const std::string file = Root() + "/odd/shapes.pdf";
+    Outcome run = Converter("'" + file + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    PreviewSource source = Source(file);
+    auto small = source.LoadPage(1);
+    auto large = source.LoadPageDetail(1);
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(large->Width(), 150);
+    EXPECT_EQ(large->Height(), 75);
+    ASSERT_EQ(small->Width(), 360);
+    ASSERT_EQ(small->Height(), 180);
+    for (std::uint32_t pixel : {small->At(40, 90), large->At(20, 37)}) {
+        EXPECT_LT(Channel(pixel, 0), 40);
+        EXPECT_GT(Channel(pixel, 2), 215);
+    }
+    EXPECT_GT(Channel(small->At(320, 90), 0), 215);
+
+    small = source.LoadPage(2);
+    large = source.LoadPageDetail(2);
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(small->Width(), 360);
+    EXPECT_EQ(small->Height(), 180);
+    EXPECT_NEAR(large->Width(), 833, 1);
+    EXPECT_NEAR(large->Height(), 417, 1);
+    EXPECT_LT(FromReduced(*large, *small, 24).mean, 3.0);
+}
+
+TEST_F(Convert, AManyPageDocumentKeepsEveryPagesText) {
+    // The corpus's four PDFs three times over: 111 pages on every core.
+    const std::pair<const char*, int> parts[] = {
+        {"brochure.pdf", 24}, {"japanese.pdf", 4}, {"slides.pdf", 8}, {"letter.pdf", 1}};
+    std::string unite;
+    std::vector<std::pair<std::string, int>> origin;  // per page: its document and its page there
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& [part, count] : parts) {
+            unite += " '" + Corpus(part) + "'";
+            for (int n = 1; n <= count; ++n)
+                origin.emplace_back(part, n);
+        }
+    }
+    fs::create_directories(Root() + "/many");
+    const std::string file = Root() + "/many/joined.pdf";
+    ASSERT_EQ(RunTool("pdfunite", unite + " '" + file + "'").status, 0);
+    std::string originals;
+    for (const auto& part : parts)
+        originals += " '" + Corpus(part.first) + "'";
+    Outcome run = Converter("'" + file + "'" + originals);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("5 converted (148 pages)"), std::string::npos) << run.output;
+
+    PreviewSource joined = Source(file);
+    EXPECT_EQ(joined.Status(), kPreviewSuccess);
+    ASSERT_EQ(joined.PageList(), std::vector<std::int32_t>(origin.size(), 1));
+    for (std::size_t i = 0; i < origin.size(); ++i) {
+        const auto n = static_cast<std::int32_t>(i + 1);
+        std::wstring text, expected, search;
+        ASSERT_TRUE(joined.PageText(n, false, text)) << "page " << n;
+        ASSERT_TRUE(Source(Corpus(origin[i].first)).PageText(origin[i].second, false, expected));
+        EXPECT_FALSE(text.empty()) << "page " << n;
+        EXPECT_EQ(text, expected) << "page " << n << " is " << origin[i].first << " page " << origin[i].second;
+        // The search text file carries the same line after its ten bytes
+        // (the line read back keeps its end).
+        const std::string bytes = ReadBytes(NativePath(SearchTextName(PageFilePath(FromUtf8(file), n, Settings()))));
+        ASSERT_GT(bytes.size(), 10u) << "page " << n;
+        EXPECT_EQ(bytes.substr(0, 4), std::string(4, '\0'));
+        EXPECT_EQ(FromUtf8(bytes.substr(10)), text) << "page " << n;
+    }
+    std::wstring seventh;
+    ASSERT_TRUE(joined.PageText(37 + 7, false, seventh));
+    EXPECT_NE(seventh.find(L"Page 7 of 24"), std::wstring::npos) << ToUtf8(seventh);
 }
 
 TEST_F(Convert, BadDocumentsFailAloneWithOneLineEach) {

@@ -6,7 +6,8 @@
 #include "documents/PreviewSource.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "platform/image/ImageDecoder.h"
+#include "tools/convert/Downscale.h"
+#include "tools/convert/JpegWriter.h"
 #include "tools/convert/OfficeToPdf.h"
 #include "tools/convert/PdfPages.h"
 #include "tools/convert/Progress.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -57,31 +59,63 @@ bool Unchanged(const ConvertJob& job) {
     return previewTime && documentTime && *previewTime >= *documentTime;
 }
 
-std::vector<std::uint8_t> Jpeg(const RenderedPage& page, int quality) {
-    return EncodeJpeg(page.pixels.data(), page.width, page.height, quality);
+// The small picture's size: its longer side kSmallLongSide, the other in
+// proportion to the page, as a render at that size would make it.
+std::pair<std::int32_t, std::int32_t> SmallSize(const PdfPage& page) {
+    const double w = page.WidthPoints();
+    const double h = page.HeightPoints();
+    const double longSide = std::max(w, h);
+    auto side = [&](double points) {
+        return std::clamp(static_cast<std::int32_t>(std::lround(points * kSmallLongSide / longSide)), 1,
+                          kSmallLongSide);
+    };
+    return {side(w), side(h)};
 }
 
-// One page into its page file and search text file. False with `reason` set
-// when it could not be done.
-bool ConvertPage(const PdfFile& pdf, int index, int pageCount, const ConvertJob& job, std::string& reason) {
-    const double points = pdf.LongSidePoints(index);
-    const int largeSide = std::clamp(static_cast<int>(std::lround(points * kLargeDpi / 72.0)), 1, kLargeLongSideMax);
-    std::optional<RenderedPage> large = pdf.Render(index, largeSide);
-    std::optional<RenderedPage> small = pdf.Render(index, kSmallLongSide);
-    if (!large || !small) {
-        reason = "page " + std::to_string(index + 1) + " cannot be rendered";
+// One page into its page file and search text file: rendered once, the
+// small picture made from the large one, the text read from the same page.
+// False with `reason` set when it could not be done.
+bool ConvertPage(const PdfFile& pdf, JpegWriter& jpeg, int index, int pageCount, const ConvertJob& job,
+                 std::string& reason) {
+    const std::string which = "page " + std::to_string(index + 1);
+    std::optional<PdfPage> page = pdf.Page(index);
+    const double points = page ? std::max(page->WidthPoints(), page->HeightPoints()) : 0;
+    if (!page || !(points > 0)) {
+        reason = which + " cannot be rendered";
         return false;
     }
+    const int largeSide = std::clamp(static_cast<int>(std::lround(points * kLargeDpi / 72.0)), 1, kLargeLongSideMax);
+    std::optional<RenderedPage> large = page->Render(72.0 * largeSide / points);
+    if (!large) {
+        reason = which + " cannot be rendered";
+        return false;
+    }
+    const auto [smallWidth, smallHeight] = SmallSize(*page);
+    const RgbView big = large->View();
     PageFileContent content;
     content.version = 3;
     content.imageType = 5;
-    content.image1 = PageFileImage{small->width, small->height, 0, Jpeg(*small, kSmallQuality)};
-    content.image2 = PageFileImage{large->width, large->height, 0, Jpeg(*large, kLargeQuality)};
+    if (smallWidth <= big.width && smallHeight <= big.height) {
+        const RgbImage small = AreaDownscale(big, smallWidth, smallHeight);
+        content.image1 = PageFileImage{small.width, small.height, 0, jpeg.Encode(small.View(), kSmallQuality)};
+    } else {
+        // A page smaller than the small picture at reading resolution is
+        // drawn again at the small size rather than blown up.
+        std::optional<RenderedPage> small = page->Render(72.0 * kSmallLongSide / points);
+        if (!small) {
+            reason = which + " cannot be rendered";
+            return false;
+        }
+        const RgbView view = small->View();
+        content.image1 = PageFileImage{view.width, view.height, 0, jpeg.Encode(view, kSmallQuality)};
+    }
+    content.image2 = PageFileImage{big.width, big.height, 0, jpeg.Encode(big, kLargeQuality)};
     if (content.image1.data.empty() || content.image2->data.empty()) {
-        reason = "page " + std::to_string(index + 1) + " cannot be encoded";
+        reason = which + " cannot be encoded";
         return false;
     }
-    content.text = pdf.Text(index);
+    large.reset();
+    content.text = page->Text();
     if (index == 0)
         content.pageList = std::vector<std::int32_t>(static_cast<std::size_t>(pageCount), 1);
     const std::wstring pageFile = job.base + PageFileName(index + 1);
@@ -106,25 +140,25 @@ void RemoveStalePages(const ConvertJob& job, int pageCount) {
     }
 }
 
-bool RenderPages(const std::string& pdfPath, int pageCount, const ConvertJob& job, int threads, Progress& progress,
-                 std::string& reason) {
+// The pages of the document in `bytes`, `first` already open on it, on up
+// to `threads` threads; each further thread opens its own PdfFile on the
+// same bytes.
+bool RenderPages(const std::shared_ptr<const PdfBytes>& bytes, const PdfFile& first, int pageCount,
+                 const ConvertJob& job, int threads, Progress& progress, std::string& reason) {
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
     std::mutex reasonLock;
-    auto work = [&] {
-        PdfFile pdf;
-        std::string why;
-        if (!pdf.Open(pdfPath, why)) {
-            std::lock_guard<std::mutex> guard(reasonLock);
+    auto fail = [&](const std::string& why) {
+        std::lock_guard<std::mutex> guard(reasonLock);
+        if (!failed.exchange(true))
             reason = why;
-            failed = true;
-            return;
-        }
+    };
+    auto work = [&](const PdfFile& pdf) {
+        JpegWriter jpeg;
+        std::string why;
         for (int index = next++; index < pageCount && !failed; index = next++) {
-            if (!ConvertPage(pdf, index, pageCount, job, why)) {
-                std::lock_guard<std::mutex> guard(reasonLock);
-                reason = why;
-                failed = true;
+            if (!ConvertPage(pdf, jpeg, index, pageCount, job, why)) {
+                fail(why);
                 return;
             }
             progress.PageDone();
@@ -136,16 +170,23 @@ bool RenderPages(const std::string& pdfPath, int pageCount, const ConvertJob& jo
         // Poppler sets up its colour profiles lazily in process-wide state;
         // one small render before the threads start does it on one thread.
         static std::once_flag warmed;
-        std::call_once(warmed, [&pdfPath] {
-            PdfFile pdf;
-            std::string ignored;
-            if (pdf.Open(pdfPath, ignored))
-                pdf.Render(0, 8);
+        std::call_once(warmed, [&first] {
+            if (std::optional<PdfPage> page = first.Page(0))
+                page->Render(4);
         });
     }
-    for (int i = 1; i < count; ++i)
-        workers.emplace_back(work);
-    work();
+    for (int i = 1; i < count; ++i) {
+        workers.emplace_back([&] {
+            PdfFile pdf;
+            std::string why;
+            if (!pdf.Open(bytes, why)) {
+                fail(why);
+                return;
+            }
+            work(pdf);
+        });
+    }
+    work(first);
     for (std::thread& worker : workers)
         worker.join();
     return !failed;
@@ -167,11 +208,13 @@ bool ConvertDocument(const ConvertJob& job, int threads, Progress& progress, int
         pdfPath = converted.pdf;
     }
     bool done = false;
+    // The document is read once; every thread parses it from memory.
+    std::shared_ptr<const PdfBytes> bytes = PdfBytes::Read(pdfPath, reason);
     PdfFile pdf;
-    if (pdf.Open(pdfPath, reason)) {
+    if (bytes && pdf.Open(bytes, reason)) {
         pages = pdf.PageCount();
         progress.AddPages(pages);
-        if (RenderPages(pdfPath, pages, job, threads, progress, reason)) {
+        if (RenderPages(bytes, pdf, pages, job, threads, progress, reason)) {
             RemoveStalePages(job, pages);
             done = true;
         }

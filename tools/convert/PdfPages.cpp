@@ -7,8 +7,12 @@
 #include <poppler-page.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zov {
 
@@ -23,14 +27,130 @@ void SilencePoppler() {
     std::call_once(once, [] { poppler::set_debug_error_function(Quiet, nullptr); });
 }
 
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
 }  // namespace
+
+std::shared_ptr<const PdfBytes> PdfBytes::Read(const std::string& path, std::string& reason) {
+    Descriptor file;
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
+        reason = std::string("cannot read it: ") + std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = "not a regular file";
+        return nullptr;
+    }
+    if (info.st_size <= 0) {
+        reason = "not a readable PDF";
+        return nullptr;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxPdfBytes) {
+        reason = "larger than " + std::to_string(kMaxPdfBytes >> 20) + " MiB";
+        return nullptr;
+    }
+    auto bytes = std::make_shared<PdfBytes>();
+    bytes->size_ = static_cast<std::size_t>(info.st_size);
+    bytes->data_ = std::make_unique_for_overwrite<char[]>(bytes->size_);
+    // One read does it for a regular file; the loop only covers a signal or
+    // a file that shrinks meanwhile, whose new end is then the end.
+    std::size_t got = 0;
+    while (got < bytes->size_) {
+        const ssize_t n = ::read(file.fd, bytes->data_.get() + got, bytes->size_ - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            reason = std::string("cannot read it: ") + std::strerror(errno);
+            return nullptr;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got == 0) {
+        reason = "not a readable PDF";
+        return nullptr;
+    }
+    bytes->size_ = got;
+    return bytes;
+}
+
+PdfPage::PdfPage(std::unique_ptr<poppler::page> page) : page_(std::move(page)) {
+    if (!page_)
+        return;
+    const poppler::rectf box = page_->page_rect();
+    width_ = box.width();
+    height_ = box.height();
+    // The box is given unrotated; a page turned a quarter is shown on its side.
+    const poppler::page::orientation_enum turn = page_->orientation();
+    if (turn == poppler::page::landscape || turn == poppler::page::seascape)
+        std::swap(width_, height_);
+}
+
+PdfPage::~PdfPage() = default;
+PdfPage::PdfPage(PdfPage&&) noexcept = default;
+PdfPage& PdfPage::operator=(PdfPage&&) noexcept = default;
+
+std::optional<RenderedPage> PdfPage::Render(double dpi) const {
+    if (!page_ || !(dpi > 0) || width_ <= 0 || height_ <= 0)
+        return std::nullopt;
+    poppler::page_renderer renderer;
+    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
+    // Three bytes a pixel in the order the JPEG encoder and the area filter
+    // read: nothing is converted or copied after the renderer.
+    renderer.set_image_format(poppler::image::format_rgb24);
+    renderer.set_paper_color(0xFFFFFFFF);
+    auto image = std::make_shared<poppler::image>(renderer.render_page(page_.get(), dpi, dpi));
+    if (!image->is_valid() || image->width() <= 0 || image->height() <= 0 ||
+        image->format() != poppler::image::format_rgb24 || image->bytes_per_row() < image->width() * 3)
+        return std::nullopt;
+    RenderedPage rendered;
+    rendered.view_ = RgbView{reinterpret_cast<const std::uint8_t*>(image->const_data()), image->width(),
+                             image->height(), image->bytes_per_row()};
+    rendered.owner_ = std::move(image);
+    return rendered;
+}
+
+std::string PdfPage::Text() const {
+    if (!page_)
+        return {};
+    poppler::byte_array bytes = page_->text().to_utf8();
+    // One line: breaks and tabs become spaces, runs of spaces one.
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        char d = (c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v') ? ' ' : c;
+        if (d == ' ' && (out.empty() || out.back() == ' '))
+            continue;
+        out += d;
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
 
 PdfFile::PdfFile() = default;
 PdfFile::~PdfFile() = default;
 
-bool PdfFile::Open(const std::string& path, std::string& reason) {
+bool PdfFile::Open(std::shared_ptr<const PdfBytes> bytes, std::string& reason) {
     SilencePoppler();
-    document_.reset(poppler::document::load_from_file(path));
+    document_.reset();
+    bytes_ = std::move(bytes);
+    if (!bytes_ || bytes_->Size() == 0 || bytes_->Size() > kMaxPdfBytes) {
+        reason = "not a readable PDF";
+        return false;
+    }
+    // The document reads these bytes in place for as long as it lives.
+    document_.reset(poppler::document::load_from_raw_data(bytes_->Data(), static_cast<int>(bytes_->Size())));
     if (!document_) {
         reason = "not a readable PDF";
         return false;
@@ -52,66 +172,13 @@ int PdfFile::PageCount() const {
     return document_ ? document_->pages() : 0;
 }
 
-double PdfFile::LongSidePoints(int index) const {
-    std::unique_ptr<poppler::page> page(document_ ? document_->create_page(index) : nullptr);
-    if (!page)
-        return 0;
-    poppler::rectf box = page->page_rect();
-    return std::max(box.width(), box.height());
-}
-
-std::optional<RenderedPage> PdfFile::Render(int index, int longSide) const {
-    std::unique_ptr<poppler::page> page(document_ ? document_->create_page(index) : nullptr);
+std::optional<PdfPage> PdfFile::Page(int index) const {
+    if (!document_ || index < 0 || index >= document_->pages())
+        return std::nullopt;
+    std::unique_ptr<poppler::page> page(document_->create_page(index));
     if (!page)
         return std::nullopt;
-    poppler::rectf box = page->page_rect();
-    double points = std::max(box.width(), box.height());
-    if (points <= 0 || longSide <= 0)
-        return std::nullopt;
-    double dpi = 72.0 * longSide / points;
-    poppler::page_renderer renderer;
-    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
-    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-    renderer.set_image_format(poppler::image::format_argb32);
-    renderer.set_paper_color(0xFFFFFFFF);
-    poppler::image image = renderer.render_page(page.get(), dpi, dpi);
-    if (!image.is_valid() || image.width() <= 0 || image.height() <= 0 ||
-        image.format() != poppler::image::format_argb32 || image.bytes_per_row() < image.width() * 4)
-        return std::nullopt;
-    RenderedPage rendered;
-    rendered.width = image.width();
-    rendered.height = image.height();
-    rendered.pixels.resize(static_cast<std::size_t>(rendered.width) * rendered.height);
-    // Rows of native 32-bit words 0xAARRGGBB on white paper; the alpha byte
-    // is dropped.
-    for (int y = 0; y < rendered.height; ++y) {
-        const char* row = image.const_data() + static_cast<std::ptrdiff_t>(y) * image.bytes_per_row();
-        std::uint32_t* out = rendered.pixels.data() + static_cast<std::size_t>(y) * rendered.width;
-        std::memcpy(out, row, static_cast<std::size_t>(rendered.width) * 4);
-        for (int x = 0; x < rendered.width; ++x)
-            out[x] &= 0x00FFFFFF;
-    }
-    return rendered;
-}
-
-std::string PdfFile::Text(int index) const {
-    std::unique_ptr<poppler::page> page(document_ ? document_->create_page(index) : nullptr);
-    if (!page)
-        return {};
-    poppler::byte_array bytes = page->text().to_utf8();
-    std::string line(bytes.begin(), bytes.end());
-    // One line: breaks and tabs become spaces, runs of spaces one.
-    std::string out;
-    out.reserve(line.size());
-    for (char c : line) {
-        char d = (c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v') ? ' ' : c;
-        if (d == ' ' && (out.empty() || out.back() == ' '))
-            continue;
-        out += d;
-    }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
+    return PdfPage(std::move(page));
 }
 
 }  // namespace zov
