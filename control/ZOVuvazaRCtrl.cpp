@@ -76,7 +76,6 @@ CZOVuvazaRCtrl::~CZOVuvazaRCtrl() {
     toolbarDisabledImages.reset();
     ClearMemory();
     stopRequested = true;
-    workerWake.Notify();
     if (worker.joinable())
         worker.join();
     --liveControls;
@@ -123,7 +122,6 @@ void CZOVuvazaRCtrl::ClearMemory() {
 
 void CZOVuvazaRCtrl::StopWorker() {
     stopRequested = true;
-    workerWake.Notify();
     PollUntil([this] { return stopped.load(); }, kStopPoll);
     if (worker.joinable())
         worker.join();
@@ -148,9 +146,7 @@ void CZOVuvazaRCtrl::RestartTimer() {
 
 bool CZOVuvazaRCtrl::PostCommand(std::int32_t code, const POINT* point, std::int32_t value, std::int16_t delta) {
     try {
-        const bool stored = commands.Post(code, point, value, delta);
-        workerWake.Notify();
-        return stored;
+        return commands.Post(code, point, value, delta);
     } catch (...) {
         return false;
     }
@@ -179,7 +175,7 @@ void CZOVuvazaRCtrl::WorkerLoop() {
         } catch (...) {
         }
         if (!command) {
-            workerWake.Wait(kWorkerPoll);
+            std::this_thread::sleep_for(kWorkerPoll);
             continue;
         }
         if (stopRequested)

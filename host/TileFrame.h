@@ -12,10 +12,6 @@ inline constexpr std::int32_t kTileSize = 64;
 inline constexpr std::size_t kFrameHeaderBytes = 20;
 inline constexpr std::size_t kTileHeaderBytes = 16;
 inline constexpr std::uint8_t kMessageFrame = 1;
-// Frames sent to one element and not yet acknowledged. More than one keeps
-// the next frame's encoding and sending going while the page draws the last;
-// few enough that what the page shows is never more than a few ticks old.
-inline constexpr std::uint32_t kFramesInFlight = 3;
 
 // How a tile's pixels are written. Pages are mostly runs of one colour (paper,
 // desk), and the page's socket moves bytes far slower than memory does.

@@ -403,34 +403,30 @@ void WebWindow::DeliverDrop(std::shared_ptr<DropStaging> staging) {
 }
 
 std::optional<EncodedFrame> WebWindow::TakeFrame() {
-    std::uint32_t next = 0;
     {
         std::lock_guard lock(frameMutex_);
-        if (!dirty_ || !MaySendLocked())
+        if (!dirty_ || inFlight_)
             return std::nullopt;
         // Encoded outside the lock so that presenting never waits for it.
         snapshot_.width = current_.width;
         snapshot_.height = current_.height;
         snapshot_.pixels = current_.pixels;
         dirty_ = false;
-        encoding_ = true;
-        next = sequence_ + 1;
+        inFlight_ = true;
     }
-    EncodedFrame frame = EncodeFrame(element_, next, snapshot_, sent_);
-    bool again = false;
-    {
-        std::lock_guard lock(frameMutex_);
-        encoding_ = false;
-        if (frame.tiles != 0)
-            ++sequence_;
-        // A picture presented while this one was encoded found the encoder
-        // busy and told no one: it is told now, while credit remains.
-        again = dirty_ && MaySendLocked();
-    }
-    if (again)
-        link_->FrameReady(element_);
-    if (frame.tiles == 0)
+    EncodedFrame frame = EncodeFrame(element_, sequence_ + 1, snapshot_, sent_);
+    std::unique_lock lock(frameMutex_);
+    if (frame.tiles == 0) {
+        inFlight_ = false;
+        // A picture presented while this one was compared found a frame in
+        // flight and told no one: it is told now.
+        const bool again = dirty_;
+        lock.unlock();
+        if (again)
+            link_->FrameReady(element_);
         return std::nullopt;
+    }
+    ++sequence_;
     return frame;
 }
 
@@ -438,12 +434,10 @@ void WebWindow::FrameAcked(std::uint32_t sequence) {
     bool again = false;
     {
         std::lock_guard lock(frameMutex_);
-        // Acknowledgements are cumulative; one for a frame never sent, or
-        // older than the last, changes nothing.
-        if (sequence > sequence_ || sequence <= acked_)
+        if (!inFlight_ || sequence != sequence_)
             return;
-        acked_ = sequence;
-        again = dirty_ && MaySendLocked();
+        inFlight_ = false;
+        again = dirty_;
     }
     if (again)
         link_->FrameReady(element_);
@@ -525,7 +519,7 @@ void WebWindow::Present(const FrameView& frame, const RECT* part) {
                         static_cast<std::size_t>(area.right - area.left) * sizeof(std::uint32_t));
         }
         dirty_ = true;
-        notify = MaySendLocked();
+        notify = !inFlight_;
     }
     if (notify)
         link_->FrameReady(element_);

@@ -245,10 +245,8 @@ private:
     Picture snapshot_;
     Picture sent_;
     bool dirty_ = false;
-    bool encoding_ = false;
-    std::uint32_t sequence_ = 0;  // the last frame sent
-    std::uint32_t acked_ = 0;     // the last frame the page acknowledged
-    bool MaySendLocked() const { return !encoding_ && sequence_ - acked_ < kFramesInFlight; }
+    bool inFlight_ = false;
+    std::uint32_t sequence_ = 0;
 };
 
 }  // namespace zov::host

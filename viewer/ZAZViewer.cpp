@@ -63,7 +63,6 @@ ZAZViewer::~ZAZViewer() {
         }
         if (updateThreadStarted) {
             stopUpdate = true;
-            updateWake.Notify();
             PollUntil([this] { return updateStopped.load(); }, kStopPoll);
             if (updateThread_.joinable())
                 updateThread_.join();
@@ -120,7 +119,6 @@ bool ZAZViewer::RequestUpdate(int timerId) {
             updateThread_ = std::thread([this] { UpdateThread(); });
         }
         updateRequest = timerId == 0 ? 1 : timerId;
-        updateWake.Notify();
         return frameReady.exchange(false);
     } catch (...) {
         return false;
@@ -131,7 +129,7 @@ void ZAZViewer::UpdateThread() {
     SetOnExit reportStopped(updateStopped);
     while (!stopUpdate) {
         if (updateRequest == 0) {
-            updateWake.Wait(kUpdatePoll);
+            std::this_thread::sleep_for(kUpdatePoll);
             continue;
         }
         try {

@@ -7,8 +7,10 @@ import { chromium } from 'playwright-core';
 import { startAll, probeSource, waitForRest } from '../tests/harness.mjs';
 import { wireCeiling } from './wire.mjs';
 
-// Frames the container keeps unanswered per element (host/TileFrame.h).
-const FRAMES_IN_FLIGHT = 3;
+// Frames the container keeps unanswered per element, and how many a loop
+// with more in flight would reach.
+const FRAMES_IN_FLIGHT = 1;
+const MORE_IN_FLIGHT = 3;
 
 const TURNS = 10;
 const AUTO_SECONDS = 5;
@@ -98,11 +100,11 @@ try {
     const size = Math.round(median(bytes));
     const fps = auto.frames.length / (auto.elapsed / 1000);
     const one = await wireCeiling(stack.context, { size, inFlight: 1 });
-    const many = await wireCeiling(stack.context, { size, inFlight: FRAMES_IN_FLIGHT });
-    console.log(`Bare WebSocket loop of ${size}-byte messages: ${one.perSecond.toFixed(1)}/s one in flight, ` +
-      `${many.perSecond.toFixed(1)}/s with ${FRAMES_IN_FLIGHT} in flight`);
-    console.log(`FlipAuto against the ceiling: ${(fps / many.perSecond).toFixed(2)} ` +
-      `(${fps.toFixed(1)} of ${many.perSecond.toFixed(1)} frames/s)`);
+    const many = await wireCeiling(stack.context, { size, inFlight: MORE_IN_FLIGHT });
+    console.log(`Bare WebSocket loop of ${size}-byte messages: ${one.perSecond.toFixed(1)}/s with ${FRAMES_IN_FLIGHT} in flight` +
+      ` (as the container allows), ${many.perSecond.toFixed(1)}/s with ${MORE_IN_FLIGHT}`);
+    console.log(`FlipAuto against the ceiling: ${(fps / one.perSecond).toFixed(2)} ` +
+      `(${fps.toFixed(1)} of ${one.perSecond.toFixed(1)} frames/s)`);
   }
 } catch (err) {
   failed = true;
