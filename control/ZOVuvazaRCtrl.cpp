@@ -76,6 +76,7 @@ CZOVuvazaRCtrl::~CZOVuvazaRCtrl() {
     toolbarDisabledImages.reset();
     ClearMemory();
     stopRequested = true;
+    workerWake.Notify();
     if (worker.joinable())
         worker.join();
     --liveControls;
@@ -122,6 +123,7 @@ void CZOVuvazaRCtrl::ClearMemory() {
 
 void CZOVuvazaRCtrl::StopWorker() {
     stopRequested = true;
+    workerWake.Notify();
     PollUntil([this] { return stopped.load(); }, kStopPoll);
     if (worker.joinable())
         worker.join();
@@ -146,7 +148,9 @@ void CZOVuvazaRCtrl::RestartTimer() {
 
 bool CZOVuvazaRCtrl::PostCommand(std::int32_t code, const POINT* point, std::int32_t value, std::int16_t delta) {
     try {
-        return commands.Post(code, point, value, delta);
+        const bool stored = commands.Post(code, point, value, delta);
+        workerWake.Notify();
+        return stored;
     } catch (...) {
         return false;
     }
@@ -175,7 +179,7 @@ void CZOVuvazaRCtrl::WorkerLoop() {
         } catch (...) {
         }
         if (!command) {
-            std::this_thread::sleep_for(kWorkerPoll);
+            workerWake.Wait(kWorkerPoll);
             continue;
         }
         if (stopRequested)

@@ -218,6 +218,8 @@ private:
     // writes stopped.
     Flag stopRequested{false};
     Flag stopped{false};
+    // Cuts the worker's idle sleep short when a command or a stop comes.
+    Wakeup workerWake;
     CommandQueue commands;
     ScrollRequestQueue scrollRequests;
     std::unique_ptr<ImageList> toolbarImages;

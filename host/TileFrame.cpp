@@ -81,8 +81,8 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
             if (!whole && !TileDiffers(current, sent, x, y, w, h))
                 continue;
             CollectRuns(current, x, y, w, h, runs);
-            const std::size_t rawBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
-            TileEncoding encoding = kTileRaw;
+            const std::size_t rawBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+            TileEncoding encoding = kTileRgb;
             std::size_t payload = rawBytes;
             if (runs.size() == 1) {
                 encoding = kTileSolid;
@@ -114,12 +114,9 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
                 const std::size_t from = static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
                                          static_cast<std::size_t>(x);
                 const std::uint32_t* source = &current.pixels[from];
-                // The canvas takes RGBA bytes; the window's words are 0x00RRGGBB.
-                if (encoding == kTileRaw) {
-                    for (std::int32_t i = 0; i < w; ++i) {
+                if (encoding == kTileRgb) {
+                    for (std::int32_t i = 0; i < w; ++i)
                         PutRgb(out, source[i]);
-                        *out++ = 0xFF;
-                    }
                 }
                 std::memcpy(&sent.pixels[from], source, static_cast<std::size_t>(w) * sizeof(std::uint32_t));
             }

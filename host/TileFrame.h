@@ -12,13 +12,18 @@ inline constexpr std::int32_t kTileSize = 64;
 inline constexpr std::size_t kFrameHeaderBytes = 20;
 inline constexpr std::size_t kTileHeaderBytes = 16;
 inline constexpr std::uint8_t kMessageFrame = 1;
+// Frames sent to one element and not yet acknowledged. More than one keeps
+// the next frame's encoding and sending going while the page draws the last;
+// few enough that what the page shows is never more than a few ticks old.
+inline constexpr std::uint32_t kFramesInFlight = 3;
 
 // How a tile's pixels are written. Pages are mostly runs of one colour (paper,
 // desk), and the page's socket moves bytes far slower than memory does.
 enum TileEncoding : std::uint8_t {
-    kTileRaw = 0,    // w*h pixels, RGBA
+    kTileRaw = 0,    // w*h pixels, RGBA (read by the page; no longer written)
     kTileSolid = 1,  // one pixel, RGBA, for the whole tile
     kTileRuns = 2,   // runs in row-major order: count (2 bytes, 1..4096), R, G, B
+    kTileRgb = 3,    // w*h pixels, R, G, B: a quarter less to move than RGBA
 };
 
 // A picture in words 0x00RRGGBB, row-major, top row first.

@@ -161,7 +161,11 @@ void SessionLink::FrameReady(std::uint32_t element) {
 }  // namespace
 
 WebSocketSession::WebSocketSession(SharedState& state, tcp::socket socket, std::string origin)
-    : state_(state), ws_(std::move(socket)), origin_(std::move(origin)), dropTimer_(ws_.get_executor()) {}
+    : state_(state),
+      ws_(std::move(socket)),
+      origin_(std::move(origin)),
+      dropTimer_(ws_.get_executor()),
+      encodeStrand_(net::make_strand(state.Encoders().get_executor())) {}
 
 WebSocketSession::~WebSocketSession() {
     if (admitted_)
@@ -242,7 +246,9 @@ void WebSocketSession::PumpFrame(std::uint32_t element) {
     // Comparing and encoding a large picture takes long; on the io thread it
     // would hold up every other page.
     std::weak_ptr<WebWindow> weakWindow = found->second->window;
-    net::post(state_.Encoders(), [weak = weak_from_this(), weakWindow, element, executor = ws_.get_executor()] {
+    // One strand for the page's encodings: frames reach the socket in the
+    // order they were encoded, however many are in flight.
+    net::post(encodeStrand_, [weak = weak_from_this(), weakWindow, element, executor = ws_.get_executor()] {
         auto window = weakWindow.lock();
         if (!window)
             return;

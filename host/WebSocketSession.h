@@ -9,6 +9,8 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/message.hpp>
@@ -143,6 +145,7 @@ private:
     // stopped sending goes even when the page sends nothing more. Armed
     // only while a drop arrives; dropTimerDue_ is when it wakes.
     boost::asio::steady_timer dropTimer_;
+    boost::asio::strand<boost::asio::thread_pool::executor_type> encodeStrand_;
     std::optional<std::chrono::steady_clock::time_point> dropTimerDue_;
 };
 

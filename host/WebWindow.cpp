@@ -64,6 +64,8 @@ WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, S
         bar.nPage = 0;
         bar.nPos = 0;
     }
+    if (FrameTrace::Enabled())
+        trace_.emplace();
 }
 
 WebWindow::~WebWindow() {
@@ -403,30 +405,37 @@ void WebWindow::DeliverDrop(std::shared_ptr<DropStaging> staging) {
 }
 
 std::optional<EncodedFrame> WebWindow::TakeFrame() {
+    std::uint32_t next = 0;
     {
         std::lock_guard lock(frameMutex_);
-        if (!dirty_ || inFlight_)
+        if (!dirty_ || !MaySendLocked())
             return std::nullopt;
         // Encoded outside the lock so that presenting never waits for it.
         snapshot_.width = current_.width;
         snapshot_.height = current_.height;
         snapshot_.pixels = current_.pixels;
         dirty_ = false;
-        inFlight_ = true;
+        encoding_ = true;
+        next = sequence_ + 1;
     }
-    EncodedFrame frame = EncodeFrame(element_, sequence_ + 1, snapshot_, sent_);
-    std::unique_lock lock(frameMutex_);
-    if (frame.tiles == 0) {
-        inFlight_ = false;
-        // A picture presented while this one was compared found a frame in
-        // flight and told no one: it is told now.
-        const bool again = dirty_;
-        lock.unlock();
-        if (again)
-            link_->FrameReady(element_);
+    const FrameTrace::Clock::time_point began = FrameTrace::Clock::now();
+    EncodedFrame frame = EncodeFrame(element_, next, snapshot_, sent_);
+    bool again = false;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (trace_)
+            trace_->Encoded(next, began, FrameTrace::Clock::now(), frame.bytes.size(), frame.tiles);
+        encoding_ = false;
+        if (frame.tiles != 0)
+            ++sequence_;
+        // A picture presented while this one was encoded found the encoder
+        // busy and told no one: it is told now, while credit remains.
+        again = dirty_ && MaySendLocked();
+    }
+    if (again)
+        link_->FrameReady(element_);
+    if (frame.tiles == 0)
         return std::nullopt;
-    }
-    ++sequence_;
     return frame;
 }
 
@@ -434,10 +443,14 @@ void WebWindow::FrameAcked(std::uint32_t sequence) {
     bool again = false;
     {
         std::lock_guard lock(frameMutex_);
-        if (!inFlight_ || sequence != sequence_)
+        // Acknowledgements are cumulative; one for a frame never sent, or
+        // older than the last, changes nothing.
+        if (sequence > sequence_ || sequence <= acked_)
             return;
-        inFlight_ = false;
-        again = dirty_;
+        acked_ = sequence;
+        if (trace_)
+            trace_->Acked(element_, sequence, FrameTrace::Clock::now());
+        again = dirty_ && MaySendLocked();
     }
     if (again)
         link_->FrameReady(element_);
@@ -519,7 +532,9 @@ void WebWindow::Present(const FrameView& frame, const RECT* part) {
                         static_cast<std::size_t>(area.right - area.left) * sizeof(std::uint32_t));
         }
         dirty_ = true;
-        notify = !inFlight_;
+        if (trace_)
+            trace_->Presented(FrameTrace::Clock::now());
+        notify = MaySendLocked();
     }
     if (notify)
         link_->FrameReady(element_);

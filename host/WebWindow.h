@@ -4,6 +4,7 @@
 // browser's window thread does; the control lives and dies on it.
 #pragma once
 
+#include "host/FrameTrace.h"
 #include "host/TileFrame.h"
 #include "platform/HostWindow.h"
 #include "platform/com/Com.h"
@@ -245,8 +246,11 @@ private:
     Picture snapshot_;
     Picture sent_;
     bool dirty_ = false;
-    bool inFlight_ = false;
-    std::uint32_t sequence_ = 0;
+    bool encoding_ = false;
+    std::uint32_t sequence_ = 0;  // the last frame sent
+    std::uint32_t acked_ = 0;     // the last frame the page acknowledged
+    bool MaySendLocked() const { return !encoding_ && sequence_ - acked_ < kFramesInFlight; }
+    std::optional<FrameTrace> trace_;  // only when tracing
 };
 
 }  // namespace zov::host

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace zov {
@@ -30,6 +32,32 @@ bool PollUntil(Predicate done, std::chrono::milliseconds interval, std::chrono::
     }
     return true;
 }
+
+// A poll's sleep that a poster can cut short. The loops that hand frames
+// and commands on would otherwise wait out their whole sleep for work that
+// is already there: at a turn's pace that sleep, not the work, sets the
+// frame rate. A signal given while no one waits is kept for the next wait.
+class Wakeup {
+public:
+    void Notify() {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            signalled_ = true;
+        }
+        changed_.notify_one();
+    }
+    // Sleeps up to `interval`, less when signalled; clears the signal.
+    void Wait(std::chrono::milliseconds interval) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, interval, [this] { return signalled_; });
+        signalled_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool signalled_ = false;
+};
 
 // Sets `flag` when it goes out of scope, however the scope is left: a thread
 // that reports "stopped" this way cannot leave its owner waiting for ever.

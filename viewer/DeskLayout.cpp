@@ -223,6 +223,9 @@ void ZAZViewer::Resize() {
         windowSize_ = size;
         FillDeskColour(*backBuffer);
         Relayout();
+        // The new buffer is shown even where no book was laid out (an empty
+        // desk): a paint that came before it showed the old size.
+        layoutDirty = true;
     } catch (...) {
     }
 }

@@ -41,39 +41,63 @@ std::vector<PagePrefetch::Entry>::iterator PagePrefetch::Find(const std::wstring
 }
 
 void PagePrefetch::HandIn(ZAZObject& book, std::int32_t first, std::int32_t last) {
-    LockGuard document(DocumentLock());
     handedIn_.clear();
-    if (!BookPrefetchable(book))
-        return;
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (entries_.empty())
-        return;
-    for (std::int32_t i = std::max(first, 0); i <= last && i < book.PageCount(); ++i) {
-        ZAZImage* page = book.Page(i);
-        if (!Prefetchable(page))
-            continue;
-        auto entry = Find(page->sourcePath, page->pageNumber);
-        if (entry == entries_.end())
-            continue;
-        if (entry->state == State::Queued) {
-            // Not begun: the preload reads it as it always has.
+    struct Wanted {
+        std::int32_t index;
+        std::wstring path;
+        std::int32_t number;
+        std::unique_ptr<PixelBuffer> picture;
+    };
+    std::vector<Wanted> wanted;
+    {
+        LockGuard document(DocumentLock());
+        if (!BookPrefetchable(book))
+            return;
+        for (std::int32_t i = std::max(first, 0); i <= last && i < book.PageCount(); ++i) {
+            const ZAZImage* page = book.Page(i);
+            if (Prefetchable(page))
+                wanted.push_back(Wanted{i, page->sourcePath, page->pageNumber, nullptr});
+        }
+    }
+    // A decode under way is waited for without the document lock, which the
+    // loader and the painter's other users take meanwhile.
+    bool any = false;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (Wanted& w : wanted) {
+            auto entry = Find(w.path, w.number);
+            if (entry == entries_.end())
+                continue;
+            if (entry->state == State::Queued) {
+                // Not begun: the preload reads it as it always has.
+                entries_.erase(entry);
+                continue;
+            }
+            const std::uint64_t ticket = entry->ticket;
+            changed_.wait(lock, [&] {
+                auto e = Find(w.path, w.number);
+                return e == entries_.end() || e->ticket != ticket || e->state == State::Done;
+            });
+            entry = Find(w.path, w.number);
+            if (entry == entries_.end() || entry->ticket != ticket)
+                continue;
+            w.picture = std::move(entry->picture);
             entries_.erase(entry);
-            continue;
+            any = any || (w.picture && !w.picture->Empty());
         }
-        const std::uint64_t ticket = entry->ticket;
-        changed_.wait(lock, [&] {
-            auto e = Find(page->sourcePath, page->pageNumber);
-            return e == entries_.end() || e->ticket != ticket || e->state == State::Done;
-        });
-        entry = Find(page->sourcePath, page->pageNumber);
-        if (entry == entries_.end() || entry->ticket != ticket)
+    }
+    if (!any)
+        return;
+    LockGuard document(DocumentLock());
+    for (Wanted& w : wanted) {
+        if (!w.picture || w.picture->Empty() || w.index >= book.PageCount())
             continue;
-        std::unique_ptr<PixelBuffer> picture = std::move(entry->picture);
-        entries_.erase(entry);
-        if (picture && !picture->Empty()) {
-            page->large = std::move(*picture);
-            handedIn_.push_back(page);
-        }
+        // The pages may have been replaced while the lock was free.
+        ZAZImage* page = book.Page(w.index);
+        if (!Prefetchable(page) || page->sourcePath != w.path || page->pageNumber != w.number)
+            continue;
+        page->large = std::move(*w.picture);
+        handedIn_.push_back(page);
     }
 }
 

@@ -35,7 +35,8 @@ public:
 
     // Before the book is drawn in full quality with pages first..last facing:
     // the pages among them that the preload would read take the pictures
-    // decoded for them, waiting for one still being decoded. Document lock.
+    // decoded for them, waiting for one still being decoded (without the
+    // document lock, which it takes around the rest).
     void HandIn(ZAZObject& book, std::int32_t first, std::int32_t last);
     // After the drawing: a page handed in that did not get a slot gives its
     // picture back, so that only the slots hold large pictures.

@@ -63,6 +63,7 @@ ZAZViewer::~ZAZViewer() {
         }
         if (updateThreadStarted) {
             stopUpdate = true;
+            updateWake.Notify();
             PollUntil([this] { return updateStopped.load(); }, kStopPoll);
             if (updateThread_.joinable())
                 updateThread_.join();
@@ -119,6 +120,7 @@ bool ZAZViewer::RequestUpdate(int timerId) {
             updateThread_ = std::thread([this] { UpdateThread(); });
         }
         updateRequest = timerId == 0 ? 1 : timerId;
+        updateWake.Notify();
         return frameReady.exchange(false);
     } catch (...) {
         return false;
@@ -129,7 +131,7 @@ void ZAZViewer::UpdateThread() {
     SetOnExit reportStopped(updateStopped);
     while (!stopUpdate) {
         if (updateRequest == 0) {
-            std::this_thread::sleep_for(kUpdatePoll);
+            updateWake.Wait(kUpdatePoll);
             continue;
         }
         try {

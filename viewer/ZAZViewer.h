@@ -287,6 +287,8 @@ public:
     std::atomic<int> updateRequest{0};
     Flag frameReady{false};
     Flag stopUpdate{false};
+    // Wakes the update thread when a tick asks for a step.
+    Wakeup updateWake;
     Flag updateStopped{false};
     Flag listLoaded{false};
     Flag workWindowMode{false};

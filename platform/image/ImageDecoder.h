@@ -59,6 +59,34 @@ std::optional<DecodedImage> DecodeImageFile(std::wstring_view path);
 std::vector<std::uint8_t> EncodePng(const std::uint32_t* pixels, std::int32_t width, std::int32_t height);
 std::vector<std::uint8_t> EncodeJpeg(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
                                      int quality);
+
+// Rows as the caller holds them, `stride` bytes apart: 0x00RRGGBB words, or
+// three bytes R, G, B a pixel as renderers write them.
+enum class JpegInput { Words, Rgb };
+struct JpegPicture {
+    const std::uint8_t* pixels = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::ptrdiff_t stride = 0;
+    JpegInput input = JpegInput::Words;
+};
+
+// Baseline JPEG at `quality` (1 to 100); below 90 chroma is halved both ways
+// (4:2:0), as photographs are usually stored, from 90 up it is kept whole.
+// One encoder keeps its state between pictures: a converter makes one per
+// thread rather than one per page. Empty on failure.
+class JpegEncoder {
+public:
+    JpegEncoder();
+    ~JpegEncoder();
+    JpegEncoder(const JpegEncoder&) = delete;
+    JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+    std::vector<std::uint8_t> Encode(const JpegPicture& picture, int quality);
+
+private:
+    void* handle_ = nullptr;
+};
 bool WritePngFile(std::wstring_view path, const std::uint32_t* pixels, std::int32_t width, std::int32_t height);
 
 }  // namespace zov

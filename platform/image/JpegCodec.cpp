@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -143,26 +144,41 @@ std::optional<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> data, const
 
 }  // namespace image
 
-// Below quality 90 chroma is halved both ways (4:2:0), as photographs are
-// usually stored; from 90 up the caller asked for detail and gets full chroma.
-std::vector<std::uint8_t> EncodeJpeg(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
-                                     int quality) {
-    if (!pixels || !image::AcceptableSize(width, height))
+JpegEncoder::JpegEncoder() : handle_(tjInitCompress()) {}
+
+JpegEncoder::~JpegEncoder() {
+    if (handle_)
+        tjDestroy(handle_);
+}
+
+std::vector<std::uint8_t> JpegEncoder::Encode(const JpegPicture& picture, int quality) {
+    const std::ptrdiff_t pixelBytes = picture.input == JpegInput::Rgb ? 3 : 4;
+    if (!handle_ || !picture.pixels || !image::AcceptableSize(picture.width, picture.height) ||
+        picture.stride < picture.width * pixelBytes || picture.stride > INT32_MAX)
         return {};
     quality = std::clamp(quality, 1, 100);
-    image::TjHandle tj(tjInitCompress());
-    if (!tj)
-        return {};
+    const int subsampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
+    const int format = picture.input == JpegInput::Rgb ? TJPF_RGB : image::WordPixelFormat();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    int subsampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
-    int result = tjCompress2(tj.get(), reinterpret_cast<const unsigned char*>(pixels), width, 0, height,
-                             image::WordPixelFormat(), &jpeg, &size, subsampling, quality, 0);
+    // The accurate DCT and the standard Huffman tables: the fast DCT saves
+    // nothing measurable with the library's SIMD code, and optimised tables
+    // cost a second pass.
+    const int result = tjCompress2(handle_, picture.pixels, picture.width, static_cast<int>(picture.stride),
+                                   picture.height, format, &jpeg, &size, subsampling, quality, 0);
     std::vector<std::uint8_t> out;
-    if (result == 0)
+    if (result == 0 && jpeg)
         out.assign(jpeg, jpeg + size);
     tjFree(jpeg);
     return out;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                     int quality) {
+    JpegEncoder encoder;
+    return encoder.Encode({reinterpret_cast<const std::uint8_t*>(pixels), width, height,
+                           static_cast<std::ptrdiff_t>(width) * 4, JpegInput::Words},
+                          quality);
 }
 
 }  // namespace zov

@@ -76,6 +76,12 @@ inline std::optional<Frame> ReadFrame(const std::string& bytes, Canvas* canvas =
                 pixels.push_back(rgb(at + p * 4));
             }
             break;
+        case host::kTileRgb:
+            if (tile.payload != area * 3)
+                return std::nullopt;
+            for (std::size_t p = 0; p < area; ++p)
+                pixels.push_back(rgb(at + p * 3));
+            break;
         case host::kTileSolid:
             if (tile.payload != 4 || static_cast<std::uint8_t>(bytes[at + 3]) != 0xFF)
                 return std::nullopt;

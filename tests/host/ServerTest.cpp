@@ -181,7 +181,7 @@ TEST_F(HostServer, CallsBeforeSetUpGiveNeutralValues) {
     EXPECT_FALSE(page.WaitBinary(300ms));
 }
 
-TEST_F(HostServer, OneFrameInFlightUntilTheAcknowledgement) {
+TEST_F(HostServer, AtMostThreeFramesInFlightUntilTheyAreAcknowledged) {
     Page page(port_);
     ASSERT_TRUE(page.Connected());
     ASSERT_EQ((*page.Create(3, {{"clsid", kControlClsid}, {"w", 300}, {"h", 200}}))["t"], "created");
@@ -201,21 +201,34 @@ TEST_F(HostServer, OneFrameInFlightUntilTheAcknowledgement) {
     // The empty desk in the colour SetUp gave.
     EXPECT_EQ(canvas.pixels[150 * 300 + 150], 0xC0C0C0u);
 
-    // A new size makes a new picture, but it waits for the page.
-    ASSERT_TRUE(page.Send({{"t", "size"}, {"el", 3}, {"w", 340}, {"h", 230}, {"sx", 0}, {"sy", 0}}));
+    auto resize = [&](int w, int h) {
+        return page.Send({{"t", "size"}, {"el", 3}, {"w", w}, {"h", h}, {"sx", 0}, {"sy", 0}});
+    };
+    // Two more pictures go out before the page has answered any.
+    for (std::uint32_t sequence : {2u, 3u}) {
+        ASSERT_TRUE(resize(300 + 20 * static_cast<int>(sequence), 200));
+        std::optional<std::string> next = page.WaitBinary();
+        ASSERT_TRUE(next) << sequence;
+        frame = test::ReadFrame(*next, &canvas);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->sequence, sequence);
+    }
+    // The fourth waits for the page.
+    ASSERT_TRUE(resize(380, 250));
     EXPECT_FALSE(page.WaitBinary(700ms));
-    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 2}}));  // not the frame in flight
+    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 9}}));  // never sent
     EXPECT_FALSE(page.WaitBinary(300ms));
 
-    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 1}}));
-    std::optional<std::string> second = page.WaitBinary();
-    ASSERT_TRUE(second);
-    frame = test::ReadFrame(*second, &canvas);
+    // Acknowledgements count for the frames before them too.
+    ASSERT_TRUE(page.Send({{"t", "frameAck"}, {"el", 3}, {"seq", 3}}));
+    std::optional<std::string> fourth = page.WaitBinary();
+    ASSERT_TRUE(fourth);
+    frame = test::ReadFrame(*fourth, &canvas);
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->element, 3u);
-    EXPECT_EQ(frame->sequence, 2u);
-    EXPECT_EQ(frame->width, 340u);
-    EXPECT_EQ(frame->height, 230u);
+    EXPECT_EQ(frame->sequence, 4u);
+    EXPECT_EQ(frame->width, 380u);
+    EXPECT_EQ(frame->height, 250u);
     EXPECT_EQ(frame->tiles.size(), 6u * 4u);
     EXPECT_EQ(std::count(canvas.pixels.begin(), canvas.pixels.end(), 0xFF000000u), 0);  // all painted
 }

@@ -107,13 +107,18 @@ TEST(EncodeFrame, PixelsArriveAsTheyWereWhateverTheCoding) {
     EXPECT_EQ(frame.tiles[0].payload, 4u);
     EXPECT_EQ(frame.tiles[1].encoding, kTileRuns);
     EXPECT_EQ(frame.tiles[1].payload, 10u);
-    EXPECT_EQ(frame.tiles[2].encoding, kTileRaw);
-    EXPECT_EQ(frame.tiles[2].payload, 64u * 64u * 4u);
+    EXPECT_EQ(frame.tiles[2].encoding, kTileRgb);
+    EXPECT_EQ(frame.tiles[2].payload, 64u * 64u * 3u);
 
-    // 0x00RRGGBB words go out as R, G, B, A.
+    // 0x00RRGGBB words go out as R, G, B (A too when one pixel stands for all).
     EncodedFrame one = EncodeFrame(1, 1, Filled(1, 1, 0x00123456), sent);
     ASSERT_GE(one.bytes.size(), kFrameHeaderBytes + kTileHeaderBytes + 4);
     EXPECT_EQ(one.bytes.substr(kFrameHeaderBytes + kTileHeaderBytes), std::string("\x12\x34\x56\xFF", 4));
+    Picture two = Filled(2, 1, 0x00123456);
+    SetPixel(two, 1, 0, 0x00ABCDEF);
+    sent = Picture{};
+    EncodedFrame pair = EncodeFrame(1, 1, two, sent);
+    EXPECT_EQ(pair.bytes.substr(kFrameHeaderBytes + kTileHeaderBytes), std::string("\x12\x34\x56\xAB\xCD\xEF", 6));
 }
 
 TEST(EncodeFrame, OneChangedPixelSendsOnlyItsTile) {

@@ -555,6 +555,32 @@ TEST(JpegEncoding, HalvesChromaBelowQuality90) {
     EXPECT_TRUE(EncodePng(sample.data(), 0, kHeight).empty());
 }
 
+TEST(JpegEncoding, RgbRowsWithPaddingEncodeAsTheirWords) {
+    // The converter hands over the renderer's RGB rows, padded; the same
+    // picture as words must give the same file.
+    Pixels sample = Sample();
+    const std::ptrdiff_t stride = kWidth * 3 + 5;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(stride) * kHeight, 0xAB);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint32_t word = sample[static_cast<std::size_t>(y) * kWidth + x];
+            std::uint8_t* out = &rgb[static_cast<std::size_t>(y * stride + x * 3)];
+            out[0] = static_cast<std::uint8_t>(word >> 16);
+            out[1] = static_cast<std::uint8_t>(word >> 8);
+            out[2] = static_cast<std::uint8_t>(word);
+        }
+    JpegEncoder encoder;
+    for (int quality : {75, 95}) {
+        const Bytes fromRgb = encoder.Encode({rgb.data(), kWidth, kHeight, stride, JpegInput::Rgb}, quality);
+        ASSERT_FALSE(fromRgb.empty());
+        EXPECT_EQ(fromRgb, EncodeJpeg(sample.data(), kWidth, kHeight, quality)) << quality;
+    }
+    // Rows shorter than their pixels, or no pixels, are refused.
+    EXPECT_TRUE(encoder.Encode({rgb.data(), kWidth, kHeight, kWidth * 3 - 1, JpegInput::Rgb}, 80).empty());
+    EXPECT_TRUE(encoder.Encode({rgb.data(), kWidth, kHeight, kWidth * 3, JpegInput::Words}, 80).empty());
+    EXPECT_TRUE(encoder.Encode({nullptr, kWidth, kHeight, stride, JpegInput::Rgb}, 80).empty());
+}
+
 // ---- GIF ----
 
 TEST(GifDecoding, RoundTripsTheFirstFrame) {

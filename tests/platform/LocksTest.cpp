@@ -62,5 +62,33 @@ TEST(Handshake, StoppedIsReportedHoweverTheThreadEnds) {
     setter.join();
 }
 
+TEST(Handshake, AWakeupCutsTheSleepShortAndKeepsASignalGivenBeforeIt) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    Wakeup wakeup;
+    // Given while no one waits: the next wait returns at once, the one after sleeps.
+    wakeup.Notify();
+    auto start = Clock::now();
+    wakeup.Wait(10s);
+    EXPECT_LT(Clock::now() - start, 5s);
+    start = Clock::now();
+    wakeup.Wait(50ms);
+    EXPECT_GE(Clock::now() - start, 50ms);
+
+    // Given from another thread while this one sleeps.
+    std::atomic<bool> waiting{false};
+    std::thread poster([&] {
+        while (!waiting)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(20ms);
+        wakeup.Notify();
+    });
+    start = Clock::now();
+    waiting = true;
+    wakeup.Wait(30s);
+    EXPECT_LT(Clock::now() - start, 15s);
+    poster.join();
+}
+
 }  // namespace
 }  // namespace zov

@@ -6,8 +6,8 @@
 #include "documents/PreviewSource.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/image/ImageDecoder.h"
 #include "tools/convert/Downscale.h"
-#include "tools/convert/JpegWriter.h"
 #include "tools/convert/OfficeToPdf.h"
 #include "tools/convert/PdfPages.h"
 #include "tools/convert/Progress.h"
@@ -59,6 +59,10 @@ bool Unchanged(const ConvertJob& job) {
     return previewTime && documentTime && *previewTime >= *documentTime;
 }
 
+JpegPicture Jpeg(const RgbView& view) {
+    return {view.pixels, view.width, view.height, view.stride, JpegInput::Rgb};
+}
+
 // The small picture's size: its longer side kSmallLongSide, the other in
 // proportion to the page, as a render at that size would make it.
 std::pair<std::int32_t, std::int32_t> SmallSize(const PdfPage& page) {
@@ -75,7 +79,7 @@ std::pair<std::int32_t, std::int32_t> SmallSize(const PdfPage& page) {
 // One page into its page file and search text file: rendered once, the
 // small picture made from the large one, the text read from the same page.
 // False with `reason` set when it could not be done.
-bool ConvertPage(const PdfFile& pdf, JpegWriter& jpeg, int index, int pageCount, const ConvertJob& job,
+bool ConvertPage(const PdfFile& pdf, JpegEncoder& jpeg, int index, int pageCount, const ConvertJob& job,
                  std::string& reason) {
     const std::string which = "page " + std::to_string(index + 1);
     std::optional<PdfPage> page = pdf.Page(index);
@@ -97,7 +101,7 @@ bool ConvertPage(const PdfFile& pdf, JpegWriter& jpeg, int index, int pageCount,
     content.imageType = 5;
     if (smallWidth <= big.width && smallHeight <= big.height) {
         const RgbImage small = AreaDownscale(big, smallWidth, smallHeight);
-        content.image1 = PageFileImage{small.width, small.height, 0, jpeg.Encode(small.View(), kSmallQuality)};
+        content.image1 = PageFileImage{small.width, small.height, 0, jpeg.Encode(Jpeg(small.View()), kSmallQuality)};
     } else {
         // A page smaller than the small picture at reading resolution is
         // drawn again at the small size rather than blown up.
@@ -107,9 +111,9 @@ bool ConvertPage(const PdfFile& pdf, JpegWriter& jpeg, int index, int pageCount,
             return false;
         }
         const RgbView view = small->View();
-        content.image1 = PageFileImage{view.width, view.height, 0, jpeg.Encode(view, kSmallQuality)};
+        content.image1 = PageFileImage{view.width, view.height, 0, jpeg.Encode(Jpeg(view), kSmallQuality)};
     }
-    content.image2 = PageFileImage{big.width, big.height, 0, jpeg.Encode(big, kLargeQuality)};
+    content.image2 = PageFileImage{big.width, big.height, 0, jpeg.Encode(Jpeg(big), kLargeQuality)};
     if (content.image1.data.empty() || content.image2->data.empty()) {
         reason = which + " cannot be encoded";
         return false;
@@ -154,7 +158,7 @@ bool RenderPages(const std::shared_ptr<const PdfBytes>& bytes, const PdfFile& fi
             reason = why;
     };
     auto work = [&](const PdfFile& pdf) {
-        JpegWriter jpeg;
+        JpegEncoder jpeg;
         std::string why;
         for (int index = next++; index < pageCount && !failed; index = next++) {
             if (!ConvertPage(pdf, jpeg, index, pageCount, job, why)) {

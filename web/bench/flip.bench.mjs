@@ -2,15 +2,18 @@
 // (a) from a FlipLeft() call to the first frame drawn after it;
 // (b) frames drawn per second and bytes per frame while FlipAuto turns pages;
 // (c) the ceiling: a bare WebSocket loop in the same browser with the median
-// frame size, one message in flight and as many as the container allows.
+// frame size, one message in flight and as many as the container allows;
+// (d) where a running turn's frames spend their time, from the container's
+// frame trace (host/FrameTrace.h).
 import { chromium } from 'playwright-core';
+import { readFile, rm, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 import { startAll, probeSource, waitForRest } from '../tests/harness.mjs';
 import { wireCeiling } from './wire.mjs';
 
-// Frames the container keeps unanswered per element, and how many a loop
-// with more in flight would reach.
-const FRAMES_IN_FLIGHT = 1;
-const MORE_IN_FLIGHT = 3;
+// Frames the container keeps unanswered per element (host/TileFrame.h).
+const FRAMES_IN_FLIGHT = 3;
 
 const TURNS = 10;
 const AUTO_SECONDS = 5;
@@ -22,6 +25,31 @@ function median(xs) {
 }
 const mean = (xs) => xs.reduce((a, b) => a + b, 0) / xs.length;
 const ms = (x) => x.toFixed(1) + ' ms';
+const quantile = (xs, q) => [...xs].sort((a, b) => a - b)[Math.min(xs.length - 1, Math.floor(q * xs.length))];
+
+// The container writes a line per acknowledged frame:
+// element sequence bytes tiles presented began ended acked (microseconds).
+const TRACE = join(tmpdir(), `zov-frame-trace-${process.pid}.txt`);
+process.env.ZOV_FRAME_TRACE = TRACE;
+
+async function readTrace() {
+  const lines = (await readFile(TRACE, 'utf8')).split('\n').filter(Boolean);
+  return lines.map((l) => {
+    const [el, seq, bytes, tiles, presented, began, ended, acked] = l.split(' ').map(Number);
+    return { el, seq, bytes, tiles, presented, began, ended, acked };
+  });
+}
+
+function printTrace(frames) {
+  if (frames.length < 2) return;
+  const stage = (name, xs) => console.log(`  ${name.padEnd(44)} median ${ms(median(xs))}, 90th ${ms(quantile(xs, 0.9))}`);
+  const gaps = frames.slice(1).map((f, i) => (f.presented - frames[i].presented) / 1000);
+  console.log(`FlipAuto frame trace (${frames.length} frames):`);
+  stage('presented to presented (the viewer\'s pace)', gaps);
+  stage('presented to encoding (waiting for credit)', frames.map((f) => (f.began - f.presented) / 1000));
+  stage('encoding (compare and code the tiles)', frames.map((f) => (f.ended - f.began) / 1000));
+  stage('encoded to acknowledged (send, draw, answer)', frames.map((f) => (f.acked - f.ended) / 1000));
+}
 
 const stack = await startAll({
   chromium,
@@ -66,7 +94,8 @@ try {
     await waitForRest(page, { quiet: 800, timeout: 60_000 });
   }
 
-  // (b) A running turn.
+  // (b) A running turn, traced from here on.
+  await writeFile(TRACE, '');
   const auto = await page.evaluate((seconds) => new Promise((resolve, reject) => {
     const v = window.demo.viewer;
     const frames = [];
@@ -84,6 +113,7 @@ try {
     });
   }), AUTO_SECONDS);
   await page.evaluate(() => window.demo.viewer.FlipAuto());  // toggles the automatic turning off
+  const traced = await readTrace();
 
   const bytes = auto.frames.map((f) => f.bytes);
   const withTiles = auto.frames.filter((f) => f.tiles > 0).length;
@@ -100,16 +130,18 @@ try {
     const size = Math.round(median(bytes));
     const fps = auto.frames.length / (auto.elapsed / 1000);
     const one = await wireCeiling(stack.context, { size, inFlight: 1 });
-    const many = await wireCeiling(stack.context, { size, inFlight: MORE_IN_FLIGHT });
-    console.log(`Bare WebSocket loop of ${size}-byte messages: ${one.perSecond.toFixed(1)}/s with ${FRAMES_IN_FLIGHT} in flight` +
-      ` (as the container allows), ${many.perSecond.toFixed(1)}/s with ${MORE_IN_FLIGHT}`);
-    console.log(`FlipAuto against the ceiling: ${(fps / one.perSecond).toFixed(2)} ` +
-      `(${fps.toFixed(1)} of ${one.perSecond.toFixed(1)} frames/s)`);
+    const many = await wireCeiling(stack.context, { size, inFlight: FRAMES_IN_FLIGHT });
+    console.log(`Bare WebSocket loop of ${size}-byte messages: ${one.perSecond.toFixed(1)}/s one in flight, ` +
+      `${many.perSecond.toFixed(1)}/s with ${FRAMES_IN_FLIGHT} in flight`);
+    console.log(`FlipAuto against the ceiling: ${(fps / many.perSecond).toFixed(2)} ` +
+      `(${fps.toFixed(1)} of ${many.perSecond.toFixed(1)} frames/s)`);
   }
+  printTrace(traced);
 } catch (err) {
   failed = true;
   console.error(err);
 } finally {
   await stack.cleanup();
+  await rm(TRACE, { force: true });
 }
 process.exitCode = failed ? 1 : 0;

@@ -3,34 +3,25 @@
 // doc/PROTOCOL.md gives the layout. Everything is checked against the message
 // and the window: a damaged tile ends the frame, and what came before it still
 // shows.
+//
+// The tiles are written into a copy of the whole canvas held here, and each
+// row of tiles reaches the canvas in one putImageData: a call per tile cost
+// more than the pixels it moved.
 
 // Canvases larger than this are refused: a buggy header must not cost gigabytes.
 const MAX_SIDE = 16384, MAX_AREA = 1 << 26;
 
 export const HEADER_BYTES = 20;
 const TILE_HEADER_BYTES = 16;
-
-// The RGB bytes at `at` as one canvas pixel word (RGBA in memory order).
-function rgbaWord(dv, at) {
-  return (0xFF000000 | (dv.getUint8(at + 2) << 16) | (dv.getUint8(at + 1) << 8) | dv.getUint8(at)) >>> 0;
-}
+// What a fresh canvas without alpha shows: opaque black (RGBA in memory order).
+const CANVAS_BLACK = 0xFF000000;
 
 export class FramePainter {
   constructor(canvas) {
     this.canvas = canvas;
     this.ctx = null;
-    this.tiles = new Map();  // reusable pictures by tile size, for tiles sent as runs
-  }
-
-  tile(w, h) {
-    const key = w + 'x' + h;
-    let tile = this.tiles.get(key);
-    if (!tile) {
-      const image = new ImageData(w, h);
-      tile = { image, words: new Uint32Array(image.data.buffer) };
-      this.tiles.set(key, tile);
-    }
-    return tile;
+    this.image = null;  // the canvas's pixels, as the frames left them
+    this.words = null;
   }
 
   // Paints the frame in `buf` (already known to be at least a header long);
@@ -47,7 +38,16 @@ export class FramePainter {
       this.ctx = null;
     }
     if (!this.ctx) this.ctx = canvas.getContext('2d', { alpha: false });
-    const ctx = this.ctx;
+    if (ww === 0 || wh === 0) return drawn;
+    if (!this.image || this.image.width !== ww || this.image.height !== wh) {
+      this.image = new ImageData(ww, wh);
+      this.words = new Uint32Array(this.image.data.buffer);
+      this.words.fill(CANVAS_BLACK);
+    }
+    const words = this.words, bytes = new Uint8Array(buf);
+    // The strip of the canvas the tiles so far cover, and those before it.
+    const strips = [];
+    let strip = null;
     let off = HEADER_BYTES;
     for (; drawn < count; drawn++) {
       if (off + TILE_HEADER_BYTES > buf.byteLength) break;
@@ -58,31 +58,69 @@ export class FramePainter {
       off += TILE_HEADER_BYTES;
       // A tile outside the window or the message ends the frame.
       if (w === 0 || h === 0 || x + w > ww || y + h > wh || off + n > buf.byteLength) break;
-      if (encoding === 0) {
-        if (n !== w * h * 4) break;
-        ctx.putImageData(new ImageData(new Uint8ClampedArray(buf, off, n), w, h), x, y);
-      } else if (encoding === 1) {
-        if (n !== 4) break;
-        const solid = this.tile(w, h);
-        solid.words.fill(rgbaWord(dv, off));
-        ctx.putImageData(solid.image, x, y);
-      } else if (encoding === 2) {
-        if (n % 5 !== 0) break;
-        const tile = this.tile(w, h);
-        const words = tile.words, end = w * h;
-        let at = 0;
-        for (let r = off; r < off + n && at < end; r += 5) {
-          const run = dv.getUint16(r, true);
-          words.fill(rgbaWord(dv, r + 2), at, Math.min(end, at + run));
-          at += run;
-        }
-        if (at !== end) break;
-        ctx.putImageData(tile.image, x, y);
-      } else {
-        break;
-      }
+      if (!writeTile(words, ww, bytes, off, n, encoding, x, y, w, h)) break;
       off += n;
+      if (strip && strip.y === y && strip.h === h && x >= strip.x) {
+        strip.right = Math.max(strip.right, x + w);
+      } else {
+        strip = { x, y, h, right: x + w };
+        strips.push(strip);
+      }
     }
+    // Between two tiles of a strip lie pixels that did not change: the copy
+    // holds them as the canvas does.
+    for (const s of strips) this.ctx.putImageData(this.image, 0, 0, s.x, s.y, s.right - s.x, s.h);
     return drawn;
   }
+}
+
+// The RGB bytes at `at` as one canvas pixel word (RGBA in memory order).
+function rgbaWord(bytes, at) {
+  return (CANVAS_BLACK | (bytes[at + 2] << 16) | (bytes[at + 1] << 8) | bytes[at]) >>> 0;
+}
+
+// Writes one tile's n payload bytes at `off` into the canvas copy; false
+// when they do not make the tile.
+function writeTile(words, stride, bytes, off, n, encoding, x, y, w, h) {
+  if (encoding === 3) {  // R, G, B per pixel
+    if (n !== w * h * 3) return false;
+    let at = off;
+    for (let row = y; row < y + h; row++) {
+      const end = row * stride + x + w;
+      for (let p = end - w; p < end; p++, at += 3)
+        words[p] = (CANVAS_BLACK | (bytes[at + 2] << 16) | (bytes[at + 1] << 8) | bytes[at]) >>> 0;
+    }
+  } else if (encoding === 0) {  // R, G, B, A per pixel
+    if (n !== w * h * 4) return false;
+    const target = new Uint8Array(words.buffer);
+    for (let row = 0; row < h; row++)
+      target.set(bytes.subarray(off + row * w * 4, off + (row + 1) * w * 4), ((y + row) * stride + x) * 4);
+  } else if (encoding === 1) {  // one pixel for the whole tile
+    if (n !== 4) return false;
+    const word = rgbaWord(bytes, off);
+    for (let row = y; row < y + h; row++) words.fill(word, row * stride + x, row * stride + x + w);
+  } else if (encoding === 2) {  // runs in row-major order: count (2 bytes), R, G, B
+    if (n % 5 !== 0) return false;
+    const area = w * h;
+    // Counted first: a tile whose runs miss its area leaves the copy as it was.
+    let end = off, total = 0;
+    for (; end < off + n && total < area; end += 5) total += bytes[end] | (bytes[end + 1] << 8);
+    if (total !== area) return false;
+    let p = 0;
+    for (let r = off; r < end; r += 5) {
+      const word = rgbaWord(bytes, r + 2);
+      // A run crosses row ends: it is filled a row's piece at a time.
+      for (let left = bytes[r] | (bytes[r + 1] << 8); left > 0;) {
+        const row = (p / w) | 0, col = p - row * w;
+        const piece = Math.min(left, w - col);
+        const start = (y + row) * stride + x + col;
+        words.fill(word, start, start + piece);
+        p += piece;
+        left -= piece;
+      }
+    }
+  } else {
+    return false;
+  }
+  return true;
 }
