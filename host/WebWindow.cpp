@@ -411,9 +411,10 @@ std::optional<EncodedFrame> WebWindow::TakeFrame() {
         if (!dirty_ || !MaySendLocked())
             return std::nullopt;
         // Encoded outside the lock so that presenting never waits for it.
-        snapshot_.width = current_.width;
-        snapshot_.height = current_.height;
-        snapshot_.pixels = current_.pixels;
+        // The pictures trade places rather than copy: the next present
+        // writes the whole window, or first takes the rest from here.
+        std::swap(snapshot_, current_);
+        currentStale_ = true;
         dirty_ = false;
         encoding_ = true;
         next = sequence_ + 1;
@@ -514,18 +515,27 @@ void WebWindow::Present(const FrameView& frame, const RECT* part) {
         std::lock_guard lock(frameMutex_);
         const auto width = static_cast<std::size_t>(frame.width);
         const std::size_t count = width * static_cast<std::size_t>(frame.height);
+        // After a frame was taken, current_ holds an older picture than the
+        // encoder's (which only reads it): a part is drawn on the newest.
+        const Picture& newest = currentStale_ ? snapshot_ : current_;
         RECT area{0, 0, frame.width, frame.height};
-        if (current_.width != frame.width || current_.height != frame.height) {
-            // A new size: the page needs the whole picture.
+        // A new size needs the whole picture.
+        if (part && newest.width == frame.width && newest.height == frame.height) {
+            area = RECT{std::max(0, part->left), std::max(0, part->top), std::min(frame.width, part->right),
+                        std::min(frame.height, part->bottom)};
+            if (area.right <= area.left || area.bottom <= area.top)
+                return;
+        }
+        const bool whole =
+            area.left == 0 && area.top == 0 && area.right == frame.width && area.bottom == frame.height;
+        if (!whole && currentStale_) {
+            current_ = snapshot_;
+        } else if (current_.width != frame.width || current_.height != frame.height) {
             current_.width = frame.width;
             current_.height = frame.height;
             current_.pixels.assign(count, 0);
-        } else if (part) {
-            area = RECT{std::max(0, part->left), std::max(0, part->top), std::min(frame.width, part->right),
-                        std::min(frame.height, part->bottom)};
         }
-        if (area.right <= area.left || area.bottom <= area.top)
-            return;
+        currentStale_ = false;
         for (std::int32_t row = area.top; row < area.bottom; ++row) {
             const std::size_t at = static_cast<std::size_t>(row) * width + static_cast<std::size_t>(area.left);
             std::memcpy(&current_.pixels[at], frame.pixels + at,

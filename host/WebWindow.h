@@ -246,6 +246,7 @@ private:
     Picture snapshot_;
     Picture sent_;
     bool dirty_ = false;
+    bool currentStale_ = false;  // current_ holds an older picture than snapshot_
     bool encoding_ = false;
     std::uint32_t sequence_ = 0;  // the last frame sent
     std::uint32_t acked_ = 0;     // the last frame the page acknowledged

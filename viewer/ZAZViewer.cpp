@@ -120,8 +120,18 @@ bool ZAZViewer::RequestUpdate(int timerId) {
             updateThread_ = std::thread([this] { UpdateThread(); });
         }
         updateRequest = timerId == 0 ? 1 : timerId;
-        updateWake.Notify();
-        return frameReady.exchange(false);
+        const bool ready = frameReady.exchange(false);
+        if (ready) {
+            // The paint that follows presents the frame first; the next step
+            // starts after it rather than holding the paint up for its locks.
+            stepAfterPaint = true;
+        } else {
+            // A step still drawing presents its frame itself, rather than
+            // leave it for the next tick.
+            tickMissed = true;
+            updateWake.Notify();
+        }
+        return ready;
     } catch (...) {
         return false;
     }
@@ -134,20 +144,32 @@ void ZAZViewer::UpdateThread() {
             updateWake.Wait(kUpdatePoll);
             continue;
         }
+        bool presentNow = false;
         try {
-            {
-                ViewLock lock;
-                if (UpdateStep())
-                    frameReady = true;
-                // Automatic flipping resumes after a clicked turn or a zoom change.
-                if (autoFlip && !flipRunning)
-                    StartAuto(true);
+            ViewLock lock;
+            if (UpdateStep()) {
+                frameReady = true;
+                // Only once a tick has delivered a frame: the control arms
+                // its painting then.
+                presentNow = painted && tickMissed.exchange(false) && frameReady.exchange(false);
             }
+            // Automatic flipping resumes after a clicked turn or a zoom change.
+            if (autoFlip && !flipRunning)
+                StartAuto(true);
+        } catch (...) {
+        }
+        // Cleared before the paint below asks for the next step.
+        updateRequest = 0;
+        if (presentNow) {
+            stepAfterPaint = true;
+            if (HostWindow* window = control ? control->Window() : nullptr)
+                window->Invalidate(false);
+        }
+        try {
             // Reads files other windows write: the desk stays free meanwhile.
             IntakeAddFiles();
         } catch (...) {
         }
-        updateRequest = 0;
     }
 }
 
@@ -159,6 +181,13 @@ void ZAZViewer::Paint(const RECT& clientRect, const RECT& updateRect) {
         Present(updateRect.IsEmpty() ? nullptr : &updateRect);
         (void)clientRect;
     } catch (...) {
+    }
+    if (stepAfterPaint.exchange(false)) {
+        // A frame presented outside a tick asks for the next step itself, so
+        // that the next tick finds a frame again.
+        int none = 0;
+        updateRequest.compare_exchange_strong(none, 1);
+        updateWake.Notify();
     }
 }
 

@@ -289,6 +289,10 @@ public:
     Flag stopUpdate{false};
     // Wakes the update thread when a tick asks for a step.
     Wakeup updateWake;
+    // The step a tick asked for waits for the paint of the frame before it.
+    Flag stepAfterPaint{false};
+    // A tick found no frame: the step drawing one presents it when done.
+    Flag tickMissed{false};
     Flag updateStopped{false};
     Flag listLoaded{false};
     Flag workWindowMode{false};
