@@ -32,16 +32,17 @@ bool TileDiffers(const Picture& a, const Picture& b, std::int32_t x, std::int32_
 
 namespace {
 
-// Runs of equal pixels of one tile in row-major order, as (count, pixel).
+// Runs of equal pixels of one tile in row-major order, as (count, pixel),
+// of the bits of each pixel that `mask` keeps.
 void CollectRuns(const Picture& picture, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
-                 std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs) {
+                 std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs, std::uint32_t mask = 0xFFFFFF) {
     runs.clear();
     for (std::int32_t row = y; row < y + h; ++row) {
         const std::uint32_t* source =
             &picture.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(picture.width) +
                             static_cast<std::size_t>(x)];
         for (std::int32_t i = 0; i < w; ++i) {
-            const std::uint32_t word = source[i] & 0xFFFFFF;
+            const std::uint32_t word = source[i] & mask;
             if (!runs.empty() && runs.back().second == word)
                 ++runs.back().first;
             else
@@ -56,15 +57,75 @@ void PutRgb(std::uint8_t*& out, std::uint32_t word) {
     *out++ = static_cast<std::uint8_t>(word);
 }
 
+// Appends one tile's header and leaves room for `payload` bytes after it;
+// returns where they go.
+std::uint8_t* PutTileHeader(EncodedFrame& frame, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+                            TileEncoding encoding, std::size_t payload) {
+    const std::size_t at = frame.bytes.size();
+    frame.bytes.resize(at + kTileHeaderBytes + payload);
+    Put16(frame.bytes, at, static_cast<std::uint32_t>(x));
+    Put16(frame.bytes, at + 2, static_cast<std::uint32_t>(y));
+    Put16(frame.bytes, at + 4, static_cast<std::uint32_t>(w));
+    Put16(frame.bytes, at + 6, static_cast<std::uint32_t>(h));
+    frame.bytes[at + 8] = static_cast<char>(encoding);
+    Put32(frame.bytes, at + 12, static_cast<std::uint32_t>(payload));
+    ++frame.tiles;
+    return reinterpret_cast<std::uint8_t*>(frame.bytes.data() + at + kTileHeaderBytes);
+}
+
+void RecordSent(const Picture& current, Picture& sent, std::int32_t x, std::int32_t y, std::int32_t w,
+                std::int32_t h) {
+    for (std::int32_t row = y; row < y + h; ++row) {
+        const std::size_t from =
+            static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) + static_cast<std::size_t>(x);
+        std::memcpy(&sent.pixels[from], &current.pixels[from], static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+    }
+}
+
+// The tile in the shortest coding of `runs`, its runs (of its pixels, or of
+// an approximation of them).
+void PutTile(EncodedFrame& frame, const Picture& current, std::int32_t x, std::int32_t y, std::int32_t w,
+                  std::int32_t h, const std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs) {
+    const std::size_t rgbBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+    if (runs.size() == 1) {
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileSolid, 4);
+        PutRgb(out, runs.front().second);
+        *out = 0xFF;
+    } else if (runs.size() * 5 < rgbBytes) {
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRuns, runs.size() * 5);
+        for (const auto& [count, word] : runs) {
+            *out++ = static_cast<std::uint8_t>(count & 0xFF);
+            *out++ = static_cast<std::uint8_t>(count >> 8);
+            PutRgb(out, word);
+        }
+    } else {
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRgb, rgbBytes);
+        for (std::int32_t row = y; row < y + h; ++row) {
+            const std::uint32_t* source =
+                &current.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
+                                static_cast<std::size_t>(x)];
+            for (std::int32_t i = 0; i < w; ++i)
+                PutRgb(out, source[i]);
+        }
+    }
+}
+
 }  // namespace
 
-EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent) {
+EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent,
+                         TileHistory* history) {
     const bool whole = sent.width != current.width || sent.height != current.height ||
                        sent.pixels.size() != current.pixels.size();
     if (whole) {
         sent.width = current.width;
         sent.height = current.height;
         sent.pixels.assign(current.pixels.size(), 0);
+    }
+    const std::int32_t columns = (current.width + kTileSize - 1) / kTileSize;
+    const std::int32_t rows = (current.height + kTileSize - 1) / kTileSize;
+    if (history && (whole || history->columns != columns || history->rows != rows)) {
+        const auto tiles = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+        *history = TileHistory{columns, rows, std::vector<std::uint8_t>(tiles, 0), std::vector<std::uint8_t>(tiles, 0), 0};
     }
     EncodedFrame frame;
     frame.bytes.assign(kFrameHeaderBytes, '\0');
@@ -74,55 +135,41 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
     Put16(frame.bytes, 12, static_cast<std::uint32_t>(current.width));
     Put16(frame.bytes, 14, static_cast<std::uint32_t>(current.height));
     std::vector<std::pair<std::uint16_t, std::uint32_t>> runs;
-    for (std::int32_t y = 0; y < current.height; y += kTileSize) {
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> rough;
+    for (std::int32_t row = 0; row < rows; ++row) {
+        const std::int32_t y = row * kTileSize;
         const std::int32_t h = std::min(kTileSize, current.height - y);
-        for (std::int32_t x = 0; x < current.width; x += kTileSize) {
+        for (std::int32_t column = 0; column < columns; ++column) {
+            const std::int32_t x = column * kTileSize;
             const std::int32_t w = std::min(kTileSize, current.width - x);
-            if (!whole && !TileDiffers(current, sent, x, y, w, h))
+            const std::int32_t tile = row * columns + column;
+            const bool differs = whole || TileDiffers(current, sent, x, y, w, h);
+            bool moving = false, lossy = false;
+            if (history) {
+                const auto t = static_cast<std::size_t>(tile);
+                moving = differs && history->changed[t];
+                lossy = history->lossy[t] != 0;
+                // The first picture, or one of a new size, is no movement.
+                history->changed[t] = differs && !whole ? 1 : 0;
+            }
+            // An approximation that stopped moving is sent exactly.
+            if (!differs && !lossy)
                 continue;
             CollectRuns(current, x, y, w, h, runs);
-            const std::size_t rawBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
-            TileEncoding encoding = kTileRgb;
-            std::size_t payload = rawBytes;
-            if (runs.size() == 1) {
-                encoding = kTileSolid;
-                payload = 4;
-            } else if (runs.size() * 5 < rawBytes) {
-                encoding = kTileRuns;
-                payload = runs.size() * 5;
+            bool approximate = false;
+            if (moving && runs.size() > 1) {
+                CollectRuns(current, x, y, w, h, rough, kMovingMask);
+                const std::size_t exactBytes = std::min(runs.size() * 5, static_cast<std::size_t>(w) * h * 3);
+                approximate = rough.size() * 5 < exactBytes;
             }
-            const std::size_t at = frame.bytes.size();
-            frame.bytes.resize(at + kTileHeaderBytes + payload);
-            Put16(frame.bytes, at, static_cast<std::uint32_t>(x));
-            Put16(frame.bytes, at + 2, static_cast<std::uint32_t>(y));
-            Put16(frame.bytes, at + 4, static_cast<std::uint32_t>(w));
-            Put16(frame.bytes, at + 6, static_cast<std::uint32_t>(h));
-            frame.bytes[at + 8] = static_cast<char>(encoding);
-            Put32(frame.bytes, at + 12, static_cast<std::uint32_t>(payload));
-            auto* out = reinterpret_cast<std::uint8_t*>(frame.bytes.data() + at + kTileHeaderBytes);
-            if (encoding == kTileSolid) {
-                PutRgb(out, runs.front().second);
-                *out++ = 0xFF;
-            } else if (encoding == kTileRuns) {
-                for (const auto& [count, word] : runs) {
-                    *out++ = static_cast<std::uint8_t>(count & 0xFF);
-                    *out++ = static_cast<std::uint8_t>(count >> 8);
-                    PutRgb(out, word);
-                }
-            }
-            for (std::int32_t row = y; row < y + h; ++row) {
-                const std::size_t from = static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
-                                         static_cast<std::size_t>(x);
-                const std::uint32_t* source = &current.pixels[from];
-                if (encoding == kTileRgb) {
-                    for (std::int32_t i = 0; i < w; ++i)
-                        PutRgb(out, source[i]);
-                }
-                std::memcpy(&sent.pixels[from], source, static_cast<std::size_t>(w) * sizeof(std::uint32_t));
-            }
-            ++frame.tiles;
+            PutTile(frame, current, x, y, w, h, approximate ? rough : runs);
+            RecordSent(current, sent, x, y, w, h);
+            if (history)
+                history->lossy[static_cast<std::size_t>(tile)] = approximate ? 1 : 0;
         }
     }
+    if (history)
+        history->lossyTiles = static_cast<std::size_t>(std::count(history->lossy.begin(), history->lossy.end(), 1));
     Put32(frame.bytes, 16, frame.tiles);
     return frame;
 }

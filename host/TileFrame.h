@@ -2,6 +2,7 @@
 // only those that changed since the last frame the page received are sent.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,24 @@ enum TileEncoding : std::uint8_t {
     kTileRgb = 3,    // w*h pixels, R, G, B: a quarter less to move than RGBA
 };
 
+// Tiles that change in two frames running are moving (a turning leaf, a
+// zoom): their colours go with the low bits dropped (kMovingMask), which
+// makes the runs of a shaded, noisy page picture longer and its tiles some
+// forty per cent smaller. A tile sent so is sent exactly as soon as a frame
+// finds it unchanged, and the window asks for such a frame when it stops
+// presenting (kRepairDelay): what rests on the page is always exact.
+inline constexpr std::uint32_t kMovingMask = 0xF8F8F8;
+inline constexpr std::chrono::milliseconds kRepairDelay{40};
+
+// What the page holds of each tile beyond the pixels `sent` records.
+struct TileHistory {
+    std::int32_t columns = 0;
+    std::int32_t rows = 0;
+    std::vector<std::uint8_t> changed;  // in the last frame
+    std::vector<std::uint8_t> lossy;    // the page shows an approximation
+    std::size_t lossyTiles = 0;
+};
+
 // A picture in words 0x00RRGGBB, row-major, top row first.
 struct Picture {
     std::int32_t width = 0;
@@ -42,6 +61,10 @@ struct EncodedFrame {
 // `current` that differs from `sent`, all of them when the sizes differ.
 // Afterwards `sent` equals `current`. Nothing (zero tiles) when no pixel
 // changed.
-EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent);
+// With `history`, moving tiles go approximately and approximations that came
+// to rest exactly; `sent` always records the exact pixels, `history` which of
+// them the page has only approximately.
+EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Picture& current, Picture& sent,
+                         TileHistory* history = nullptr);
 
 }  // namespace zov::host

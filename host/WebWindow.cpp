@@ -240,6 +240,21 @@ void WebWindow::RunUntil(const std::function<bool()>& done) {
             lock.lock();
             continue;
         }
+        if (const std::int64_t repair = repairDue_.load(); repair != 0) {
+            const Clock::time_point due{Clock::duration{repair}};
+            if (due <= now) {
+                std::int64_t expected = repair;
+                repairDue_.compare_exchange_strong(expected, 0);
+                lock.unlock();
+                RequestRepair();
+                lock.lock();
+                continue;
+            }
+            if (next == timers_.end() || due < next->second.due) {
+                wake_.wait_until(lock, due);
+                continue;
+            }
+        }
         if (next != timers_.end())
             wake_.wait_until(lock, next->second.due);
         else
@@ -413,20 +428,31 @@ std::optional<EncodedFrame> WebWindow::TakeFrame() {
         // Encoded outside the lock so that presenting never waits for it.
         // The pictures trade places rather than copy: the next present
         // writes the whole window, or first takes the rest from here.
-        std::swap(snapshot_, current_);
+        // A repair with no new picture encodes the newest one again.
+        if (!currentStale_)
+            std::swap(snapshot_, current_);
         currentStale_ = true;
         dirty_ = false;
         encoding_ = true;
         next = sequence_ + 1;
     }
     const FrameTrace::Clock::time_point began = FrameTrace::Clock::now();
-    EncodedFrame frame = EncodeFrame(element_, next, snapshot_, sent_);
+    EncodedFrame frame = EncodeFrame(element_, next, snapshot_, sent_, &history_);
+    const bool lossy = history_.lossyTiles > 0;
+    repairDue_ = lossy ? (Clock::now() + kRepairDelay).time_since_epoch().count() : 0;
+    if (lossy) {
+        // Taken first, so that the window thread is either waiting already
+        // or yet to read the time.
+        { std::lock_guard wait(mutex_); }
+        wake_.notify_one();
+    }
     bool again = false;
     {
         std::lock_guard lock(frameMutex_);
         if (trace_)
             trace_->Encoded(next, began, FrameTrace::Clock::now(), frame.bytes.size(), frame.tiles);
         encoding_ = false;
+        lossy_ = lossy;
         if (frame.tiles != 0)
             ++sequence_;
         // A picture presented while this one was encoded found the encoder
@@ -438,6 +464,20 @@ std::optional<EncodedFrame> WebWindow::TakeFrame() {
     if (frame.tiles == 0)
         return std::nullopt;
     return frame;
+}
+
+void WebWindow::RequestRepair() {
+    bool notify = false;
+    {
+        std::lock_guard lock(frameMutex_);
+        // An encoding under way sets the next time itself.
+        if (!lossy_ || encoding_)
+            return;
+        dirty_ = true;
+        notify = MaySendLocked();
+    }
+    if (notify)
+        link_->FrameReady(element_);
 }
 
 void WebWindow::FrameAcked(std::uint32_t sequence) {
@@ -542,6 +582,8 @@ void WebWindow::Present(const FrameView& frame, const RECT* part) {
                         static_cast<std::size_t>(area.right - area.left) * sizeof(std::uint32_t));
         }
         dirty_ = true;
+        if (lossy_)
+            repairDue_ = (Clock::now() + kRepairDelay).time_since_epoch().count();
         if (trace_)
             trace_->Presented(FrameTrace::Clock::now());
         notify = MaySendLocked();

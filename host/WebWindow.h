@@ -251,6 +251,13 @@ private:
     std::uint32_t sequence_ = 0;  // the last frame sent
     std::uint32_t acked_ = 0;     // the last frame the page acknowledged
     bool MaySendLocked() const { return !encoding_ && sequence_ - acked_ < kFramesInFlight; }
+    // Which tiles the page has only approximately; the encoder's alone.
+    TileHistory history_;
+    bool lossy_ = false;  // the page shows approximations
+    // When they are made exact, should no picture come before (steady clock
+    // ticks; 0 for none). Read by the window thread without frameMutex_.
+    std::atomic<std::int64_t> repairDue_{0};
+    void RequestRepair();
     std::optional<FrameTrace> trace_;  // only when tracing
 };
 

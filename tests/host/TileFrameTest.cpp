@@ -1,6 +1,9 @@
 #include "host/TileFrame.h"
 #include "tests/host/FrameReader.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 namespace zov::host {
@@ -169,6 +172,79 @@ TEST(EncodeFrame, SizeChangeResendsEverything) {
     Picture larger = Filled(65, 65, 0x00445566);
     EXPECT_EQ(SendAndCheck(larger, sent, canvas, 3).tiles.size(), 4u);
     EXPECT_EQ(EncodeFrame(1, 4, larger, sent).tiles, 0u);
+}
+
+// A shaded leaf: the colour steps every other pixel, as a page picture drawn
+// in perspective does, so that runs shorten it little; `phase` moves it.
+void PaintLeaf(Picture& picture, std::int32_t x0, std::int32_t x1, std::int32_t y0, std::int32_t y1, int phase) {
+    for (std::int32_t y = y0; y < y1; ++y)
+        for (std::int32_t x = x0; x < x1; ++x) {
+            const auto shade = static_cast<std::uint32_t>((x + y + phase * 5) / 2 % 200 + 30);
+            SetPixel(picture, x, y, shade << 16 | (255 - shade) << 8 | 0x81);
+        }
+}
+
+int LargestChannelError(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (int shift : {0, 8, 16})
+            worst = std::max(worst, std::abs(static_cast<int>(a[i] >> shift & 0xFF) - static_cast<int>(b[i] >> shift & 0xFF)));
+    return worst;
+}
+
+TEST(EncodeFrame, MovingTilesGoApproximatelyAndRestExactly) {
+    Picture current = Filled(320, 128, 0x00FFFFFF);
+    Picture sent;
+    TileHistory history;
+    Canvas canvas;
+    auto send = [&](std::uint32_t sequence) {
+        EncodedFrame encoded = EncodeFrame(9, sequence, current, sent, &history);
+        std::optional<Frame> frame = ReadFrame(encoded.bytes, &canvas);
+        EXPECT_TRUE(frame) << "a malformed frame message";
+        EXPECT_EQ(sent.pixels, current.pixels);  // the exact pixels, whatever went
+        return std::make_pair(frame.value_or(Frame{}), encoded.bytes.size());
+    };
+    // The first picture is no movement, and neither is a first change.
+    PaintLeaf(current, 0, 192, 0, 64, 0);
+    EXPECT_EQ(send(1).first.tiles.size(), 10u);
+    PaintLeaf(current, 0, 192, 0, 64, 1);
+    // Meanwhile a tile of one colour changes too: that stays exact.
+    for (std::int32_t y = 64; y < 128; ++y)
+        for (std::int32_t x = 256; x < 320; ++x)
+            SetPixel(current, x, y, 0x00102030);
+    const auto [first, firstBytes] = send(2);
+    EXPECT_EQ(first.tiles.size(), 4u);
+    EXPECT_EQ(canvas.pixels, current.pixels);
+    EXPECT_EQ(history.lossyTiles, 0u);
+
+    // Changed again: the leaf goes approximately, in far fewer bytes.
+    PaintLeaf(current, 0, 192, 0, 64, 2);
+    for (std::int32_t y = 64; y < 128; ++y)
+        for (std::int32_t x = 256; x < 320; ++x)
+            SetPixel(current, x, y, 0x00102031);
+    const auto [moving, movingBytes] = send(3);
+    EXPECT_EQ(moving.tiles.size(), 4u);
+    EXPECT_EQ(history.lossyTiles, 3u);
+    EXPECT_LT(movingBytes * 4, firstBytes);
+    EXPECT_NE(canvas.pixels, current.pixels);
+    EXPECT_LE(LargestChannelError(canvas.pixels, current.pixels), 7);
+    EXPECT_EQ(canvas.pixels[static_cast<std::size_t>(100) * 320 + 300], 0x00102031u);
+
+    // Still: the approximations are sent exactly, and then nothing is.
+    const auto [rest, restBytes] = send(4);
+    EXPECT_EQ(rest.tiles.size(), 3u);
+    EXPECT_EQ(canvas.pixels, current.pixels);
+    EXPECT_EQ(history.lossyTiles, 0u);
+    EXPECT_EQ(send(5).first.tiles.size(), 0u);
+
+    // A new size forgets what moved.
+    current = Filled(100, 64, 0x00FFFFFF);
+    PaintLeaf(current, 0, 100, 0, 64, 0);
+    send(6);
+    PaintLeaf(current, 0, 100, 0, 64, 1);
+    send(7);
+    EXPECT_EQ(canvas.pixels, current.pixels);
+    EXPECT_EQ(history.lossyTiles, 0u);
 }
 
 }  // namespace

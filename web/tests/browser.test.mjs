@@ -101,6 +101,24 @@ describe('the demo page', () => {
     const frames = (await page.evaluate(() => window.zovProbe.lastChange().frames)) - framesBefore;
     assert.ok(changed > 0.02, `the picture changed: ${changed}`);
     assert.ok(frames >= 3, `the turn was animated (${frames} frames)`);
+
+    // What rests is exact, though the leaf moved in approximate colours: the
+    // whole picture sent after a size change and back matches it pixel for pixel.
+    await page.evaluate(() => window.zovProbe.snapshot('rested'));
+    const viewer = page.locator('zov-viewer');
+    const width = await viewer.evaluate((el) => el.getBoundingClientRect().width);
+    await viewer.evaluate((el, w) => { el.style.width = `${w - 40}px`; }, width);
+    await page.waitForFunction((w) => window.zovProbe.pixels().w < w - 20, width, { timeout: 30_000 });
+    await viewer.evaluate((el) => { el.style.width = ''; });
+    await page.waitForFunction(() => window.zovProbe.pixels().w === window.zovProbe.rested.w, null, { timeout: 30_000 });
+    await waitForRest(page);
+    const differing = await page.evaluate(() => {
+      const a = window.zovProbe.rested.data, b = window.zovProbe.pixels().data;
+      let n = 0;
+      for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) n++;
+      return n;
+    });
+    assert.equal(differing, 0, 'bytes that differ from the picture sent whole');
   });
 
   test('a book larger than the window brings scroll bars, and the thumb pans it', SLOW, async () => {
