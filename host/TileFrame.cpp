@@ -32,17 +32,24 @@ bool TileDiffers(const Picture& a, const Picture& b, std::int32_t x, std::int32_
 
 namespace {
 
-// Runs of equal pixels of one tile in row-major order, as (count, pixel),
-// of the bits of each pixel that `mask` keeps.
+// One channel of a moving tile's colour, to the nearest multiple of the step.
+std::uint32_t Rough(std::uint32_t channel) {
+    return std::min<std::uint32_t>(255, (channel + kMovingStep / 2) / kMovingStep * kMovingStep);
+}
+
+// Runs of equal pixels of one tile in row-major order, as (count, pixel), of
+// the pixels themselves or, `rough`, of their colours rounded.
 void CollectRuns(const Picture& picture, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
-                 std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs, std::uint32_t mask = 0xFFFFFF) {
+                 std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs, bool rough = false) {
     runs.clear();
     for (std::int32_t row = y; row < y + h; ++row) {
         const std::uint32_t* source =
             &picture.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(picture.width) +
                             static_cast<std::size_t>(x)];
         for (std::int32_t i = 0; i < w; ++i) {
-            const std::uint32_t word = source[i] & mask;
+            std::uint32_t word = source[i] & 0xFFFFFF;
+            if (rough)
+                word = Rough(word >> 16) << 16 | Rough(word >> 8 & 0xFF) << 8 | Rough(word & 0xFF);
             if (!runs.empty() && runs.back().second == word)
                 ++runs.back().first;
             else
@@ -158,7 +165,7 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
             CollectRuns(current, x, y, w, h, runs);
             bool approximate = false;
             if (moving && runs.size() > 1) {
-                CollectRuns(current, x, y, w, h, rough, kMovingMask);
+                CollectRuns(current, x, y, w, h, rough, true);
                 const std::size_t exactBytes = std::min(runs.size() * 5, static_cast<std::size_t>(w) * h * 3);
                 approximate = rough.size() * 5 < exactBytes;
             }

@@ -28,12 +28,14 @@ enum TileEncoding : std::uint8_t {
 };
 
 // Tiles that change in two frames running are moving (a turning leaf, a
-// zoom): their colours go with the low bits dropped (kMovingMask), which
-// makes the runs of a shaded, noisy page picture longer and its tiles some
-// forty per cent smaller. A tile sent so is sent exactly as soon as a frame
-// finds it unchanged, and the window asks for such a frame when it stops
-// presenting (kRepairDelay): what rests on the page is always exact.
-inline constexpr std::uint32_t kMovingMask = 0xF8F8F8;
+// zoom): each channel of their colours goes rounded to a multiple of
+// kMovingStep (255 stays 255), which makes the runs of a shaded, noisy page
+// picture longer and its tiles some forty per cent smaller, while the desk,
+// white paper and black stay exactly as they are. A tile sent so is sent
+// exactly as soon as a frame finds it unchanged, and the window asks for such
+// a frame when it stops presenting (kRepairDelay): what rests on the page is
+// always exact.
+inline constexpr std::uint32_t kMovingStep = 8;
 inline constexpr std::chrono::milliseconds kRepairDelay{40};
 
 // What the page holds of each tile beyond the pixels `sent` records.
