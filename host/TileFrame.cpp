@@ -89,24 +89,30 @@ void RecordSent(const Picture& current, Picture& sent, std::int32_t x, std::int3
     }
 }
 
+// The payload of a w x h tile of `runs` runs in the shortest coding.
+std::size_t CodedBytes(std::size_t runs, std::int32_t w, std::int32_t h) {
+    const std::size_t rgbBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+    return runs == 1 ? 4 : runs * 5 < rgbBytes ? runs * 5 : rgbBytes;
+}
+
 // The tile in the shortest coding of `runs`, its runs (of its pixels, or of
 // an approximation of them).
 void PutTile(EncodedFrame& frame, const Picture& current, std::int32_t x, std::int32_t y, std::int32_t w,
-                  std::int32_t h, const std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs) {
-    const std::size_t rgbBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+             std::int32_t h, const std::vector<std::pair<std::uint16_t, std::uint32_t>>& runs) {
+    const std::size_t payload = CodedBytes(runs.size(), w, h);
     if (runs.size() == 1) {
-        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileSolid, 4);
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileSolid, payload);
         PutRgb(out, runs.front().second);
         *out = 0xFF;
-    } else if (runs.size() * 5 < rgbBytes) {
-        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRuns, runs.size() * 5);
+    } else if (payload != static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3) {
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRuns, payload);
         for (const auto& [count, word] : runs) {
             *out++ = static_cast<std::uint8_t>(count & 0xFF);
             *out++ = static_cast<std::uint8_t>(count >> 8);
             PutRgb(out, word);
         }
     } else {
-        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRgb, rgbBytes);
+        std::uint8_t* out = PutTileHeader(frame, x, y, w, h, kTileRgb, payload);
         for (std::int32_t row = y; row < y + h; ++row) {
             const std::uint32_t* source =
                 &current.pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(current.width) +
@@ -166,8 +172,7 @@ EncodedFrame EncodeFrame(std::uint32_t element, std::uint32_t sequence, const Pi
             bool approximate = false;
             if (moving && runs.size() > 1) {
                 CollectRuns(current, x, y, w, h, rough, true);
-                const std::size_t exactBytes = std::min(runs.size() * 5, static_cast<std::size_t>(w) * h * 3);
-                approximate = rough.size() * 5 < exactBytes;
+                approximate = CodedBytes(rough.size(), w, h) < CodedBytes(runs.size(), w, h);
             }
             PutTile(frame, current, x, y, w, h, approximate ? rough : runs);
             RecordSent(current, sent, x, y, w, h);

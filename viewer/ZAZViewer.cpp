@@ -148,10 +148,12 @@ void ZAZViewer::UpdateThread() {
         try {
             ViewLock lock;
             if (UpdateStep()) {
-                frameReady = true;
-                // Only once a tick has delivered a frame: the control arms
-                // its painting then.
-                presentNow = painted && tickMissed.exchange(false) && frameReady.exchange(false);
+                // A tick that found no frame does not leave this one for the
+                // next: it is presented now, once a tick has delivered a
+                // frame (the control arms its painting then).
+                presentNow = painted && tickMissed.exchange(false);
+                if (!presentNow)
+                    frameReady = true;
             }
             // Automatic flipping resumes after a clicked turn or a zoom change.
             if (autoFlip && !flipRunning)
@@ -183,8 +185,9 @@ void ZAZViewer::Paint(const RECT& clientRect, const RECT& updateRect) {
     } catch (...) {
     }
     if (stepAfterPaint.exchange(false)) {
-        // A frame presented outside a tick asks for the next step itself, so
-        // that the next tick finds a frame again.
+        // The step waiting for this paint starts now. A frame presented
+        // outside a tick has no request behind it: it asks for the next step
+        // itself, so that the next tick finds a frame again.
         int none = 0;
         updateRequest.compare_exchange_strong(none, 1);
         updateWake.Notify();

@@ -88,7 +88,7 @@ function writeTile(words, stride, bytes, off, n, encoding, x, y, w, h) {
     for (let row = y; row < y + h; row++) {
       const end = row * stride + x + w;
       for (let p = end - w; p < end; p++, at += 3)
-        words[p] = (CANVAS_BLACK | (bytes[at + 2] << 16) | (bytes[at + 1] << 8) | bytes[at]) >>> 0;
+        words[p] = rgbaWord(bytes, at);
     }
   } else if (encoding === 0) {  // R, G, B, A per pixel
     if (n !== w * h * 4) return false;
