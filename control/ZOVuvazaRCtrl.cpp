@@ -1,6 +1,7 @@
 #include "control/ZOVuvazaRCtrl.h"
 
 #include "control/StartupArgs.h"
+#include "control/Keyboard.h"
 #include "control/Toolbar.h"
 #include "control/ZOVuvazaRServer.h"
 #include "dialogs/Dialogs.h"
@@ -100,6 +101,7 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
             return false;
         toolbarVisible = true;
         viewer->SetToolbarRoom(true);
+        viewer->SetReducedMotion(reducedMotion);
         if (folderTree)
             viewer->SetTreeRoom(true);
         ChooseAndCreateToolbar();
@@ -596,6 +598,41 @@ RECT CZOVuvazaRCtrl::FolderTreeRect(std::int32_t width) const {
 
 void CZOVuvazaRCtrl::OnMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) {
     PostCommand(kCommandMouseWheel, &screenPoint, static_cast<std::int32_t>(keyFlags), delta);
+}
+
+void CZOVuvazaRCtrl::OnKeyDown(std::uint32_t virtualKey, std::uint32_t keyFlags) {
+    try {
+        if (!viewer)
+            return;
+        const KeyAction action = ActionOfKey(virtualKey, keyFlags, viewer->ToolbarState());
+        switch (action.kind) {
+        case KeyAction::kCommand:
+            OnCommand(static_cast<std::uint32_t>(action.value));
+            break;
+        case KeyAction::kDeskScroll:
+            Scroll(SB_VERT, action.value);
+            break;
+        case KeyAction::kZoomCurrent:
+            // The click a reader would make on the highlighted book; before
+            // any book was pointed at, the first one.
+            if (std::optional<POINT> point = viewer->CurrentObjectPoint()) {
+                PostCommand(kCommandButtonDown, &*point, 0);
+                PostCommand(kCommandButtonUp, &*point, 0);
+            } else {
+                viewer->RequestZoomFirst();
+            }
+            break;
+        case KeyAction::kNone:
+            break;
+        }
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::OnMotionSetting(bool reduced) {
+    reducedMotion = reduced;
+    if (viewer)
+        viewer->SetReducedMotion(reduced);
 }
 
 void CZOVuvazaRCtrl::OnVScroll(int code) {

@@ -136,6 +136,8 @@ public:
     void OnRButtonUp(std::uint32_t keyFlags, POINT point) override;
     void OnMouseMove(std::uint32_t keyFlags, POINT point) override;
     void OnMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) override;
+    void OnKeyDown(std::uint32_t virtualKey, std::uint32_t keyFlags) override;
+    void OnMotionSetting(bool reduced) override;
     void OnVScroll(int code) override;
     void OnHScroll(int code) override;
     void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) override;
@@ -198,6 +200,7 @@ private:
     // The folder tree window while it is shown.
     std::unique_ptr<CDirTreeCtrl> folderTree;
     bool toolbarVisible = false;
+    bool reducedMotion = false;  // as the reader's setting last said
     // Last toolbar check states sent, so that unchanged ones are not resent.
     int stitchState = -1;
     int openModeState = -1;

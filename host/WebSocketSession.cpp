@@ -373,7 +373,15 @@ void WebSocketSession::Handle(const std::string& text) {
         return;
     }
     if (*type == "key")
-        return;  // reserved: the control has no keyboard handling
+        return Key(element, target, message);
+    if (*type == "motion") {
+        auto found = message.find("reduced");
+        if (found == message.end() || !found->is_boolean())
+            return Error(element, "motion needs reduced, true or false");
+        // Counted as input, so that a page cannot flood the window thread with it.
+        PostInput(target, [reduced = found->get<bool>()](WebWindow& window) { window.DeliverMotionSetting(reduced); });
+        return;
+    }
     Error(element, "unknown message type " + Echo(*type));
 }
 
@@ -602,6 +610,19 @@ void WebSocketSession::Wheel(std::uint32_t element, Element& target, const Json&
                        point = POINT{static_cast<std::int32_t>(*x), static_cast<std::int32_t>(*y)}](WebWindow& window) {
         window.DeliverWheel(k, d, point);
     });
+}
+
+void WebSocketSession::Key(std::uint32_t element, Element& target, const Json& message) {
+    const std::string* event = StringField(message, "e");
+    auto code = IntField(message, "code", 1, 254);
+    auto keys = IntField(message, "k", 0, 0xFF);
+    if (!event || (*event != "down" && *event != "up") || !code)
+        return Error(element, "key needs e, down or up, and code, a virtual-key code");
+    // A key's release does nothing in the control; it is taken and dropped.
+    if (*event == "up")
+        return;
+    PostInput(target, [c = static_cast<std::uint32_t>(*code), k = static_cast<std::uint32_t>(keys.value_or(0))](
+                          WebWindow& window) { window.DeliverKey(c, k); });
 }
 
 void WebSocketSession::Scroll(std::uint32_t element, Element& target, const Json& message) {

@@ -101,6 +101,7 @@ private:
     void Mouse(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Wheel(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Scroll(std::uint32_t element, Element& target, const nlohmann::json& message);
+    void Key(std::uint32_t element, Element& target, const nlohmann::json& message);
     void Answer(std::uint32_t element, Element& target, const nlohmann::json& message);
     void ChildEvent(std::uint32_t element, Element& target, const nlohmann::json& message);
     void TreeEvent(std::uint32_t element, Element& target, const nlohmann::json& message);

@@ -332,6 +332,16 @@ void WebWindow::DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT scree
         client_->OnMouseWheel(keys, delta, screenPoint);
 }
 
+void WebWindow::DeliverKey(std::uint32_t virtualKey, std::uint32_t keys) {
+    if (client_)
+        client_->OnKeyDown(virtualKey, keys);
+}
+
+void WebWindow::DeliverMotionSetting(bool reduced) {
+    if (client_)
+        client_->OnMotionSetting(reduced);
+}
+
 void WebWindow::DeliverScroll(int bar, int code, std::int32_t position) {
     if (!client_)
         return;

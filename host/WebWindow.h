@@ -81,6 +81,8 @@ public:
     void DeliverMouse(const std::string& event, std::uint32_t keys, POINT point);
     void DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint);
     void DeliverScroll(int bar, int code, std::int32_t position);
+    void DeliverKey(std::uint32_t virtualKey, std::uint32_t keys);
+    void DeliverMotionSetting(bool reduced);
     void DeliverAnswer(std::uint32_t question, int answer);
     // What the user did with a child window: a toolbar button, a dialog's
     // button with the dialog's edit texts, a colour chosen in a dialog

@@ -206,6 +206,12 @@ public:
     virtual void OnVScroll(int code) = 0;
     virtual void OnHScroll(int code) = 0;
     virtual void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) = 0;
+    // WM_KEYDOWN while the window has the focus: a virtual-key code and the
+    // MK_SHIFT / MK_CONTROL flags held with it.
+    virtual void OnKeyDown(std::uint32_t virtualKey, std::uint32_t keyFlags) { (void)virtualKey, (void)keyFlags; }
+    // WM_SETTINGCHANGE of the reader's animation setting: true when they asked
+    // for less motion.
+    virtual void OnMotionSetting(bool reduced) { (void)reduced; }
     // True when the client set the cursor itself.
     virtual bool OnSetCursor() = 0;
     // WM_COMMAND: a menu item or toolbar button chosen.

@@ -92,6 +92,22 @@ inline constexpr std::uint32_t ESB_DISABLE_LTUP = 0x0001;
 inline constexpr std::uint32_t ESB_DISABLE_RTDN = 0x0002;
 inline constexpr std::uint32_t ESB_DISABLE_BOTH = 0x0003;
 
+// Virtual-key codes of WM_KEYDOWN that the control answers.
+inline constexpr std::uint32_t VK_RETURN = 0x0D;
+inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
+inline constexpr std::uint32_t VK_PRIOR = 0x21;  // Page Up
+inline constexpr std::uint32_t VK_NEXT = 0x22;   // Page Down
+inline constexpr std::uint32_t VK_END = 0x23;
+inline constexpr std::uint32_t VK_HOME = 0x24;
+inline constexpr std::uint32_t VK_LEFT = 0x25;
+inline constexpr std::uint32_t VK_UP = 0x26;
+inline constexpr std::uint32_t VK_RIGHT = 0x27;
+inline constexpr std::uint32_t VK_DOWN = 0x28;
+inline constexpr std::uint32_t VK_ADD = 0x6B;
+inline constexpr std::uint32_t VK_SUBTRACT = 0x6D;
+inline constexpr std::uint32_t VK_OEM_PLUS = 0xBB;
+inline constexpr std::uint32_t VK_OEM_MINUS = 0xBD;
+
 // Key-state flags of mouse messages.
 inline constexpr std::uint32_t MK_LBUTTON = 0x0001;
 inline constexpr std::uint32_t MK_RBUTTON = 0x0002;

@@ -10,6 +10,7 @@ namespace {
 
 // One face of a leaf per six frames; 1/12 is half a step.
 constexpr double kFlipStep = 0.16666666666666666;
+constexpr int kMaxStepsOfATurn = 64;
 constexpr double kHalfStep = 0.08333333333333333;
 
 bool AtRest(double progress) {
@@ -171,7 +172,7 @@ bool ZAZViewer::AdvanceFlips() {
                 flipActions.pop_back();
                 ++batch;
             }
-            if (FlipFrame(batch, *zoomedObject))
+            if (FlipFrames(batch, *zoomedObject))
                 flipRunning = true;
             return true;
         }
@@ -184,7 +185,7 @@ bool ZAZViewer::AdvanceFlips() {
         return false;
     }
     if (zoomedObject) {
-        if (!FlipFrame(0, *zoomedObject))
+        if (!FlipFrames(0, *zoomedObject))
             flipRunning = false;
         return true;
     }
@@ -203,7 +204,7 @@ bool ZAZViewer::AdvanceFlips() {
             seen = true;
         }
         if (autoFlip || book->animating) {
-            FlipFrame(1, *book);
+            FlipFrames(1, *book);
             changed = true;
         }
         allClosed = allClosed && book->flipState == kClosed;
@@ -211,6 +212,17 @@ bool ZAZViewer::AdvanceFlips() {
     if (allClosed)
         flipRunning = false;
     return changed;
+}
+
+bool ZAZViewer::FlipFrames(int batch, ZAZObject& book) {
+    bool running = FlipFrame(batch, book);
+    if (!reducedMotion || book.flipState == kAutoNext || book.flipState == kAutoPrevious)
+        return running;
+    // A turn of ten pages takes some fifteen steps; the bound only guards
+    // against a state that never ends.
+    for (int step = 0; running && step < kMaxStepsOfATurn; ++step)
+        running = FlipFrame(0, book);
+    return running;
 }
 
 bool ZAZViewer::FlipFrame(int batch, ZAZObject& book) {

@@ -94,6 +94,10 @@ public:
     virtual void SetPreviewLogContext(std::wstring context) { (void)context; }
     virtual void SetEventUrlTemplate(std::wstring urlTemplate) { (void)urlTemplate; }
     virtual void SetToolbarRoom(bool room) { (void)room; }
+    // The reader asked for less motion: turns, zooms and scaling show only
+    // their last frame. Auto flipping, which is asked for to be watched, keeps
+    // its pace.
+    virtual void SetReducedMotion(bool reduced) { (void)reduced; }
     // The folder tree stands at the left: the desk and the zoom keep clear of it.
     virtual void SetTreeRoom(bool room) { (void)room; }
     virtual void SetWorkWindowMode() {}
@@ -113,6 +117,9 @@ public:
     // The path and caption of that book (its file name when it has no
     // caption of its own, as its caption strip shows); nothing without one.
     virtual std::optional<DisplayFile> CurrentFile() const { return std::nullopt; }
+    // On the desk, a point on a page of that book, where a click zooms it
+    // in; nothing while zoomed or without one.
+    virtual std::optional<POINT> CurrentObjectPoint() const { return std::nullopt; }
     // Pages of the zoomed book, 0 when none is zoomed.
     virtual std::int32_t ZoomedPageCount() const { return 0; }
     virtual void JumpZoomedToPage(std::int32_t pageNumber) { (void)pageNumber; }

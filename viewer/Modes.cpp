@@ -37,7 +37,7 @@ void ZAZViewer::AnimateMode(ZAZLayout& l, bool animate, const std::function<void
     const ZAZLayout a = l;
     for (int i = 1; i <= kModeFrames; ++i) {
         frame(a, i);
-        ShowModeFrame(animate);
+        ShowModeFrame(animate && (!reducedMotion || i == kModeFrames));
     }
 }
 
@@ -131,6 +131,8 @@ void ZAZViewer::Scale(double factor, int frames) {
         ViewLock lock;
         if (!backBuffer || frames <= 0)
             return;
+        if (reducedMotion)
+            frames = 1;
         if (deskScale < 0 || deskScale > 1000)
             deskScale = 1.0;
         const std::int32_t w = backBuffer->Width();

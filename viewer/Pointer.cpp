@@ -262,6 +262,19 @@ std::optional<DisplayFile> ZAZViewer::CurrentFile() const {
     return file;
 }
 
+std::optional<POINT> ZAZViewer::CurrentObjectPoint() const {
+    LockGuard guard(DeskLock());
+    if (!currentObject || zoomedObject)
+        return std::nullopt;
+    ZAZObject& book = *currentObject;
+    // The middle of the right page, or of the left one when only it shows.
+    for (const POINT point : {POINT{(book.S.x + book.T.x) / 2, (book.T.y + book.B.y) / 2},
+                              POINT{(book.L.x + book.S.x) / 2, (book.L.y + book.B.y) / 2}})
+        if (book.SideHit(point) != 2)
+            return point;
+    return std::nullopt;
+}
+
 void ZAZViewer::RemoveCurrentObject() {
     try {
         {

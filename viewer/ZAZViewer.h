@@ -148,6 +148,7 @@ public:
     // Nothing when the book is not on the desk.
     std::optional<DeleteResult> RemoveObjectByRecord(ZAZObject* book);
     void RequestZoomFirst() override { zoomFirstRequested = true; }
+    void SetReducedMotion(bool reduced) override { reducedMotion = reduced; }
     void SetAutoFlip(bool on) override;
     void SetAllSelected(bool selected) override;
     DisplayFileList SelectedFiles() const override;
@@ -164,6 +165,7 @@ public:
     std::int32_t CurrentFileType() const override;
     void RemoveCurrentObject() override;
     std::optional<DisplayFile> CurrentFile() const override;
+    std::optional<POINT> CurrentObjectPoint() const override;
     std::int32_t ZoomedPageCount() const override;
     void JumpZoomedToPage(std::int32_t pageNumber) override;
 
@@ -193,6 +195,8 @@ public:
     void QueuePageClick(int action);
     bool AdvanceFlips();
     bool FlipFrame(int batch, ZAZObject& book);
+    // FlipFrame, run to the turn's end at once when motion is reduced.
+    bool FlipFrames(int batch, ZAZObject& book);
 
     // Layout and drawing (desk lock taken inside).
     void Relayout();
@@ -283,6 +287,7 @@ public:
     Flag previewPassDone{false};
     Flag previewsStarted{false};
     Flag zoomFirstRequested{false};
+    Flag reducedMotion{false};
     bool updateThreadStarted = false;
     std::atomic<int> updateRequest{0};
     Flag frameReady{false};

@@ -121,7 +121,7 @@ bool ZAZViewer::ZoomIn() {
         if (fromSingle)
             ConvertSingle(false, animationLayout_);
         int singlePage = animationLayout_.singlePage;
-        for (int k = 0; k < kZoomInFrames; ++k) {
+        for (int k = 0; k < kZoomInFrames && !reducedMotion; ++k) {
             const double t = static_cast<double>(k) / kZoomInFrames;
             animationLayout_ = ZoomStepLayout(t, singlePage);
             FitZoom(t);
@@ -161,7 +161,7 @@ void ZAZViewer::ZoomOut() {
         if (fromSingle)
             ConvertSingle(false, animationLayout_);
         const int singlePage = animationLayout_.singlePage;
-        for (int k = kZoomOutFrames; k >= 1; --k) {
+        for (int k = kZoomOutFrames; k >= 1 && !reducedMotion; --k) {
             const double t = static_cast<double>(k) / kZoomOutFrames;
             animationLayout_ = ZoomStepLayout(t, singlePage);
             FitZoom(t);

@@ -27,8 +27,9 @@ TEST(FrameFlow, PartsPresentedWhileFramesTravelLandOnTheNewestPicture) {
     test::Canvas canvas;
     auto take = [&] {
         std::optional<EncodedFrame> frame = window.TakeFrame();
-        if (frame)
+        if (frame) {
             EXPECT_TRUE(test::ReadFrame(frame->bytes, &canvas));
+        }
         return frame.has_value();
     };
 

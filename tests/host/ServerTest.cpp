@@ -261,6 +261,13 @@ TEST_F(HostServer, BadMessagesAreAnsweredAndTheConnectionStays) {
     EXPECT_TRUE(error(1));
     ASSERT_TRUE(page.Send({{"t", "mouse"}, {"el", 1}, {"e", "click"}, {"x", 1}, {"y", 1}}));
     EXPECT_TRUE(error(1));
+    // Keys: a code outside the virtual keys, a missing one, an unknown event.
+    for (const Json& key : {Json{{"t", "key"}, {"el", 1}, {"e", "down"}, {"code", 999}},
+                            Json{{"t", "key"}, {"el", 1}, {"e", "down"}},
+                            Json{{"t", "key"}, {"el", 1}, {"e", "press"}, {"code", 13}}}) {
+        ASSERT_TRUE(page.Send(key));
+        EXPECT_TRUE(error(1)) << key.dump();
+    }
 
     EXPECT_FALSE(page.Closed());
     std::optional<Json> answer = page.Call(1, "GetToolBarVisible", Json::array());

@@ -467,6 +467,39 @@ TEST_F(Flipping, ClicksDuringATurnPlayAsOneTurnOfAsManyLeaves) {
     EXPECT_EQ(view.position, 8);
 }
 
+TEST_F(Flipping, WithReducedMotionATurnEndsInTheStepThatStartsItButAutoFlippingKeepsItsPace) {
+    ZAZObject* book = ZoomedBook(16);
+    ASSERT_NE(book, nullptr);
+    viewer_->SetReducedMotion(true);
+    viewer_->RequestFlip(kFlipNext);
+    Step();
+    FlipView view = Look(*book);
+    EXPECT_FALSE(view.moving);
+    EXPECT_EQ(view.position, 2);
+    EXPECT_EQ(view.progress, 0.0);
+
+    // Clicks queued together still make one turn of as many leaves.
+    for (int i = 0; i < 3; ++i)
+        viewer_->QueuePageClick(kFlipNext);
+    Step();
+    view = Look(*book);
+    EXPECT_FALSE(view.moving);
+    EXPECT_EQ(view.position, 8);
+    EXPECT_EQ(view.progress, 0.0);
+
+    viewer_->SetReducedMotion(false);
+    viewer_->RequestFlip(kFlipPrevious);
+    Step();
+    EXPECT_TRUE(Look(*book).moving) << "without the wish, turns animate again";
+
+    LooseBook loose(8);
+    viewer_->SetReducedMotion(true);
+    loose.book.flipState = kAutoNext;
+    loose.book.animating = true;
+    EXPECT_TRUE(viewer_->FlipFrames(1, loose.book));
+    EXPECT_NEAR(loose.book.flipProgress, 1.0 / 12.0, 1e-9) << "one step of the automatic turn";
+}
+
 TEST_F(Flipping, AClickTurnsItsOwnLeafAndEndsAutomaticFlipping) {
     ZAZObject* book = ZoomedBook(16);
     ASSERT_NE(book, nullptr);

@@ -1,10 +1,34 @@
-// Pointer and wheel input on the element's canvas, sent to the control as the
-// window messages it knows: points in device pixels, the MK_ key state, one
-// message per button change, moves at most once an animation frame, and wheel
-// turns in notches of 120.
+// Pointer, wheel and key input on the element's canvas, sent to the control as
+// the window messages it knows: points in device pixels, the MK_ key state, one
+// message per button change, moves at most once an animation frame, wheel
+// turns in notches of 120, and the keys the viewer answers as virtual-key codes.
 import { raf } from './util.js';
 
 const MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8;
+
+// KeyboardEvent.key (older names too) to the virtual-key code; + and - by the
+// character they type, so that every keyboard layout has them.
+const VIRTUAL_KEYS = new Map([
+  ['Enter', 0x0D], ['Escape', 0x1B], ['Esc', 0x1B], ['PageUp', 0x21], ['PageDown', 0x22],
+  ['End', 0x23], ['Home', 0x24], ['ArrowLeft', 0x25], ['Left', 0x25], ['ArrowUp', 0x26], ['Up', 0x26],
+  ['ArrowRight', 0x27], ['Right', 0x27], ['ArrowDown', 0x28], ['Down', 0x28],
+  ['+', 0xBB], ['=', 0xBB], ['Add', 0x6B], ['-', 0xBD], ['Subtract', 0x6D]
+]);
+
+const VK_LEFT = 0x25, VK_RIGHT = 0x27, VK_ADD = 0x6B, VK_SUBTRACT = 0x6D;
+const SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5;
+
+// Fingers and pens. CSS pixels and milliseconds.
+const SLOP = 8;            // travel before a press is more than a tap
+const SWIPE_DISTANCE = 40; // sideways travel of a swipe
+const SWIPE_TIME = 600;    // held longer, a sideways move is a drag (a note, a pan)
+const PINCH_STEP = 1.25;   // each step of the fingers' spread scales once
+
+export function virtualKey(e) {
+  if (e.code === 'NumpadAdd') return 0x6B;
+  if (e.code === 'NumpadSubtract') return 0x6D;
+  return VIRTUAL_KEYS.get(e.key) || 0;
+}
 
 export class PointerInput {
   // `element` posts the messages (element._post, element._el) and knows the
@@ -17,6 +41,8 @@ export class PointerInput {
     this.moveFrame = 0;
     this.wheelAcc = 0;
     this.wheelTime = 0;
+    this.touches = new Map();  // pointerId -> {x, y} of fingers and pens down
+    this.gesture = null;
     this.wire();
   }
 
@@ -24,6 +50,8 @@ export class PointerInput {
   reset() {
     this.pendingMove = null;
     this.buttons = 0;
+    this.touches.clear();
+    this.gesture = null;
   }
 
   point(e) {
@@ -65,6 +93,7 @@ export class PointerInput {
   wire() {
     const canvas = this.canvas;
     canvas.addEventListener('pointerdown', (e) => {
+      if (e.pointerType === 'touch' || e.pointerType === 'pen') { this.touchDown(e); return; }
       if (!e.isPrimary) return;
       // The press's default, which would focus the canvas, is prevented below.
       try { canvas.focus({ preventScroll: true }); } catch (err) { /* ignore */ }
@@ -74,16 +103,19 @@ export class PointerInput {
       }
     });
     canvas.addEventListener('pointerup', (e) => {
+      if (this.touches.has(e.pointerId)) { this.touchUp(e, false); return; }
       if (!e.isPrimary) return;
       this.buttonChange(e);
     });
     canvas.addEventListener('pointercancel', (e) => {
+      if (this.touches.has(e.pointerId)) { this.touchUp(e, true); return; }
       if (!e.isPrimary) return;
       // Tell the control the buttons are up, or it stays in a drag.
       if (this.buttons & 1) { this.buttons &= ~1; this.mouse('up', e); }
       if (this.buttons & 2) { this.buttons &= ~2; this.mouse('rup', e); }
     });
     canvas.addEventListener('pointermove', (e) => {
+      if (this.touches.has(e.pointerId)) { this.touchMove(e); return; }
       if (!e.isPrimary) return;
       if (e.button !== -1 && this.buttonChange(e)) return;
       const p = this.point(e);
@@ -96,7 +128,147 @@ export class PointerInput {
       }
     });
     canvas.addEventListener('contextmenu', (e) => e.preventDefault());
+    canvas.addEventListener('keydown', (e) => this.key(e));
     canvas.addEventListener('wheel', (e) => this.wheel(e), { passive: false });
+  }
+
+  // --- fingers and pens ------------------------------------------------------
+  // One finger: a tap is a click; a quick sideways swipe turns a page as the
+  // arrow keys do (leftward pulls the right-hand page over); a vertical swipe
+  // on a desk with a bar scrolls it as its thumb would; anything else is a
+  // drag, sent as the mouse's. Two fingers: their spread scales, as + and -.
+
+  post(msg) {
+    this.element._post(Object.assign({ el: this.element._el }, msg));
+  }
+
+  pointAt(x, y) {
+    return this.point({ clientX: x, clientY: y });
+  }
+
+  zoomed() {
+    const toolbar = this.element._children && this.element._children.get(100);
+    const thumbnails = toolbar && toolbar.byId && toolbar.byId.get(11);
+    return !!thumbnails && thumbnails.enabled !== false;
+  }
+
+  touchDown(e) {
+    e.preventDefault();
+    if (this.touches.size >= 2) return;
+    try { this.canvas.focus({ preventScroll: true }); } catch (err) { /* ignore */ }
+    try { this.canvas.setPointerCapture(e.pointerId); } catch (err) { /* the pointer may be gone already */ }
+    this.touches.set(e.pointerId, { x: e.clientX, y: e.clientY });
+    if (this.touches.size === 1) {
+      this.gesture = { kind: 'press', id: e.pointerId, x0: e.clientX, y0: e.clientY, t0: performance.now(), frame: 0 };
+      return;
+    }
+    // A second finger: whatever the first began ends, and the pinch starts.
+    if (this.gesture) this.endGesture(this.touches.get(this.gesture.id));
+    const [a, b] = [...this.touches.values()];
+    this.gesture = { kind: 'pinch', spread: Math.hypot(a.x - b.x, a.y - b.y) || 1 };
+  }
+
+  touchMove(e) {
+    const at = this.touches.get(e.pointerId);
+    at.x = e.clientX;
+    at.y = e.clientY;
+    const g = this.gesture;
+    if (!g) return;
+    if (g.kind === 'pinch') {
+      if (this.touches.size < 2) return;
+      const [a, b] = [...this.touches.values()];
+      const spread = Math.hypot(a.x - b.x, a.y - b.y);
+      // At most a few steps per move, so that a wild jump cannot flood the control.
+      for (let n = 0; n < 4 && spread >= g.spread * PINCH_STEP; n++) { g.spread *= PINCH_STEP; this.pinchKey(VK_ADD); }
+      for (let n = 0; n < 4 && spread <= g.spread / PINCH_STEP; n++) { g.spread /= PINCH_STEP; this.pinchKey(VK_SUBTRACT); }
+      return;
+    }
+    if (g.id !== e.pointerId) return;
+    const dx = e.clientX - g.x0, dy = e.clientY - g.y0;
+    if (g.kind === 'press') {
+      if (Math.max(Math.abs(dx), Math.abs(dy)) <= SLOP) return;
+      const bar = this.element._bars && this.element._bars.v;
+      if (Math.abs(dx) > Math.abs(dy)) g.kind = 'swipe';
+      else if (!this.zoomed() && bar && bar.shown) { g.kind = 'scroll'; g.bar = bar; g.pos0 = bar.pos; g.sent = bar.pos; }
+      else this.startDrag(g);
+    }
+    if (g.kind === 'swipe' && performance.now() - g.t0 > SWIPE_TIME) this.startDrag(g);
+    if (g.kind === 'drag') {
+      const p = this.pointAt(e.clientX, e.clientY);
+      this.pendingMove = { t: 'mouse', el: this.element._el, e: 'move', x: p.x, y: p.y, k: MK_LBUTTON };
+      if (!this.moveFrame) this.moveFrame = raf(() => { this.moveFrame = 0; this.flushMove(); });
+    } else if (g.kind === 'scroll') {
+      // The desk follows the finger: its positions are device pixels.
+      g.pos = g.bar.clamp(Math.round(g.pos0 - dy * this.element._cssScale()));
+      if (!g.frame) {
+        g.frame = raf(() => {
+          g.frame = 0;
+          if (this.gesture === g && g.sent !== g.pos) g.bar.send(SB_THUMBTRACK, g.sent = g.pos);
+        });
+      }
+    }
+  }
+
+  touchUp(e, cancelled) {
+    const at = this.touches.get(e.pointerId);
+    this.touches.delete(e.pointerId);
+    const g = this.gesture;
+    if (!g) return;
+    if (g.kind === 'pinch') {
+      if (!this.touches.size) this.gesture = null;
+      return;
+    }
+    if (g.id !== e.pointerId) return;
+    if (!cancelled) {
+      at.x = e.clientX;
+      at.y = e.clientY;
+    }
+    const dx = at.x - g.x0;
+    if (!cancelled && g.kind === 'press') {
+      const p = this.pointAt(g.x0, g.y0);
+      this.post({ t: 'mouse', e: 'down', x: p.x, y: p.y, k: MK_LBUTTON });
+      this.post({ t: 'mouse', e: 'up', x: p.x, y: p.y, k: 0 });
+    } else if (!cancelled && g.kind === 'swipe' && Math.abs(dx) >= SWIPE_DISTANCE) {
+      this.post({ t: 'key', e: 'down', code: dx < 0 ? VK_RIGHT : VK_LEFT, k: 0 });
+    }
+    this.endGesture(at);
+    this.gesture = null;
+  }
+
+  // Ends a drag with the button's release at `at`, and a scroll with the thumb's.
+  endGesture(at) {
+    const g = this.gesture;
+    if (g.kind === 'drag') {
+      this.flushMove();
+      const p = this.pointAt(at ? at.x : g.x0, at ? at.y : g.y0);
+      this.buttons = 0;
+      this.post({ t: 'mouse', e: 'up', x: p.x, y: p.y, k: 0 });
+    } else if (g.kind === 'scroll' && g.pos !== undefined && g.pos !== g.pos0) {
+      if (g.sent !== g.pos) g.bar.send(SB_THUMBTRACK, g.pos);
+      g.bar.send(SB_THUMBPOSITION, g.pos);
+    }
+    g.kind = 'done';
+  }
+
+  startDrag(g) {
+    g.kind = 'drag';
+    this.buttons = 1;
+    const p = this.pointAt(g.x0, g.y0);
+    this.post({ t: 'mouse', e: 'down', x: p.x, y: p.y, k: MK_LBUTTON });
+  }
+
+  pinchKey(code) {
+    this.post({ t: 'key', e: 'down', code, k: 0 });
+  }
+
+  // Keys with Ctrl, Alt or Meta stay the browser's (its zoom, its shortcuts);
+  // Tab moves on to the toolbar.
+  key(e) {
+    if (e.ctrlKey || e.altKey || e.metaKey || e.isComposing) return;
+    const code = virtualKey(e);
+    if (!code) return;
+    e.preventDefault();
+    this.element._post({ t: 'key', el: this.element._el, e: 'down', code, k: e.shiftKey ? MK_SHIFT : 0 });
   }
 
   // Whether the viewer does something with the wheel: it scales a zoomed

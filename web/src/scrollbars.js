@@ -71,6 +71,10 @@ export function makeBar(element, dir) {
     element._post(msg);
   }
 
+  // For a finger that scrolls the desk as the thumb would.
+  bar.clamp = (pos) => Math.max(bar.min, Math.min(top(), pos));
+  bar.send = send;
+
   bar.layout = function () {
     if (!bar.shown) return;
     const len = span(), tl = thumbLength();

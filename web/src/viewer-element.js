@@ -100,6 +100,10 @@ export class ZovViewerElement extends HTMLElement {
       })
       : null;
     this._onVisibility = () => this._reportVisible();
+    // The reader's wish for less motion, as the container's control asks the
+    // system for its animation setting.
+    this._motion = typeof window.matchMedia === 'function' ? window.matchMedia('(prefers-reduced-motion: reduce)') : null;
+    this._onMotion = () => this._reportMotion();
   }
 
   // The address of the container's socket.
@@ -128,6 +132,7 @@ export class ZovViewerElement extends HTMLElement {
     window.addEventListener('resize', this._onWindowMoved, { passive: true });
     document.addEventListener('visibilitychange', this._onVisibility);
     if (this._intersection) this._intersection.observe(this);
+    if (this._motion) this._motion.addEventListener('change', this._onMotion);
     // Moving the element within the page keeps its control.
     if (this._state === 'creating' || this._state === 'created') return;
     if (this._state === 'failed') this._newReady();
@@ -140,6 +145,7 @@ export class ZovViewerElement extends HTMLElement {
     window.removeEventListener('resize', this._onWindowMoved);
     document.removeEventListener('visibilitychange', this._onVisibility);
     if (this._intersection) this._intersection.disconnect();
+    if (this._motion) this._motion.removeEventListener('change', this._onMotion);
     queueMicrotask(() => {
       if (!this.isConnected) this._destroy();
     });
@@ -218,6 +224,7 @@ export class ZovViewerElement extends HTMLElement {
         this._scheduleSize();
         this._toldVisible = true;
         this._reportVisible();
+        this._reportMotion();
         this.dispatchEvent(new CustomEvent('zov-ready', { detail: { members: this.members } }));
         return;
       }
@@ -308,6 +315,11 @@ export class ZovViewerElement extends HTMLElement {
     if (this._state !== 'created' || !this._conn || visible === this._toldVisible) return;
     this._toldVisible = visible;
     this._conn.send({ t: 'visible', el: this._el, v: visible });
+  }
+
+  _reportMotion() {
+    if (this._state !== 'created' || !this._conn) return;
+    this._conn.send({ t: 'motion', el: this._el, reduced: !!(this._motion && this._motion.matches) });
   }
 
   _imageList(buf, dv) {
