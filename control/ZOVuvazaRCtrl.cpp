@@ -25,6 +25,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A screen reader is told of changes at most this often: a turn or a scroll
+// changes the picture every tick.
+constexpr auto kDescribeEvery = 250ms;
+
 // How long the worker sleeps when the queue is empty: bounds the latency of a
 // command.
 constexpr auto kWorkerPoll = 20ms;
@@ -281,8 +285,40 @@ void CZOVuvazaRCtrl::OnTimer(unsigned id) {
         }
         SyncToolbar();
         ApplyViewerCursor();
+        DescribeScreen();
     } catch (...) {
     }
+}
+
+void CZOVuvazaRCtrl::DescribeScreen() {
+    if (!viewer || !window)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - describedAt < kDescribeEvery)
+        return;
+    describedAt = now;
+    ScreenSummary summary = viewer->Summarise();
+    ScreenDescription description{std::move(summary.books), summary.zoomed, {}};
+    if (summary.zoomed >= 0) {
+        PagesFacingUp open{std::move(summary.zoomedPath), std::move(summary.openPages)};
+        if (open != askedTexts) {
+            askedTexts = open;
+            pageTexts.Request(open);
+        }
+        if (std::optional<OpenPageTexts> texts = pageTexts.Take())
+            readTexts = std::move(texts);
+        // The page numbers at once, their texts once read.
+        if (readTexts && readTexts->which == askedTexts) {
+            description.openPages = readTexts->pages;
+        } else {
+            for (const std::int32_t page : askedTexts.pages)
+                description.openPages.push_back(DescribedPage{page, {}});
+        }
+    }
+    if (described == description)
+        return;
+    window->DescribeScreen(description);
+    described = std::move(description);
 }
 
 void CZOVuvazaRCtrl::ApplyViewerCursor() {

@@ -4,12 +4,14 @@
 #pragma once
 
 #include "control/CommandQueue.h"
+#include "control/PageTexts.h"
 #include "dirtree/DirTreeCtrl.h"
 #include "viewer/IViewer.h"
 #include "viewer/ViewerHost.h"
 #include "platform/Handshake.h"
 #include "platform/HostWindow.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -176,6 +178,8 @@ private:
     bool SearchConsent();
     // The viewer's cursor reaches the window also when the pointer rests.
     void ApplyViewerCursor();
+    // Tells the window, when it changed, what it shows; a few times a second.
+    void DescribeScreen();
     void WorkerLoop();
     void RunCommand(IViewer& target, const CommandNode& command);
     void StopWorker();
@@ -215,6 +219,12 @@ private:
     // The modeless search dialog, made by its first opening; it lives with
     // the viewer it searches.
     std::unique_ptr<CVSearchDialog> searchDialog;
+    // What readers who cannot see the window are told of it.
+    PageTextReader pageTexts;
+    PagesFacingUp askedTexts;
+    std::optional<OpenPageTexts> readTexts;
+    std::optional<ScreenDescription> described;
+    std::chrono::steady_clock::time_point describedAt{};
     // The cursor last given to the window for the viewer.
     int appliedCursor = 0;
     // Worker handshake: the window thread writes stopRequested, the worker

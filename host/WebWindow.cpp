@@ -645,6 +645,24 @@ void WebWindow::SetCursor(int cursorId) {
     link_->SendText(message.dump());
 }
 
+void WebWindow::DescribeScreen(const ScreenDescription& description) {
+    Json books = Json::array();
+    for (const DescribedBook& book : description.books) {
+        Json entry = {{"caption", ToUtf8(book.caption)}, {"pages", book.pages}, {"selected", book.selected},
+                      {"rect", RectJson(book.bounds)}};
+        if (book.click.x >= 0)
+            entry["click"] = {book.click.x, book.click.y};
+        books.push_back(std::move(entry));
+    }
+    Json pages = Json::array();
+    for (const DescribedPage& page : description.openPages)
+        pages.push_back({{"n", page.number}, {"text", ToUtf8(page.text)}});
+    Json message = {{"t", "screen"}, {"el", element_}, {"books", std::move(books)}, {"zoomed", description.zoomed},
+                    {"pages", std::move(pages)}};
+    // Captions and page texts are the documents' own; a broken one is replaced, not a reason to fail.
+    link_->SendText(message.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
 void WebWindow::Post(std::function<void()> work) {
     PostMessage(std::move(work));
 }

@@ -118,6 +118,7 @@ public:
     void SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw) override;
     void EnableScrollBar(int bar, std::uint32_t arrows) override;
     void SetCursor(int cursorId) override;
+    void DescribeScreen(const ScreenDescription& description) override;
     void Post(std::function<void()> work) override;
     int MessageBox(const MessageBoxRequest& request) override;
     WindowHandle CreateToolbar(const ToolbarTemplate& toolbar) override;

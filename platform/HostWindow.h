@@ -182,6 +182,34 @@ public:
     virtual void OnDialogDestroyed() {}
 };
 
+// What is on screen, in words, for readers who cannot see it: the books of
+// the desk in its order and, of the zoomed one, the pages facing up.
+struct DescribedBook {
+    std::wstring caption;
+    std::int32_t pages = 0;
+    bool selected = false;
+    RECT bounds{};  // client coordinates
+    // Where a click opens it (on one of its pages); x < 0 when none does.
+    POINT click{-1, -1};
+
+    friend bool operator==(const DescribedBook&, const DescribedBook&) = default;
+};
+
+struct DescribedPage {
+    std::int32_t number = 0;  // 1-based
+    std::wstring text;
+
+    friend bool operator==(const DescribedPage&, const DescribedPage&) = default;
+};
+
+struct ScreenDescription {
+    std::vector<DescribedBook> books;
+    std::int32_t zoomed = -1;  // index into books
+    std::vector<DescribedPage> openPages;
+
+    friend bool operator==(const ScreenDescription&, const ScreenDescription&) = default;
+};
+
 struct MessageBoxRequest {
     std::wstring text;
     std::wstring caption;
@@ -294,6 +322,8 @@ public:
     virtual WindowHandle CreateModelessDialog(const DialogTemplate& dialog, DialogClient& client) = 0;
     virtual void ShowDialog(WindowHandle dialog, bool visible) = 0;
     virtual void DestroyDialog(WindowHandle dialog) = 0;
+    // Tells assistive technology what the window shows; sent when it changes.
+    virtual void DescribeScreen(const ScreenDescription& description) { (void)description; }
     // Whether the control's window is shown on its page (the page may hide
     // it, or the page itself may be hidden).
     virtual bool IsVisible() const { return true; }

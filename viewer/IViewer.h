@@ -6,6 +6,7 @@
 #include "documents/DisplayFile.h"
 #include "documents/Download.h"
 #include "platform/Handshake.h"
+#include "platform/HostWindow.h"
 #include "platform/WinTypes.h"
 
 #include <chrono>
@@ -22,6 +23,20 @@ struct RefusedDelete {
     std::wstring path;
     DeleteResult result;
 };
+
+// What the desk and the zoomed book show, for readers who cannot see them.
+// The texts of the open pages are read apart, off the window thread.
+struct ScreenSummary {
+    std::vector<DescribedBook> books;
+    std::int32_t zoomed = -1;  // index into books
+    std::wstring zoomedPath;
+    std::vector<std::int32_t> openPages;  // 1-based, in screen order
+
+    friend bool operator==(const ScreenSummary&, const ScreenSummary&) = default;
+};
+// A desk may hold thousands of books; a reader's list names the first ones.
+inline constexpr std::size_t kMaxDescribedBooks = 1000;
+inline constexpr std::size_t kMaxDescribedCaption = 256;
 
 // What the toolbar shows of the viewer: read at every timer tick.
 struct ToolbarView {
@@ -107,6 +122,7 @@ public:
 
     // The control's own face, on the window thread.
     virtual ToolbarView ToolbarState() const { return {}; }
+    virtual ScreenSummary Summarise() const { return {}; }
     virtual std::size_t ObjectCount() const { return 0; }
     // The file type of the book last under the pointer, -1 without one.
     virtual std::int32_t CurrentFileType() const { return -1; }

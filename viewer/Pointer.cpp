@@ -57,6 +57,15 @@ bool Contains(const RECT& r, POINT p) {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+// The middle of the right page, or of the left one when only it shows.
+std::optional<POINT> PointOnAPage(ZAZObject& book) {
+    for (const POINT point : {POINT{(book.S.x + book.T.x) / 2, (book.T.y + book.B.y) / 2},
+                              POINT{(book.L.x + book.S.x) / 2, (book.L.y + book.B.y) / 2}})
+        if (book.SideHit(point) != 2)
+            return point;
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool ZAZViewer::HitTest(std::int32_t x, std::int32_t y) {
@@ -266,13 +275,41 @@ std::optional<POINT> ZAZViewer::CurrentObjectPoint() const {
     LockGuard guard(DeskLock());
     if (!currentObject || zoomedObject)
         return std::nullopt;
-    ZAZObject& book = *currentObject;
-    // The middle of the right page, or of the left one when only it shows.
-    for (const POINT point : {POINT{(book.S.x + book.T.x) / 2, (book.T.y + book.B.y) / 2},
-                              POINT{(book.L.x + book.S.x) / 2, (book.L.y + book.B.y) / 2}})
-        if (book.SideHit(point) != 2)
-            return point;
-    return std::nullopt;
+    return PointOnAPage(*currentObject);
+}
+
+ScreenSummary ZAZViewer::Summarise() const {
+    LockGuard guard(DeskLock());
+    auto describe = [](ZAZObject& book) {
+        std::wstring caption = CaptionText(book);
+        if (caption.size() > kMaxDescribedCaption)
+            caption.resize(kMaxDescribedCaption);
+        return DescribedBook{std::move(caption), book.PageCount(), book.selected, book.Bounds(),
+                             PointOnAPage(book).value_or(POINT{-1, -1})};
+    };
+    ScreenSummary summary;
+    for (ZAZObject* book : visibleObjects) {
+        if (summary.books.size() == kMaxDescribedBooks)
+            break;
+        if (book == zoomedObject)
+            summary.zoomed = static_cast<std::int32_t>(summary.books.size());
+        summary.books.push_back(describe(*book));
+    }
+    if (!zoomedObject)
+        return summary;
+    // A zoomed book past the named ones takes the last place.
+    if (summary.zoomed < 0) {
+        if (summary.books.size() == kMaxDescribedBooks)
+            summary.books.pop_back();
+        summary.zoomed = static_cast<std::int32_t>(summary.books.size());
+        summary.books.push_back(describe(*zoomedObject));
+    }
+    summary.zoomedPath = zoomedObject->path;
+    const VisiblePages facing = zoomedObject->FacingPages();
+    for (const ZAZImage* page : {facing.restingLeft, facing.restingRight})
+        if (page && page->pageNumber > 0)
+            summary.openPages.push_back(page->pageNumber);
+    return summary;
 }
 
 void ZAZViewer::RemoveCurrentObject() {

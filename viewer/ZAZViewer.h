@@ -166,6 +166,7 @@ public:
     void RemoveCurrentObject() override;
     std::optional<DisplayFile> CurrentFile() const override;
     std::optional<POINT> CurrentObjectPoint() const override;
+    ScreenSummary Summarise() const override;
     std::int32_t ZoomedPageCount() const override;
     void JumpZoomedToPage(std::int32_t pageNumber) override;
 

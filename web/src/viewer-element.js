@@ -16,6 +16,7 @@ import { MENU_STYLE, Menus } from './menu.js';
 import { MESSAGEBOX_STYLE, MessageBoxes } from './message-box.js';
 import { BAR, SCROLLBAR_STYLE, makeBar } from './scrollbars.js';
 import { TOOLBAR_STYLE, Toolbar } from './toolbar.js';
+import { SCREEN_TEXT_STYLE, ScreenText } from './screen-text.js';
 import { TREE_STYLE, FolderTree } from './tree.js';
 import { isInt, isStr, raf } from './util.js';
 
@@ -36,7 +37,8 @@ const STYLE = [
   MENU_STYLE,
   DIALOG_STYLE,
   MESSAGEBOX_STYLE,
-  DROP_STYLE
+  DROP_STYLE,
+  SCREEN_TEXT_STYLE
 ].join('\n');
 
 export class ZovViewerElement extends HTMLElement {
@@ -51,6 +53,10 @@ export class ZovViewerElement extends HTMLElement {
     this._canvas.height = 0;
     // Focusable, so that the focus has somewhere to return when a dialog goes.
     this._canvas.tabIndex = 0;
+    this._canvas.setAttribute('role', 'img');
+    this._canvas.setAttribute('aria-label', 'Document viewer');
+    this._canvas.setAttribute('aria-description',
+      'Enter opens a book, the arrow keys turn its pages, plus and minus scale, Escape goes back to the desk');
     this._painter = new FramePainter(this._canvas);
     this._bars = { v: makeBar(this, 'v'), h: makeBar(this, 'h') };
     this._corner = document.createElement('div');
@@ -73,6 +79,8 @@ export class ZovViewerElement extends HTMLElement {
     this._children = new Map();  // window handle -> Toolbar or Dialog
     this._drops = new Drops(this);
     root.appendChild(this._drops.zone);
+    this._screenText = new ScreenText(this);
+    root.appendChild(this._screenText.node);
     this._size = null;          // the last size sent {w, h, sx, sy}
     this._sizeFrame = 0;
     this._devSize = null;       // the canvas in device pixels, from the observer
@@ -203,6 +211,7 @@ export class ZovViewerElement extends HTMLElement {
     this._boxes.clear();
     this._menus.clear();
     this._drops.clear(message);
+    this._screenText.clear();
     for (const child of this._children.values()) child.remove();
     this._children.clear();
     this._imageLists.clear();
@@ -249,6 +258,9 @@ export class ZovViewerElement extends HTMLElement {
         return;
       case 'cursor':
         if (isStr(msg.c) && msg.c.length < 64) this._canvas.style.cursor = msg.c;
+        return;
+      case 'screen':
+        this._screenText.update(msg);
         return;
       case 'scrollInfo':
         if (msg.bar === 'v' || msg.bar === 'h') this._bars[msg.bar].info(msg);
