@@ -17,18 +17,21 @@ KeyAction Turn(bool forward, bool ten) {
     return Command(ten ? kButtonFlipPrevious10 : kButtonFlipPrevious);
 }
 
+// The toolbar's flips are physical: "next" turns a right-hand page over to
+// the left, which in a book bound on the right goes back. Left and right turn
+// the page on that side; the keys that read on (down, Page Down, End) follow
+// the binding.
 KeyAction ZoomedAction(std::uint32_t key, bool shift, const ToolbarView& view) {
+    const bool rightBound = view.rightStitch;
     switch (key) {
-    // A book bound on the right reads from right to left: its next page is
-    // the one on the left.
-    case VK_RIGHT: return Turn(!view.rightStitch, shift);
-    case VK_LEFT: return Turn(view.rightStitch, shift);
+    case VK_RIGHT: return Turn(true, shift);
+    case VK_LEFT: return Turn(false, shift);
     case VK_DOWN:
-    case VK_NEXT: return Turn(true, shift);
+    case VK_NEXT: return Turn(!rightBound, shift);
     case VK_UP:
-    case VK_PRIOR: return Turn(false, shift);
-    case VK_HOME: return Command(kButtonFlipFirstPage);
-    case VK_END: return Command(kButtonFlipLastPage);
+    case VK_PRIOR: return Turn(rightBound, shift);
+    case VK_HOME: return Command(rightBound ? kButtonFlipLastPage : kButtonFlipFirstPage);
+    case VK_END: return Command(rightBound ? kButtonFlipFirstPage : kButtonFlipLastPage);
     case VK_ESCAPE: return Command(kButtonThumbnails);
     default: return {};
     }

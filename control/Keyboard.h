@@ -17,9 +17,9 @@ struct KeyAction {
     friend bool operator==(const KeyAction&, const KeyAction&) = default;
 };
 
-// + and - scale. Zoomed: arrows and Page Up/Down turn pages (left and right
-// follow the binding, Shift turns ten), Home/End go to the first and last
-// page, Escape zooms out. On the desk: up, down, Page Up/Down, Home and End
+// + and - scale. Zoomed: left and right turn the page on that side, down and
+// Page Down read on and up and Page Up back (as the binding reads), Shift
+// turns ten, Home/End go to the first and last page, Escape zooms out. On the desk: up, down, Page Up/Down, Home and End
 // scroll, Enter zooms the current book in. Keys held with Ctrl belong to the
 // browser (its own zoom, say).
 KeyAction ActionOfKey(std::uint32_t virtualKey, std::uint32_t keyFlags, const ToolbarView& view);

@@ -25,6 +25,7 @@ void PageTextReader::Request(PagesFacingUp which) {
         std::lock_guard lock(mutex_);
         cancel_ = true;
         pending_ = std::move(which);
+        done_.reset();
         if (!thread_.joinable())
             thread_ = std::thread([this] { Run(); });
     }

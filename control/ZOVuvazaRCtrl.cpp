@@ -312,7 +312,7 @@ void CZOVuvazaRCtrl::DescribeScreen() {
             description.openPages = readTexts->pages;
         } else {
             for (const std::int32_t page : askedTexts.pages)
-                description.openPages.push_back(DescribedPage{page, {}});
+                description.openPages.push_back(DescribedPage{page, {}, false});
         }
     }
     if (described == description)

@@ -378,8 +378,18 @@ void WebSocketSession::Handle(const std::string& text) {
         auto found = message.find("reduced");
         if (found == message.end() || !found->is_boolean())
             return Error(element, "motion needs reduced, true or false");
-        // Counted as input, so that a page cannot flood the window thread with it.
-        PostInput(target, [reduced = found->get<bool>()](WebWindow& window) { window.DeliverMotionSetting(reduced); });
+        // A setting, not input: never dropped, and however often it changes
+        // one delivery waits at most, which takes the newest value.
+        std::shared_ptr<Element::PendingMotion> motion = target.motion;
+        motion->reduced = found->get<bool>();
+        if (!motion->posted.exchange(true))
+            target.window->PostMessage(
+                [weak = std::weak_ptr<WebWindow>(target.window), motion] {
+                    motion->posted = false;
+                    if (auto window = weak.lock())
+                        window->DeliverMotionSetting(motion->reduced);
+                },
+                MessageKind::Other);
         return;
     }
     Error(element, "unknown message type " + Echo(*type));

@@ -18,6 +18,7 @@
 #include <boost/beast/websocket/stream.hpp>
 #include <nlohmann/json_fwd.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -84,6 +85,12 @@ private:
         // Input allowance: a bucket of inputBurst, refilled inputPerSecond.
         double inputTokens = 0;
         std::chrono::steady_clock::time_point inputRefilled{};
+        // The reader's motion setting, newest first; one delivery waits at most.
+        struct PendingMotion {
+            std::atomic<bool> reduced{false};
+            std::atomic<bool> posted{false};
+        };
+        std::shared_ptr<PendingMotion> motion = std::make_shared<PendingMotion>();
         // The drop whose files are arriving, at most one; null when none.
         std::shared_ptr<DropStaging> drop;
     };

@@ -646,21 +646,35 @@ void WebWindow::SetCursor(int cursorId) {
 }
 
 void WebWindow::DescribeScreen(const ScreenDescription& description) {
+    // Captions and page texts are the documents' own; a broken one is
+    // replaced, not a reason to fail.
+    auto dump = [](const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    // The list and the texts go only when they change; the points that open
+    // the books move with every scroll and go each time, compactly.
     Json books = Json::array();
+    Json clicks = Json::array();
     for (const DescribedBook& book : description.books) {
-        Json entry = {{"caption", ToUtf8(book.caption)}, {"pages", book.pages}, {"selected", book.selected},
-                      {"rect", RectJson(book.bounds)}};
-        if (book.click.x >= 0)
-            entry["click"] = {book.click.x, book.click.y};
-        books.push_back(std::move(entry));
+        books.push_back({{"caption", ToUtf8(book.caption)}, {"pages", book.pages}, {"selected", book.selected}});
+        clicks.push_back(book.click.x >= 0 ? Json::array({book.click.x, book.click.y}) : Json());
     }
     Json pages = Json::array();
-    for (const DescribedPage& page : description.openPages)
-        pages.push_back({{"n", page.number}, {"text", ToUtf8(page.text)}});
-    Json message = {{"t", "screen"}, {"el", element_}, {"books", std::move(books)}, {"zoomed", description.zoomed},
-                    {"pages", std::move(pages)}};
-    // Captions and page texts are the documents' own; a broken one is replaced, not a reason to fail.
-    link_->SendText(message.dump(-1, ' ', false, Json::error_handler_t::replace));
+    for (const DescribedPage& page : description.openPages) {
+        Json entry = {{"n", page.number}};
+        if (page.read)
+            entry["text"] = ToUtf8(page.text);
+        pages.push_back(std::move(entry));
+    }
+    Json message = {{"t", "screen"}, {"el", element_}, {"zoomed", description.zoomed}, {"clicks", std::move(clicks)}};
+    std::string booksText = dump(books), pagesText = dump(pages);
+    if (booksText != describedBooks_) {
+        message["books"] = std::move(books);
+        describedBooks_ = std::move(booksText);
+    }
+    if (pagesText != describedPages_) {
+        message["pages"] = std::move(pages);
+        describedPages_ = std::move(pagesText);
+    }
+    link_->SendText(dump(message));
 }
 
 void WebWindow::Post(std::function<void()> work) {

@@ -221,6 +221,9 @@ private:
     std::map<std::uint32_t, int> answers_;
     std::uint32_t lastQuestion_ = 0;
     std::string cursor_;
+    // What the page was last told of the screen's list and open pages.
+    std::string describedBooks_;
+    std::string describedPages_;
     std::optional<ToolbarTemplate> toolbar_;
     std::uint32_t lastImageList_ = 0;
     struct TreeState {

@@ -198,6 +198,7 @@ struct DescribedBook {
 struct DescribedPage {
     std::int32_t number = 0;  // 1-based
     std::wstring text;
+    bool read = true;  // false while the text is still being read
 
     friend bool operator==(const DescribedPage&, const DescribedPage&) = default;
 };

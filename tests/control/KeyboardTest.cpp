@@ -19,23 +19,27 @@ ToolbarView Zoomed(bool rightStitch) {
     return view;
 }
 
-TEST(Keyboard, LeftAndRightFollowTheBindingWhileUpAndDownDoNot) {
+// The flip buttons name pages by side: "next" turns the right-hand page
+// over, which reads on in a book bound on the left and back in one bound on
+// the right.
+TEST(Keyboard, LeftAndRightTurnTheirSidesPageWhileReadingOnFollowsTheBinding) {
     const ToolbarView left = Zoomed(false), right = Zoomed(true);
-    EXPECT_EQ(ActionOfKey(VK_RIGHT, 0, left), Command(kButtonFlipNext));
-    EXPECT_EQ(ActionOfKey(VK_LEFT, 0, left), Command(kButtonFlipPrevious));
-    EXPECT_EQ(ActionOfKey(VK_RIGHT, 0, right), Command(kButtonFlipPrevious));
-    EXPECT_EQ(ActionOfKey(VK_LEFT, 0, right), Command(kButtonFlipNext));
     for (const ToolbarView& view : {left, right}) {
-        EXPECT_EQ(ActionOfKey(VK_NEXT, 0, view), Command(kButtonFlipNext));
-        EXPECT_EQ(ActionOfKey(VK_DOWN, 0, view), Command(kButtonFlipNext));
-        EXPECT_EQ(ActionOfKey(VK_PRIOR, 0, view), Command(kButtonFlipPrevious));
-        EXPECT_EQ(ActionOfKey(VK_HOME, 0, view), Command(kButtonFlipFirstPage));
-        EXPECT_EQ(ActionOfKey(VK_END, 0, view), Command(kButtonFlipLastPage));
+        EXPECT_EQ(ActionOfKey(VK_RIGHT, 0, view), Command(kButtonFlipNext));
+        EXPECT_EQ(ActionOfKey(VK_LEFT, 0, view), Command(kButtonFlipPrevious));
+        EXPECT_EQ(ActionOfKey(VK_RIGHT, MK_SHIFT, view), Command(kButtonFlipNext10));
     }
-    // Shift turns ten pages, as the toolbar's double arrows do.
-    EXPECT_EQ(ActionOfKey(VK_RIGHT, MK_SHIFT, left), Command(kButtonFlipNext10));
-    EXPECT_EQ(ActionOfKey(VK_RIGHT, MK_SHIFT, right), Command(kButtonFlipPrevious10));
-    EXPECT_EQ(ActionOfKey(VK_PRIOR, MK_SHIFT, left), Command(kButtonFlipPrevious10));
+    EXPECT_EQ(ActionOfKey(VK_NEXT, 0, left), Command(kButtonFlipNext));
+    EXPECT_EQ(ActionOfKey(VK_DOWN, 0, left), Command(kButtonFlipNext));
+    EXPECT_EQ(ActionOfKey(VK_PRIOR, 0, left), Command(kButtonFlipPrevious));
+    EXPECT_EQ(ActionOfKey(VK_HOME, 0, left), Command(kButtonFlipFirstPage));
+    EXPECT_EQ(ActionOfKey(VK_END, 0, left), Command(kButtonFlipLastPage));
+    // Bound on the right, the left-hand pages are the ones still to read.
+    EXPECT_EQ(ActionOfKey(VK_NEXT, 0, right), Command(kButtonFlipPrevious));
+    EXPECT_EQ(ActionOfKey(VK_DOWN, MK_SHIFT, right), Command(kButtonFlipPrevious10));
+    EXPECT_EQ(ActionOfKey(VK_UP, 0, right), Command(kButtonFlipNext));
+    EXPECT_EQ(ActionOfKey(VK_HOME, 0, right), Command(kButtonFlipLastPage));
+    EXPECT_EQ(ActionOfKey(VK_END, 0, right), Command(kButtonFlipFirstPage));
 }
 
 TEST(Keyboard, ScaleAndEscapeAreTheToolbarsButtonsAndCtrlIsLeftToTheBrowser) {

@@ -15,7 +15,7 @@ const VIRTUAL_KEYS = new Map([
   ['+', 0xBB], ['=', 0xBB], ['Add', 0x6B], ['-', 0xBD], ['Subtract', 0x6D]
 ]);
 
-const VK_LEFT = 0x25, VK_RIGHT = 0x27, VK_ADD = 0x6B, VK_SUBTRACT = 0x6D;
+const VK_RETURN = 0x0D, VK_ESCAPE = 0x1B, VK_LEFT = 0x25, VK_RIGHT = 0x27, VK_ADD = 0x6B, VK_SUBTRACT = 0x6D;
 const SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5;
 
 // Fingers and pens. CSS pixels and milliseconds.
@@ -129,6 +129,10 @@ export class PointerInput {
     });
     canvas.addEventListener('contextmenu', (e) => e.preventDefault());
     canvas.addEventListener('keydown', (e) => this.key(e));
+    // Capture lost (the element moved in the page, say): the stroke is cancelled.
+    canvas.addEventListener('lostpointercapture', (e) => {
+      if (this.touches.has(e.pointerId)) this.touchUp(e, true);
+    });
     canvas.addEventListener('wheel', (e) => this.wheel(e), { passive: false });
   }
 
@@ -154,12 +158,18 @@ export class PointerInput {
 
   touchDown(e) {
     e.preventDefault();
+    // A first finger starts afresh: a lift the canvas never saw leaves nothing behind.
+    if (e.isPrimary && this.touches.size) {
+      if (this.gesture) this.endGesture(this.touches.get(this.gesture.id));
+      this.gesture = null;
+      this.touches.clear();
+    }
     if (this.touches.size >= 2) return;
     try { this.canvas.focus({ preventScroll: true }); } catch (err) { /* ignore */ }
     try { this.canvas.setPointerCapture(e.pointerId); } catch (err) { /* the pointer may be gone already */ }
     this.touches.set(e.pointerId, { x: e.clientX, y: e.clientY });
     if (this.touches.size === 1) {
-      this.gesture = { kind: 'press', id: e.pointerId, x0: e.clientX, y0: e.clientY, t0: performance.now(), frame: 0 };
+      this.gesture = { kind: 'press', id: e.pointerId, x0: e.clientX, y0: e.clientY, t0: e.timeStamp, frame: 0 };
       return;
     }
     // A second finger: whatever the first began ends, and the pinch starts.
@@ -192,7 +202,8 @@ export class PointerInput {
       else if (!this.zoomed() && bar && bar.shown) { g.kind = 'scroll'; g.bar = bar; g.pos0 = bar.pos; g.sent = bar.pos; }
       else this.startDrag(g);
     }
-    if (g.kind === 'swipe' && performance.now() - g.t0 > SWIPE_TIME) this.startDrag(g);
+    // The events' own times: a busy page must not make a quick swipe slow.
+    if (g.kind === 'swipe' && e.timeStamp - g.t0 > SWIPE_TIME) this.startDrag(g);
     if (g.kind === 'drag') {
       const p = this.pointAt(e.clientX, e.clientY);
       this.pendingMove = { t: 'mouse', el: this.element._el, e: 'move', x: p.x, y: p.y, k: MK_LBUTTON };
@@ -228,7 +239,7 @@ export class PointerInput {
       const p = this.pointAt(g.x0, g.y0);
       this.post({ t: 'mouse', e: 'down', x: p.x, y: p.y, k: MK_LBUTTON });
       this.post({ t: 'mouse', e: 'up', x: p.x, y: p.y, k: 0 });
-    } else if (!cancelled && g.kind === 'swipe' && Math.abs(dx) >= SWIPE_DISTANCE) {
+    } else if (!cancelled && g.kind === 'swipe' && Math.abs(dx) >= SWIPE_DISTANCE && e.timeStamp - g.t0 <= SWIPE_TIME) {
       this.post({ t: 'key', e: 'down', code: dx < 0 ? VK_RIGHT : VK_LEFT, k: 0 });
     }
     this.endGesture(at);
@@ -243,7 +254,7 @@ export class PointerInput {
       const p = this.pointAt(at ? at.x : g.x0, at ? at.y : g.y0);
       this.buttons = 0;
       this.post({ t: 'mouse', e: 'up', x: p.x, y: p.y, k: 0 });
-    } else if (g.kind === 'scroll' && g.pos !== undefined && g.pos !== g.pos0) {
+    } else if (g.kind === 'scroll' && g.pos !== undefined && (g.pos !== g.pos0 || g.sent !== g.pos0)) {
       if (g.sent !== g.pos) g.bar.send(SB_THUMBTRACK, g.pos);
       g.bar.send(SB_THUMBPOSITION, g.pos);
     }
@@ -268,6 +279,13 @@ export class PointerInput {
     const code = virtualKey(e);
     if (!code) return;
     e.preventDefault();
+    // On the desk, left and right walk its books.
+    const text = this.element._screenText;
+    if ((code === VK_LEFT || code === VK_RIGHT) && text && text.deskShown) {
+      text.step(code === VK_LEFT ? -1 : 1);
+      return;
+    }
+    if (text && (code === VK_RETURN || code === VK_ESCAPE)) text.changing(code === VK_RETURN);
     this.element._post({ t: 'key', el: this.element._el, e: 'down', code, k: e.shiftKey ? MK_SHIFT : 0 });
   }
 

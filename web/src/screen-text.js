@@ -3,12 +3,15 @@
 // announced politely when a page turns. The canvas says nothing to them.
 // Choosing a document clicks it, as a reader with a mouse would; one that is
 // off the window is scrolled to first, and with another book zoomed the
-// viewer goes back to the desk first.
+// viewer goes back to the desk first. The same list lets the left and right
+// keys move the desk's highlight from book to book, by pointing at them.
 import { isInt, isStr } from './util.js';
 
 const VK_ESCAPE = 0x1B, SB_THUMBPOSITION = 4;
 // How long a chosen document waits for the desk to bring it into view.
 const OPEN_WAIT = 3000;
+// How long a key that zooms in or out waits to be seen done.
+const SETTLE_WAIT = 1500;
 // What the container may send; more is ignored.
 const MAX_BOOKS = 1000, MAX_PAGES = 4;
 
@@ -40,63 +43,114 @@ export class ScreenText {
     this.node.append(this.list, this.open);
     this.books = [];
     this.zoomed = -1;
-    this.listKey = '';
     this.pagesKey = '';
-    this.pending = null;  // {index, until} of a document chosen but not yet clickable
+    this.shownPages = null;
+    this.known = false;
+    this.awaited = null;
+    this.pending = null;  // {index, until, open} of a document chosen or pointed at, not yet in view
+    this.current = -1;    // the book the keys last pointed at
+  }
+
+  // The next or previous book on the desk becomes the current one: the
+  // pointer is moved onto it, which highlights it, and Enter then opens it.
+  step(delta) {
+    const index = Math.max(0, Math.min(this.books.length - 1, this.current < 0 ? 0 : this.current + delta));
+    this.current = index;
+    this.pending = { index, until: performance.now() + OPEN_WAIT, open: false };
+    if (!this.openPending()) this.scrollTo(index);
   }
 
   clear() {
+    this.current = -1;
     this.books = [];
     this.zoomed = -1;
-    this.listKey = '';
     this.pagesKey = '';
+    this.shownPages = null;
+    this.known = false;
+    this.awaited = null;
     this.pending = null;
     this.list.replaceChildren();
     this.pages.replaceChildren();
     this.open.hidden = true;
   }
 
+  // Before the first word from the container, and after a key that zooms in
+  // or out until the container says it did (or a while has passed), what is
+  // shown is not known: keys then go to the control.
+  get deskShown() {
+    const w = this.awaited;
+    if (w && performance.now() < w.until && (this.zoomed >= 0) !== w.zoomed) return false;
+    return this.known && this.zoomed < 0 && this.books.length > 0;
+  }
+
+  // A key that zooms in (`zoomed` true) or out was sent.
+  changing(zoomed) {
+    this.awaited = { zoomed, until: performance.now() + SETTLE_WAIT };
+  }
+
   update(msg) {
-    const books = (Array.isArray(msg.books) ? msg.books : []).slice(0, MAX_BOOKS).map((b) => ({
-      caption: b && isStr(b.caption) ? b.caption : '',
-      pages: b && isInt(b.pages) && b.pages >= 0 ? b.pages : 0,
-      selected: !!(b && b.selected === true),
-      click: b && Array.isArray(b.click) && isInt(b.click[0]) && isInt(b.click[1]) ? b.click : null
-    }));
-    this.books = books;
-    this.zoomed = isInt(msg.zoomed) && msg.zoomed >= 0 && msg.zoomed < books.length ? msg.zoomed : -1;
-    const listKey = JSON.stringify(books.map((b) => [b.caption, b.pages, b.selected])) + '|' + this.zoomed;
-    if (listKey !== this.listKey) {
-      this.listKey = listKey;
+    this.known = true;
+    if (Array.isArray(msg.books)) {
+      this.books = msg.books.slice(0, MAX_BOOKS).map((b) => ({
+        caption: b && isStr(b.caption) ? b.caption : '',
+        pages: b && isInt(b.pages) && b.pages >= 0 ? b.pages : 0,
+        selected: !!(b && b.selected === true),
+        click: null
+      }));
+    }
+    const clicks = Array.isArray(msg.clicks) ? msg.clicks : [];
+    this.books.forEach((book, i) => {
+      const c = clicks[i];
+      book.click = Array.isArray(c) && isInt(c[0]) && isInt(c[1]) ? c : null;
+    });
+    const zoomed = isInt(msg.zoomed) && msg.zoomed >= 0 && msg.zoomed < this.books.length ? msg.zoomed : -1;
+    if (Array.isArray(msg.books) || zoomed !== this.zoomed) {
+      this.zoomed = zoomed;
       this.renderList();
     }
-    const pages = (Array.isArray(msg.pages) ? msg.pages : []).slice(0, MAX_PAGES)
-      .filter((p) => p && isInt(p.n)).map((p) => ({ n: p.n, text: isStr(p.text) ? p.text : '' }));
-    const pagesKey = this.zoomed < 0 ? '' : JSON.stringify([books[this.zoomed].caption, pages]);
-    if (pagesKey !== this.pagesKey) {
+    if (this.awaited && (zoomed >= 0) === this.awaited.zoomed) this.awaited = null;
+    if (Array.isArray(msg.pages)) {
+      this.shownPages = msg.pages.slice(0, MAX_PAGES).filter((p) => p && isInt(p.n))
+        .map((p) => ({ n: p.n, text: isStr(p.text) ? p.text : null }));
+    }
+    // Pages still being read keep the last ones told, so that the live region
+    // speaks once, with the texts.
+    const pages = this.shownPages || [];
+    const pagesKey = this.zoomed < 0 ? '' : JSON.stringify([this.books[this.zoomed].caption, pages]);
+    if (pagesKey !== this.pagesKey && (this.zoomed < 0 || pages.every((p) => p.text !== null))) {
       this.pagesKey = pagesKey;
       this.renderPages(pages);
     }
     this.openPending();
   }
 
+  // The list's nodes stay as they are where they can, so that a screen
+  // reader's place in it is kept when a document opens.
   renderList() {
-    const items = this.books.map((book, index) => {
-      const item = document.createElement('div');
-      item.setAttribute('role', 'listitem');
-      const button = document.createElement('button');
-      // Reached by a screen reader's own keys; Tab stays with the toolbar.
-      button.tabIndex = -1;
+    const items = this.list.children;
+    while (items.length > this.books.length) this.list.lastChild.remove();
+    this.books.forEach((book, index) => {
+      let button;
+      if (index < items.length) {
+        button = items[index].firstChild;
+      } else {
+        const item = document.createElement('div');
+        item.setAttribute('role', 'listitem');
+        button = document.createElement('button');
+        // Reached by a screen reader's own keys; Tab stays with the toolbar.
+        button.tabIndex = -1;
+        button.addEventListener('click', () => this.choose(index));
+        item.appendChild(button);
+        this.list.appendChild(item);
+      }
       const parts = [book.caption || 'Untitled', pagesWord(book.pages)];
       if (book.selected) parts.push('selected');
       if (index === this.zoomed) parts.push('open');
-      button.textContent = parts.join(', ');
+      const label = parts.join(', ');
+      if (button.textContent !== label) button.textContent = label;
       if (index === this.zoomed) button.setAttribute('aria-current', 'true');
-      button.addEventListener('click', () => this.choose(index));
-      item.appendChild(button);
-      return item;
+      else button.removeAttribute('aria-current');
     });
-    this.list.replaceChildren(...items);
   }
 
   renderPages(pages) {
@@ -125,7 +179,8 @@ export class ScreenText {
 
   // A click on the document once it can be clicked.
   choose(index) {
-    this.pending = { index, until: performance.now() + OPEN_WAIT };
+    this.current = index;
+    this.pending = { index, until: performance.now() + OPEN_WAIT, open: true };
     if (this.zoomed >= 0 && this.zoomed !== index) {
       this.element._post({ t: 'key', el: this.element._el, e: 'down', code: VK_ESCAPE, k: 0 });
       return;
@@ -146,6 +201,10 @@ export class ScreenText {
     const [x, y] = book.click;
     if (x < 0 || y < 0 || x >= size.w || y >= size.h) return false;
     this.pending = null;
+    if (!p.open) {
+      this.element._post({ t: 'mouse', el: this.element._el, e: 'move', x, y, k: 0 });
+      return true;
+    }
     this.element._post({ t: 'mouse', el: this.element._el, e: 'down', x, y, k: 1 });
     this.element._post({ t: 'mouse', el: this.element._el, e: 'up', x, y, k: 0 });
     return true;

@@ -98,6 +98,24 @@ describe('the keyboard', () => {
     const back = await coverage(page);
     assert.ok(back.all < zoomed.all / 2, `Escape laid the book down: ${zoomed.all} -> ${back.all}`);
   });
+
+  test('on the desk, left and right walk its books and Enter opens the one reached', SLOW, async () => {
+    const openIndex = () => page.evaluate(() => {
+      const buttons = [...document.querySelector('zov-viewer').shadowRoot.querySelectorAll('.screen-text [role=list] button')];
+      return buttons.findIndex((b) => b.getAttribute('aria-current') === 'true');
+    });
+    await page.waitForFunction(() =>
+      document.querySelector('zov-viewer').shadowRoot.querySelectorAll('.screen-text [role=list] button').length > 2);
+    assert.equal(await openIndex(), -1);
+    for (const key of ['ArrowRight', 'ArrowRight', 'ArrowRight', 'ArrowLeft']) await page.keyboard.press(key);
+    await page.waitForTimeout(300);
+    await pressAndSettle(page, 'Enter', 0.15);
+    await page.waitForFunction(() => [...document.querySelector('zov-viewer').shadowRoot
+      .querySelectorAll('.screen-text [role=list] button')].some((b) => b.getAttribute('aria-current') === 'true'));
+    // The first press points at the first book; two on and one back reach the second.
+    assert.equal(await openIndex(), 1);
+    await pressAndSettle(page, 'Escape', 0.15);
+  });
 });
 
 describe('less motion', () => {
@@ -194,7 +212,8 @@ describe('fingers', () => {
     });
     await page.evaluate(() => window.zovProbe.snapshot('open'));
     const framesBefore = await page.evaluate(() => window.zovProbe.lastChange().frames);
-    await stroke([[{ x: mid.x + 150, y: mid.y }, { x: mid.x - 150, y: mid.y + 10 }]]);
+    // Quick, as a flick is: a stroke slower than 0.6 s would be a drag.
+    await stroke([[{ x: mid.x + 150, y: mid.y }, { x: mid.x - 150, y: mid.y + 10 }]], { steps: 3, ms: 0 });
     await page.waitForFunction(() => window.zovProbe.changedSince('open') > 0.02, null, { timeout: 30_000, polling: 50 });
     await waitForRest(page);
     const frames = (await page.evaluate(() => window.zovProbe.lastChange().frames)) - framesBefore;
