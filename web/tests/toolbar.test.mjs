@@ -291,7 +291,9 @@ describe('the toolbar', () => {
     const fast = await turn();
     await choose('Lowest speed');
     const slow = await turn();
-    assert.ok(slow > 3 * fast && slow > 500, `a turn took ${fast} ms at the highest speed, ${slow} ms at the lowest`);
+    // The timer's periods differ 25 times; a slow build's own frame time
+    // narrows that at the fast end (seen: 3 times under the thread sanitizer).
+    assert.ok(slow > 2 * fast && slow > 500, `a turn took ${fast} ms at the highest speed, ${slow} ms at the lowest`);
     await press(page, 10);
     await page.waitForFunction(() => window.zovUi.menu(), null, { timeout: 30_000 });
     menu = await page.evaluate(() => window.zovUi.menu());
