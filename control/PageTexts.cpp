@@ -1,10 +1,8 @@
 #include "control/PageTexts.h"
 
 #include "documents/PreviewSource.h"
+#include "platform/TextFile.h"
 #include "render/DocumentSearch.h"
-
-#include <algorithm>
-#include <string_view>
 
 namespace zov {
 
@@ -61,9 +59,7 @@ void PageTextReader::Run() {
                     text.clear();
                 // Page files end their texts with a line break; a page of
                 // blanks has no text to read out.
-                const std::wstring_view blanks = L" \t\r\n\f\v\u3000";
-                text.erase(0, std::min(text.size(), text.find_first_not_of(blanks)));
-                text.erase(text.find_last_not_of(blanks) + 1);
+                text = TrimTrailingSpace(text);
                 if (text.size() > kMaxDescribedText)
                     text.resize(kMaxDescribedText);
                 texts.pages.push_back(DescribedPage{page, std::move(text)});

@@ -10,18 +10,6 @@ namespace {
 
 class ScreenText : public test::ViewerFixture {
 protected:
-    std::vector<ZAZObject*> LoadComplete(const std::vector<std::wstring>& paths) {
-        Load(Files(paths));
-        EXPECT_TRUE(Eventually([&] {
-            LockGuard desk(DeskLock());
-            return viewer_->objects.size() == paths.size() &&
-                   std::all_of(viewer_->objects.begin(), viewer_->objects.end(),
-                               [](const auto& book) { return book->loadState == 4; });
-        }));
-        Step();
-        return viewer_->Objects();
-    }
-
     static std::optional<OpenPageTexts> Wait(PageTextReader& reader) {
         for (int i = 0; i < 500; ++i) {
             if (std::optional<OpenPageTexts> texts = reader.Take())

@@ -14,19 +14,6 @@ constexpr int kMaxFrames = 200;
 
 class Search : public test::ViewerFixture {
 protected:
-    // Loads the documents and waits until every page list is complete.
-    std::vector<ZAZObject*> LoadComplete(const std::vector<std::wstring>& paths) {
-        Load(Files(paths));
-        EXPECT_TRUE(Eventually([&] {
-            LockGuard desk(DeskLock());
-            return viewer_->objects.size() == paths.size() &&
-                   std::all_of(viewer_->objects.begin(), viewer_->objects.end(),
-                               [](const auto& book) { return book->loadState == 4; });
-        }));
-        Step();
-        return viewer_->Objects();
-    }
-
     void WaitForStep() {
         ASSERT_TRUE(Eventually([this] { return !viewer_->SearchRunning(); }));
     }

@@ -126,6 +126,19 @@ protected:
         return viewer_->Objects();
     }
 
+    // Loads the documents and waits until every page list is complete.
+    std::vector<ZAZObject*> LoadComplete(const std::vector<std::wstring>& paths) {
+        Load(Files(paths));
+        EXPECT_TRUE(Eventually([&] {
+            LockGuard desk(DeskLock());
+            return viewer_->objects.size() == paths.size() &&
+                   std::all_of(viewer_->objects.begin(), viewer_->objects.end(),
+                               [](const auto& book) { return book->loadState == 4; });
+        }));
+        Step();
+        return viewer_->Objects();
+    }
+
     // `count` books of `pages` pages.
     std::vector<ZAZObject*> LoadBooks(int count, int pages = 8) {
         std::vector<std::wstring> paths;

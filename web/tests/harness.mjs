@@ -356,6 +356,20 @@ window.addEventListener('zov-frame', (e) => {
 }, true);
 `;
 
+// A new page of `stack` on the demo, once its books lie on the desk (some
+// pixels differ from the desk colour, most do not) and the picture rests.
+export async function openDemoDesk(stack) {
+  const page = await stack.context.newPage();
+  page.on('pageerror', (err) => console.error('page error:', err));
+  await page.goto(stack.host.base + 'demo/');
+  await page.waitForFunction(() => {
+    const c = window.zovProbe.coverage([0xc0, 0xc0, 0xc0], 6, 0.3);
+    return c && c.all > 0.02 && c.all < 0.8;
+  }, null, { timeout: 120_000, polling: 200 });
+  await waitForRest(page);
+  return page;
+}
+
 // Resolves once the viewer's picture has not changed for `quiet` ms. The page must
 // have the probe (context.addInitScript(probeSource)).
 export async function waitForRest(page, { quiet = 600, timeout = 30_000, sel = 'zov-viewer' } = {}) {

@@ -3,7 +3,7 @@
 import { describe, test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
-import { startAll, probeSource, waitForRest } from './harness.mjs';
+import { startAll, probeSource, waitForRest, openDemoDesk } from './harness.mjs';
 
 const DESK = [0xc0, 0xc0, 0xc0];
 const TOL = 6;
@@ -37,14 +37,7 @@ describe('the keyboard', () => {
   let page;
 
   before(async () => {
-    page = await stack.context.newPage();
-    page.on('pageerror', (err) => console.error('page error:', err));
-    await page.goto(stack.host.base + 'demo/');
-    await page.waitForFunction(([d, t]) => {
-      const c = window.zovProbe.coverage(d, t, 0.3);
-      return c && c.all > 0.02 && c.all < 0.8;
-    }, [DESK, TOL], { timeout: 120_000, polling: 200 });
-    await waitForRest(page);
+    page = await openDemoDesk(stack);
   });
   after(async () => { await page?.close(); });
 
@@ -122,14 +115,7 @@ describe('less motion', () => {
   let page;
 
   before(async () => {
-    page = await stack.context.newPage();
-    page.on('pageerror', (err) => console.error('page error:', err));
-    await page.goto(stack.host.base + 'demo/');
-    await page.waitForFunction(([d, t]) => {
-      const c = window.zovProbe.coverage(d, t, 0.3);
-      return c && c.all > 0.02 && c.all < 0.8;
-    }, [DESK, TOL], { timeout: 120_000, polling: 200 });
-    await waitForRest(page);
+    page = await openDemoDesk(stack);
     await page.locator('zov-viewer canvas[part="canvas"]').focus();
     await pressAndSettle(page, 'Enter', 0.15);
   });
@@ -166,15 +152,8 @@ describe('fingers', () => {
   let page, cdp;
 
   before(async () => {
-    page = await stack.context.newPage();
-    page.on('pageerror', (err) => console.error('page error:', err));
+    page = await openDemoDesk(stack);
     cdp = await stack.context.newCDPSession(page);
-    await page.goto(stack.host.base + 'demo/');
-    await page.waitForFunction(([d, t]) => {
-      const c = window.zovProbe.coverage(d, t, 0.3);
-      return c && c.all > 0.02 && c.all < 0.8;
-    }, [DESK, TOL], { timeout: 120_000, polling: 200 });
-    await waitForRest(page);
   });
   after(async () => { await page?.close(); });
 

@@ -4,10 +4,8 @@
 import { describe, test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
-import { startAll, probeSource, waitForRest } from './harness.mjs';
+import { startAll, probeSource, openDemoDesk } from './harness.mjs';
 
-const DESK = [0xc0, 0xc0, 0xc0];
-const TOL = 6;
 const SLOW = { timeout: 180_000 };
 
 let stack;
@@ -25,16 +23,9 @@ describe('a screen reader', () => {
   let page, files;
 
   before(async () => {
-    page = await stack.context.newPage();
-    page.on('pageerror', (err) => console.error('page error:', err));
-    await page.goto(stack.host.base + 'demo/');
+    page = await openDemoDesk(stack);
     files = (await page.evaluate(async () => (await (await fetch('/demo/corpus.json')).json()).files))
       .map((f) => f.split(/[\\/]/).pop());
-    await page.waitForFunction(([d, t]) => {
-      const c = window.zovProbe.coverage(d, t, 0.3);
-      return c && c.all > 0.02 && c.all < 0.8;
-    }, [DESK, TOL], { timeout: 120_000, polling: 200 });
-    await waitForRest(page);
   });
   after(async () => { await page?.close(); });
 
