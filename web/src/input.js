@@ -150,10 +150,12 @@ export class PointerInput {
     return this.point({ clientX: x, clientY: y });
   }
 
-  zoomed() {
+  // Whether a book is zoomed, as the toolbar's thumbnail button tells (it is
+  // enabled only then); null without a toolbar to ask.
+  zoomedByToolbar() {
     const toolbar = this.element._children && this.element._children.get(100);
     const thumbnails = toolbar && toolbar.byId && toolbar.byId.get(11);
-    return !!thumbnails && thumbnails.enabled !== false;
+    return thumbnails ? thumbnails.enabled !== false : null;
   }
 
   touchDown(e) {
@@ -199,7 +201,7 @@ export class PointerInput {
       if (Math.max(Math.abs(dx), Math.abs(dy)) <= SLOP) return;
       const bar = this.element._bars && this.element._bars.v;
       if (Math.abs(dx) > Math.abs(dy)) g.kind = 'swipe';
-      else if (!this.zoomed() && bar && bar.shown) { g.kind = 'scroll'; g.bar = bar; g.pos0 = bar.pos; g.sent = bar.pos; }
+      else if (this.zoomedByToolbar() !== true && bar && bar.shown) { g.kind = 'scroll'; g.bar = bar; g.pos0 = bar.pos; g.sent = bar.pos; }
       else this.startDrag(g);
     }
     // The events' own times: a busy page must not make a quick swipe slow.
@@ -296,10 +298,7 @@ export class PointerInput {
   wheelUsed() {
     const el = this.element;
     if (el._bars && el._bars.v && el._bars.v.shown) return true;
-    const toolbar = el._children && el._children.get(100);
-    if (!toolbar || !toolbar.byId) return true;
-    const thumbnails = toolbar.byId.get(11);
-    return !thumbnails || thumbnails.enabled !== false;
+    return this.zoomedByToolbar() !== false;
   }
 
   wheel(e) {

@@ -41,6 +41,17 @@ export class ScreenText {
     this.pages.setAttribute('aria-live', 'polite');
     this.open.append(this.heading, this.pages);
     this.node.append(this.list, this.open);
+    this.clear();
+  }
+
+  // The next or previous book on the desk becomes the current one: the
+  // pointer is moved onto it, which highlights it, and Enter then opens it.
+  step(delta) {
+    this.aim(Math.max(0, Math.min(this.books.length - 1, this.current < 0 ? 0 : this.current + delta)), false);
+  }
+
+  clear() {
+    this.current = -1;    // the book the keys last pointed at
     this.books = [];
     this.zoomed = -1;
     this.pagesKey = '';
@@ -48,27 +59,6 @@ export class ScreenText {
     this.known = false;
     this.awaited = null;
     this.pending = null;  // {index, until, open} of a document chosen or pointed at, not yet in view
-    this.current = -1;    // the book the keys last pointed at
-  }
-
-  // The next or previous book on the desk becomes the current one: the
-  // pointer is moved onto it, which highlights it, and Enter then opens it.
-  step(delta) {
-    const index = Math.max(0, Math.min(this.books.length - 1, this.current < 0 ? 0 : this.current + delta));
-    this.current = index;
-    this.pending = { index, until: performance.now() + OPEN_WAIT, open: false };
-    if (!this.openPending()) this.scrollTo(index);
-  }
-
-  clear() {
-    this.current = -1;
-    this.books = [];
-    this.zoomed = -1;
-    this.pagesKey = '';
-    this.shownPages = null;
-    this.known = false;
-    this.awaited = null;
-    this.pending = null;
     this.list.replaceChildren();
     this.pages.replaceChildren();
     this.open.hidden = true;
@@ -179,9 +169,14 @@ export class ScreenText {
 
   // A click on the document once it can be clicked.
   choose(index) {
+    this.aim(index, true);
+  }
+
+  // Points at the book, or opens it (`open`), once it is in view.
+  aim(index, open) {
     this.current = index;
-    this.pending = { index, until: performance.now() + OPEN_WAIT, open: true };
-    if (this.zoomed >= 0 && this.zoomed !== index) {
+    this.pending = { index, until: performance.now() + OPEN_WAIT, open };
+    if (open && this.zoomed >= 0 && this.zoomed !== index) {
       this.element._post({ t: 'key', el: this.element._el, e: 'down', code: VK_ESCAPE, k: 0 });
       return;
     }
