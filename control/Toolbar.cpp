@@ -3,6 +3,8 @@
 #include "render/FileIcons.h"
 #include "resources/Resources.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <string_view>
 
@@ -53,7 +55,22 @@ constexpr Bitmaps kStandard32Bitmaps{171, 259, 261};
 constexpr Bitmaps kStandard16Bitmaps{275, 268, 269};
 constexpr Bitmaps kLarge32Bitmaps{278, 272, 273};
 
-std::string_view BitmapFile(std::int32_t resource) {
+std::string_view BitmapFile(std::int32_t resource, bool fine) {
+    // The 16-pixel pictures at twice the size are the 32-pixel ones.
+    if (fine) {
+        switch (resource) {
+        case 171:
+        case 259: return "toolbar/standard-64.png";
+        case 261: return "toolbar/standard-64-disabled.png";
+        case 275:
+        case 268: return "toolbar/standard-32.png";
+        case 269: return "toolbar/standard-32-disabled.png";
+        case 278:
+        case 272: return "toolbar/large-64.png";
+        case 273: return "toolbar/large-64-disabled.png";
+        default: return {};
+        }
+    }
     switch (resource) {
     case 171:
     case 259: return "toolbar/standard-32.png";
@@ -68,8 +85,8 @@ std::string_view BitmapFile(std::int32_t resource) {
     }
 }
 
-// The longest strip a bitmap may be: every button at 32 pixels.
-constexpr std::uint32_t kLongestStrip = 32 * 32;
+// The longest strip a bitmap may be: 32 buttons at 64 pixels.
+constexpr std::uint32_t kLongestStrip = 32 * 64;
 
 struct SpeedItem {
     std::uint32_t id;
@@ -104,9 +121,9 @@ std::wstring ToolbarTip(std::int32_t button, bool japanese, bool autoFlipRunning
     return japanese ? tip.japanese : tip.english;
 }
 
-ImageList ToolbarBitmap(std::int32_t resource) {
+ImageList ToolbarBitmap(std::int32_t resource, bool fine) {
     ImageList list;
-    const std::string_view file = BitmapFile(resource);
+    const std::string_view file = BitmapFile(resource, fine);
     if (file.empty())
         return list;
     std::optional<RgbaImage> strip = ReadRgbaPng(EmbeddedResource(file), kLongestStrip);
@@ -122,15 +139,18 @@ ImageList ToolbarBitmap(std::int32_t resource) {
     return list;
 }
 
-ToolbarTemplate MakeToolbar(ToolbarKind kind, std::int32_t width, bool japanese, bool autoFlipRunning) {
+ToolbarTemplate MakeToolbar(ToolbarKind kind, std::int32_t width, bool japanese, bool autoFlipRunning,
+                            double scale) {
     const Bitmaps& bitmaps = kind == ToolbarKind::Large32      ? kLarge32Bitmaps
                              : kind == ToolbarKind::Standard32 ? kStandard32Bitmaps
                                                                : kStandard16Bitmaps;
     ToolbarTemplate toolbar;
-    toolbar.imageSide = ImageSideOf(kind);
-    toolbar.rect = RECT{0, 0, width, ToolbarHeight(toolbar.imageSide)};
-    toolbar.images = ToolbarBitmap(bitmaps.images);
-    toolbar.disabledImages = ToolbarBitmap(bitmaps.disabled);
+    toolbar.scale = std::isfinite(scale) ? std::clamp(scale, 1.0, static_cast<double>(kMaxDpi) / kBaseDpi) : 1.0;
+    toolbar.imageSide = ToolbarLength(ImageSideOf(kind), toolbar.scale);
+    toolbar.rect = RECT{0, 0, width, ToolbarHeight(toolbar.imageSide, toolbar.scale)};
+    const bool fine = toolbar.scale >= kFinePicturesScale;
+    toolbar.images = ToolbarBitmap(bitmaps.images, fine);
+    toolbar.disabledImages = ToolbarBitmap(bitmaps.disabled, fine);
     std::int32_t image = 0;
     auto add = [&](std::int32_t id) {
         ToolbarButton button;

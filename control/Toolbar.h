@@ -38,19 +38,25 @@ inline constexpr std::int32_t kLargeImagesMinWidth = 768;
 
 enum class ToolbarKind { Standard16, Standard32, Large32 };
 
+// `windowWidth` in CSS pixels: the window's width over its device scale.
 ToolbarKind ChooseToolbarKind(bool large, std::int32_t windowWidth);
 std::int32_t ImageSideOf(ToolbarKind kind);
+// From this device scale on the toolbar takes pictures drawn at twice the size.
+inline constexpr double kFinePicturesScale = 1.5;
 
 // A button's tooltip; button 9's says what a click does now.
 std::wstring ToolbarTip(std::int32_t button, bool japanese, bool autoFlipRunning);
 
-// The whole toolbar, `width` pixels wide, every button enabled and
-// unchecked, with the pictures of its kind.
-ToolbarTemplate MakeToolbar(ToolbarKind kind, std::int32_t width, bool japanese, bool autoFlipRunning);
+// The whole toolbar, `width` device pixels wide, every button enabled and
+// unchecked, with the pictures of its kind; at `scale` device pixels per CSS
+// pixel it is as large on the screen as at 1.
+ToolbarTemplate MakeToolbar(ToolbarKind kind, std::int32_t width, bool japanese, bool autoFlipRunning,
+                            double scale = 1.0);
 
 // A bitmap resource as an image list of square images as high as it is;
-// empty when the resource is missing or damaged.
-ImageList ToolbarBitmap(std::int32_t resource);
+// empty when the resource is missing or damaged. `fine`: the variant drawn at
+// twice the size.
+ImageList ToolbarBitmap(std::int32_t resource, bool fine = false);
 
 // The speed menu (menu 274, or 243 in English) with `speed` checked.
 std::vector<MenuItem> SpeedMenu(bool japanese, int speed);

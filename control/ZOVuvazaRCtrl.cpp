@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 
 namespace zov {
@@ -106,6 +107,7 @@ bool CZOVuvazaRCtrl::CreateViewer(const ViewerFactory& make) {
         toolbarVisible = true;
         viewer->SetToolbarRoom(true);
         viewer->SetReducedMotion(reducedMotion);
+        viewer->SetDeviceScale(DeviceScale());
         if (folderTree)
             viewer->SetTreeRoom(true);
         ChooseAndCreateToolbar();
@@ -372,21 +374,21 @@ void CZOVuvazaRCtrl::ChooseAndCreateToolbar() {
     if (!window)
         return;
     const SIZE size = window->ClientSize();
-    const ToolbarKind kind = ChooseToolbarKind(GetPreviewSettings().eValueNSMode || largeToolbarWanted, size.cx);
-    const bool want32 = ImageSideOf(kind) == 32;
+    const double scale = DeviceScale();
+    const ToolbarKind kind = ChooseToolbarKind(GetPreviewSettings().eValueNSMode || largeToolbarWanted,
+                                               static_cast<std::int32_t>(size.cx / scale));
+    ToolbarTemplate shape = MakeToolbar(kind, size.cx, japanese, viewer && viewer->AutoFlipOn(), scale);
     if (toolbar) {
-        const RECT rect = window->ChildRect(toolbar);
-        const std::int32_t height = rect.bottom - rect.top;
-        // Made again for other pictures, and for the other set of buttons:
-        // a search text found after the toolbar was made must show the
-        // search button.
+        // Made again for other pictures, for another screen density, and
+        // for the other set of buttons: a search text found after the
+        // toolbar was made must show the search button.
         const bool large = !toolbarShape.buttons.empty() && toolbarShape.buttons.front().id == kButtonSearch;
-        if ((want32 && height < 32) || (!want32 && height > 32) || large != (kind == ToolbarKind::Large32))
+        if (shape.imageSide != toolbarShape.imageSide || shape.scale != toolbarShape.scale ||
+            large != (kind == ToolbarKind::Large32))
             CloseToolbar();
     }
     if (toolbar)
         return;
-    ToolbarTemplate shape = MakeToolbar(kind, size.cx, japanese, viewer && viewer->AutoFlipOn());
     toolbarImages = std::make_unique<ImageList>(shape.images);
     toolbarDisabledImages = std::make_unique<ImageList>(shape.disabledImages);
     toolbar = window->CreateToolbar(shape);
@@ -625,7 +627,12 @@ void CZOVuvazaRCtrl::ShowFolderFiles(const std::wstring& folder) {
     SetFolder(folder, true);
 }
 
+double CZOVuvazaRCtrl::DeviceScale() const {
+    return window ? static_cast<double>(window->Dpi()) / kBaseDpi : 1.0;
+}
+
 RECT CZOVuvazaRCtrl::FolderTreeRect(std::int32_t width) const {
+    width = static_cast<std::int32_t>(std::lround(width * DeviceScale()));
     const SIZE client = window ? window->ClientSize() : SIZE{};
     const RECT bar = toolbarVisible && toolbar && window ? window->ChildRect(toolbar) : RECT{};
     const std::int32_t top = bar.bottom - bar.top;
@@ -661,6 +668,16 @@ void CZOVuvazaRCtrl::OnKeyDown(std::uint32_t virtualKey, std::uint32_t keyFlags)
         case KeyAction::kNone:
             break;
         }
+    } catch (...) {
+    }
+}
+
+void CZOVuvazaRCtrl::OnDpiChanged(unsigned dpi) {
+    try {
+        if (viewer)
+            viewer->SetDeviceScale(static_cast<double>(dpi) / kBaseDpi);
+        // The toolbar is made again for the new density by the WM_SIZE that
+        // follows; the folder tree is moved by it.
     } catch (...) {
     }
 }

@@ -140,6 +140,7 @@ public:
     void OnMouseWheel(std::uint32_t keyFlags, std::int16_t delta, POINT screenPoint) override;
     void OnKeyDown(std::uint32_t virtualKey, std::uint32_t keyFlags) override;
     void OnMotionSetting(bool reduced) override;
+    void OnDpiChanged(unsigned dpi) override;
     void OnVScroll(int code) override;
     void OnHScroll(int code) override;
     void OnSize(std::uint32_t sizeType, std::int32_t width, std::int32_t height) override;
@@ -153,6 +154,8 @@ public:
     void ShowFolderFiles(const std::wstring& folder) override;
     // Where the folder tree stands: below the toolbar, down to the bottom.
     RECT FolderTreeRect(std::int32_t width) const;
+    // Device pixels per CSS pixel of the window's screen.
+    double DeviceScale() const;
 
     // A message box in the control's language: Yes and No read "YES" and
     // "NO" in English. Window thread.

@@ -1,11 +1,13 @@
 #include "host/Protocol.h"
 
 #include "platform/Encoding.h"
+#include "platform/HostWindow.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace zov::host {
 
@@ -42,6 +44,19 @@ std::optional<std::int64_t> IntField(const Json& message, const char* name, std:
     if (value < low || value > high)
         return std::nullopt;
     return value;
+}
+
+std::optional<unsigned> DpiField(const Json& message) {
+    auto it = message.find("scale");
+    if (it == message.end())
+        return kBaseDpi;
+    if (!it->is_number())
+        return std::nullopt;
+    const double scale = it->get<double>();
+    if (!(scale > 0 && scale <= kLargestScale))
+        return std::nullopt;
+    return static_cast<unsigned>(std::clamp(std::lround(scale * kBaseDpi), static_cast<long>(kBaseDpi),
+                                            static_cast<long>(kMaxDpi)));
 }
 
 Json RectJson(const RECT& rect) {

@@ -29,6 +29,11 @@ std::string Echo(std::string_view text);
 std::optional<std::int64_t> IntField(const nlohmann::json& message, const char* name, std::int64_t low,
                                      std::int64_t high);
 const std::string* StringField(const nlohmann::json& message, const char* name);
+// The screen density a create or size message gives by its `scale`, device
+// pixels per CSS pixel: kBaseDpi without one, clamped to [kBaseDpi, kMaxDpi];
+// nothing when `scale` is no number in (0, kLargestScale].
+inline constexpr double kLargestScale = 16;
+std::optional<unsigned> DpiField(const nlohmann::json& message);
 
 // A child window's rectangle as the page reads it: [left, top, width, height].
 nlohmann::json RectJson(const RECT& rect);

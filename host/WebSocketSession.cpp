@@ -414,6 +414,9 @@ void WebSocketSession::Create(std::uint32_t element, const Json& message) {
     auto sy = IntField(message, "sy", -kLargestScreen * 8, kLargestScreen * 8);
     if (!width || !height || *width * *height > limits.area)
         return Error(element, "create needs the size, w and h, within the limits side and area");
+    const std::optional<unsigned> dpi = DpiField(message);
+    if (!dpi)
+        return Error(element, "scale must be a number above 0 and at most 16");
     std::string error;
     IClassFactory* factory = state_.Loader().Factory(*name, error);
     if (!factory)
@@ -421,7 +424,7 @@ void WebSocketSession::Create(std::uint32_t element, const Json& message) {
     auto state = std::make_shared<Element>();
     state->window = std::make_shared<WebWindow>(
         element, link_, SIZE{static_cast<std::int32_t>(*width), static_cast<std::int32_t>(*height)},
-        POINT{static_cast<std::int32_t>(sx.value_or(0)), static_cast<std::int32_t>(sy.value_or(0))});
+        POINT{static_cast<std::int32_t>(sx.value_or(0)), static_cast<std::int32_t>(sy.value_or(0))}, *dpi);
     elements_.emplace(element, state);
     order_.push_back(element);
     std::weak_ptr<WebSocketSession> weak = weak_from_this();
@@ -572,6 +575,9 @@ void WebSocketSession::Size(std::uint32_t element, Element& target, const Json& 
     auto sy = IntField(message, "sy", -kLargestScreen * 8, kLargestScreen * 8);
     if (!width || !height || *width * *height > limits.area)
         return Error(element, "size needs w and h within the limits side and area");
+    const std::optional<unsigned> dpi = DpiField(message);
+    if (!dpi)
+        return Error(element, "scale must be a number above 0 and at most 16");
     const std::pair<SIZE, POINT> size{
         SIZE{static_cast<std::int32_t>(*width), static_cast<std::int32_t>(*height)},
         POINT{static_cast<std::int32_t>(sx.value_or(0)), static_cast<std::int32_t>(sy.value_or(0))}};
@@ -580,18 +586,21 @@ void WebSocketSession::Size(std::uint32_t element, Element& target, const Json& 
         std::lock_guard lock(pending->mutex);
         const bool posted = pending->size.has_value();
         pending->size = size;
+        pending->dpi = *dpi;
         if (posted)
             return;  // the window has not taken the last one yet: it takes this one
     }
     std::weak_ptr<WebWindow> weak = target.window;
     target.window->PostMessage([weak, pending] {
         std::optional<std::pair<SIZE, POINT>> size;
+        unsigned dpi;
         {
             std::lock_guard lock(pending->mutex);
             size.swap(pending->size);
+            dpi = pending->dpi;
         }
         if (auto window = weak.lock(); window && size)
-            window->DeliverSize(size->first.cx, size->first.cy, size->second);
+            window->DeliverSize(size->first.cx, size->first.cy, size->second, dpi);
     });
 }
 

@@ -71,6 +71,7 @@ private:
     struct PendingSize {
         std::mutex mutex;
         std::optional<std::pair<SIZE, POINT>> size;
+        unsigned dpi = kBaseDpi;
     };
     struct Element {
         std::shared_ptr<WebWindow> window;

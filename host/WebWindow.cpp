@@ -56,8 +56,10 @@ std::uint32_t TakeWindowHandle(WebWindow* window) {
 
 }  // namespace
 
-WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin)
-    : element_(element), handle_(TakeWindowHandle(this)), link_(std::move(link)), size_(size), origin_(screenOrigin) {
+WebWindow::WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin,
+                     unsigned dpi)
+    : element_(element), handle_(TakeWindowHandle(this)), link_(std::move(link)), size_(size), origin_(screenOrigin),
+      dpi_(dpi) {
     for (SCROLLINFO& bar : bars_) {
         bar.nMin = 0;
         bar.nMax = 0;
@@ -300,12 +302,17 @@ void WebWindow::Paint() {
     client_->OnPaint(RECT{0, 0, size.cx, size.cy});
 }
 
-void WebWindow::DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin) {
+void WebWindow::DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin, unsigned dpi) {
+    bool dpiChanged;
     {
         std::lock_guard lock(mutex_);
         size_ = SIZE{width, height};
         origin_ = screenOrigin;
+        dpiChanged = dpi != dpi_;
+        dpi_ = dpi;
     }
+    if (client_ && dpiChanged)
+        client_->OnDpiChanged(dpi);
     if (client_)
         client_->OnSize(SIZE_RESTORED, width, height);
     Invalidate(false);
@@ -510,6 +517,11 @@ void WebWindow::FrameAcked(std::uint32_t sequence) {
 SIZE WebWindow::ClientSize() const {
     std::lock_guard lock(mutex_);
     return size_;
+}
+
+unsigned WebWindow::Dpi() const {
+    std::lock_guard lock(mutex_);
+    return dpi_;
 }
 
 POINT WebWindow::ClientToScreen(POINT point) const {
@@ -823,6 +835,8 @@ WindowHandle WebWindow::CreateToolbar(const ToolbarTemplate& toolbar) {
     Json message = {{"t", "child"},        {"el", element_},          {"h", kToolbarHandle},
                     {"kind", "toolbar"},   {"rect", RectJson(toolbar.rect)}, {"image", toolbar.imageSide},
                     {"images", images},    {"disabledImages", disabled}, {"buttons", buttons}};
+    if (toolbar.scale != 1.0)
+        message["scale"] = toolbar.scale;
     link_->SendText(message.dump());
     toolbar_ = toolbar;
     return kToolbarHandle;

@@ -59,7 +59,8 @@ class WebWindow final : public HostWindow {
 public:
     using CreatedHandler = std::function<void(std::span<const DispatchMember> members, const std::string& error)>;
 
-    WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin);
+    WebWindow(std::uint32_t element, std::shared_ptr<ElementLink> link, SIZE size, POINT screenOrigin,
+              unsigned dpi = kBaseDpi);
     ~WebWindow() override;
     WebWindow(const WebWindow&) = delete;
     WebWindow& operator=(const WebWindow&) = delete;
@@ -77,7 +78,7 @@ public:
     void Join();
 
     // Window-thread helpers for the messages of the page.
-    void DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin);
+    void DeliverSize(std::int32_t width, std::int32_t height, POINT screenOrigin, unsigned dpi = kBaseDpi);
     void DeliverMouse(const std::string& event, std::uint32_t keys, POINT point);
     void DeliverWheel(std::uint32_t keys, std::int16_t delta, POINT screenPoint);
     void DeliverScroll(int bar, int code, std::int32_t position);
@@ -107,6 +108,7 @@ public:
 
     // HostWindow
     SIZE ClientSize() const override;
+    unsigned Dpi() const override;
     POINT ClientToScreen(POINT point) const override;
     POINT ScreenToClient(POINT point) const override;
     void SetTimer(unsigned id, unsigned periodMs) override;
@@ -206,6 +208,7 @@ private:
     std::atomic<bool> visible_{true};
     SIZE size_{};
     POINT origin_{};
+    unsigned dpi_ = kBaseDpi;
     SCROLLINFO bars_[2]{};
     bool barsSent_[2]{};
 

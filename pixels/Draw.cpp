@@ -137,29 +137,30 @@ void DrawOutline(PixelBuffer& target, std::int32_t left, std::int32_t top, std::
 
 void Blit(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t spriteWidth, std::int32_t spriteHeight,
           const std::uint32_t* sprite) {
-    if (target.Empty() || !sprite)
+    BlitZoomed(target, x, y, spriteWidth, spriteHeight, sprite, 1);
+}
+
+void BlitZoomed(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t spriteWidth,
+                std::int32_t spriteHeight, const std::uint32_t* sprite, std::int32_t zoom) {
+    if (target.Empty() || !sprite || zoom < 1)
         return;
-    for (std::int32_t j = 0; j < spriteHeight; ++j) {
-        std::int64_t ty = std::int64_t{y} + j;
+    for (std::int32_t j = 0; j < spriteHeight * zoom; ++j) {
+        const std::int64_t ty = std::int64_t{y} + j;
         if (ty < 0 || ty >= target.Height())
             continue;
-        for (std::int32_t i = 0; i < spriteWidth; ++i) {
-            std::uint32_t word = sprite[static_cast<std::int64_t>(j) * spriteWidth + i];
-            if (word != kSpriteKey)
-                Plot(target, std::int64_t{x} + i, ty, word);
-        }
+        const std::uint32_t* row = sprite + static_cast<std::int64_t>(j / zoom) * spriteWidth;
+        for (std::int32_t i = 0; i < spriteWidth * zoom; ++i)
+            if (row[i / zoom] != kSpriteKey)
+                Plot(target, std::int64_t{x} + i, ty, row[i / zoom]);
     }
 }
 
-void DrawCheckBox(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  bool checked) {
-    RECT clipped = IntersectRect(RECT{x, y, x + width, y + height}, target.Bounds());
-    if (clipped.Height() < 1)
-        return;
-    // Placed from the unclipped top, so a strip half above the buffer keeps
-    // its box where it would be.
-    const std::int32_t bx = clipped.left + 4;
-    const std::int32_t by = y + (height - 12) / 2;
+namespace {
+
+// The box and its lines reach one pixel past its 12.
+constexpr std::int32_t kCheckBoxSide = 13;
+
+void DrawCheckBoxAt(PixelBuffer& target, std::int32_t bx, std::int32_t by, bool checked) {
     if (checked)
         Blit(target, bx + 1, by + 1, kCheckSpriteSize, kCheckSpriteSize, kCheckSprite);
     else
@@ -172,11 +173,36 @@ void DrawCheckBox(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int3
     DrawLine(target, bx + 1, by + 1, bx + 1, by + 11, 0x000000);
 }
 
-void DrawNewItemBadge(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+}  // namespace
+
+void DrawCheckBox(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  bool checked, std::int32_t zoom) {
     RECT clipped = IntersectRect(RECT{x, y, x + width, y + height}, target.Bounds());
     if (clipped.Height() < 1)
         return;
-    Blit(target, clipped.right - 17, y + 3, kBadgeWidth, kBadgeHeight, kBadgeSprite);
+    zoom = std::max(zoom, 1);
+    // Placed from the unclipped top, so a strip half above the buffer keeps
+    // its box where it would be.
+    const std::int32_t bx = clipped.left + 4 * zoom;
+    const std::int32_t by = y + (height - 12 * zoom) / 2;
+    if (zoom == 1)
+        return DrawCheckBoxAt(target, bx, by, checked);
+    std::unique_ptr<PixelBuffer> box = PixelBuffer::Create(kCheckBoxSide, kCheckBoxSide);
+    if (box->Empty())
+        return;
+    for (std::int32_t row = 0; row < kCheckBoxSide; ++row)
+        std::fill(box->Row(row), box->Row(row) + kCheckBoxSide, kSpriteKey);
+    DrawCheckBoxAt(*box, 0, 0, checked);
+    BlitZoomed(target, bx, by, kCheckBoxSide, kCheckBoxSide, box->Row(0), zoom);
+}
+
+void DrawNewItemBadge(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                      std::int32_t zoom) {
+    RECT clipped = IntersectRect(RECT{x, y, x + width, y + height}, target.Bounds());
+    if (clipped.Height() < 1)
+        return;
+    zoom = std::max(zoom, 1);
+    BlitZoomed(target, clipped.right - 17 * zoom, y + 3 * zoom, kBadgeWidth, kBadgeHeight, kBadgeSprite, zoom);
 }
 
 }  // namespace zov

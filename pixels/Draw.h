@@ -34,11 +34,17 @@ void DrawOutline(PixelBuffer& target, std::int32_t left, std::int32_t top, std::
 void Blit(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t spriteWidth, std::int32_t spriteHeight,
           const std::uint32_t* sprite);
 
+// `sprite` `zoom` times as large: each of its pixels a zoom × zoom block.
+void BlitZoomed(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t spriteWidth,
+                std::int32_t spriteHeight, const std::uint32_t* sprite, std::int32_t zoom);
+
 // The 12 × 12 selection box at the left of a strip (x, y, width, height),
-// centred on the strip's unclipped height.
+// centred on the strip's unclipped height; `zoom` times as large on a denser
+// screen, as are its offsets.
 void DrawCheckBox(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                  bool checked);
+                  bool checked, std::int32_t zoom = 1);
 // The "NEW" badge near the right end of a strip.
-void DrawNewItemBadge(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+void DrawNewItemBadge(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                      std::int32_t zoom = 1);
 
 }  // namespace zov

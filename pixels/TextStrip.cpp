@@ -6,6 +6,7 @@
 
 #include <pango/pangocairo.h>
 
+#include <cmath>
 #include <vector>
 
 namespace zov {
@@ -15,6 +16,7 @@ namespace {
 constexpr int kFontPixels = 12;
 // Room the side text takes at the right end of a strip.
 constexpr std::int32_t kSideTextRoom = 160;
+constexpr std::int32_t kSideTextMargin = 5;
 
 // Pango and its font map are not thread-safe; everything below runs under the
 // pool lock. Both live for the process, as the shared font always has.
@@ -90,7 +92,7 @@ void DrawTextInRect(cairo_t* cr, TextResources& r, std::wstring_view text, const
 void DrawTextStrip(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                    std::wstring_view mainText, std::wstring_view sideText, COLORREF textColour,
                    COLORREF backgroundColour, std::int32_t leftInset, std::int32_t rightInset,
-                   std::int32_t topOffset, std::uint32_t format) {
+                   std::int32_t topOffset, std::uint32_t format, double scale) {
     if (target.Empty())
         return;
     const RECT clipped = IntersectRect(RECT{x, y, x + width, y + height}, target.Bounds());
@@ -101,6 +103,11 @@ void DrawTextStrip(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int
     try {
         LockGuard guard(PoolLock());
         TextResources& r = Resources();
+        if (!std::isfinite(scale) || scale < 1)
+            scale = 1;
+        pango_font_description_set_absolute_size(r.font, kFontPixels * scale * PANGO_SCALE);
+        const auto sideRoom = static_cast<std::int32_t>(std::lround(kSideTextRoom * scale));
+        const auto sideMargin = static_cast<std::int32_t>(std::lround(kSideTextMargin * scale));
         if (r.scratch.size() < static_cast<std::size_t>(w) * h)
             r.scratch.resize(static_cast<std::size_t>(w) * h);
         cairo_surface_t* surface = cairo_image_surface_create_for_data(
@@ -110,9 +117,10 @@ void DrawTextStrip(PixelBuffer& target, std::int32_t x, std::int32_t y, std::int
         cairo_paint(cr);
         SetSource(cr, textColour);
         if (!sideText.empty()) {
-            DrawTextInRect(cr, r, mainText, RECT{leftInset, topOffset, w - rightInset - kSideTextRoom, h + topOffset},
+            DrawTextInRect(cr, r, mainText, RECT{leftInset, topOffset, w - rightInset - sideRoom, h + topOffset},
                            format);
-            DrawTextInRect(cr, r, sideText, RECT{w - rightInset - kSideTextRoom - 5, 0, w - rightInset - 5, h},
+            DrawTextInRect(cr, r, sideText,
+                           RECT{w - rightInset - sideRoom - sideMargin, 0, w - rightInset - sideMargin, h},
                            DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_WORD_ELLIPSIS);
         } else {
             DrawTextInRect(cr, r, mainText, RECT{leftInset, topOffset, w - rightInset, h + topOffset}, format);

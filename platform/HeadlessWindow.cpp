@@ -25,7 +25,7 @@ std::uint32_t TakeHandle() {
 HeadlessWindow::HeadlessWindow() : HeadlessWindow(Options{}) {}
 
 HeadlessWindow::HeadlessWindow(Options options)
-    : options_(options), clientSize_(options.clientSize), handle_(TakeHandle()) {
+    : options_(options), clientSize_(options.clientSize), dpi_(options.dpi), handle_(TakeHandle()) {
     thread_ = std::thread([this] { Loop(); });
 }
 
@@ -180,6 +180,17 @@ void HeadlessWindow::SendSize(std::int32_t width, std::int32_t height, std::uint
         }
         if (WindowClient* client = Client())
             client->OnSize(sizeType, width, height);
+    });
+}
+
+void HeadlessWindow::SendDpi(unsigned dpi) {
+    Send([=, this] {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            dpi_ = dpi;
+        }
+        if (WindowClient* client = Client())
+            client->OnDpiChanged(dpi);
     });
 }
 
@@ -483,6 +494,11 @@ std::vector<MessageBoxRequest> HeadlessWindow::MessageBoxes() const {
 SIZE HeadlessWindow::ClientSize() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return clientSize_;
+}
+
+unsigned HeadlessWindow::Dpi() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return dpi_;
 }
 
 POINT HeadlessWindow::ClientToScreen(POINT point) const {

@@ -23,6 +23,7 @@ public:
         POINT screenOrigin{0, 0};
         // When false, timers are only recorded; tests deliver ticks with SendTimer.
         bool runTimers = true;
+        unsigned dpi = kBaseDpi;
     };
 
     // What a Present call showed.
@@ -45,6 +46,9 @@ public:
     void Send(std::function<void()> work);
     void SendTimer(unsigned id);
     void SendSize(std::int32_t width, std::int32_t height, std::uint32_t sizeType = SIZE_RESTORED);
+    // The window moved to a screen of `dpi`; a SendSize should follow, as
+    // the window system's WM_SIZE does.
+    void SendDpi(unsigned dpi);
     void SendLButtonDown(std::uint32_t keyFlags, POINT point);
     void SendLButtonUp(std::uint32_t keyFlags, POINT point);
     void SendMouseMove(std::uint32_t keyFlags, POINT point);
@@ -133,6 +137,7 @@ public:
 
     // HostWindow
     SIZE ClientSize() const override;
+    unsigned Dpi() const override;
     POINT ClientToScreen(POINT point) const override;
     POINT ScreenToClient(POINT point) const override;
     void SetTimer(unsigned id, unsigned periodMs) override;
@@ -210,6 +215,7 @@ private:
     bool quit_ = false;
     bool invalid_ = false;
     SIZE clientSize_;
+    unsigned dpi_;
     Bar bars_[2];
     int cursor_ = IDC_ARROW;
     int presentCount_ = 0;

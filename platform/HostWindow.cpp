@@ -1,15 +1,22 @@
 #include "platform/HostWindow.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zov {
 
+std::int32_t ToolbarLength(std::int32_t length, double scale) {
+    // Math.round of the page: halves go up.
+    return static_cast<std::int32_t>(std::floor(length * scale + 0.5));
+}
+
 RECT ToolbarButtonRect(const ToolbarTemplate& toolbar, std::int32_t buttonId) {
     const std::int32_t height = toolbar.rect.bottom - toolbar.rect.top;
+    const std::int32_t separator = ToolbarLength(kToolbarSeparatorWidth, toolbar.scale);
+    const std::int32_t buttonWidth = toolbar.imageSide + ToolbarLength(kToolbarButtonPadding, toolbar.scale);
     std::int32_t left = 0;
     for (const ToolbarButton& button : toolbar.buttons) {
-        const std::int32_t width =
-            button.Separator() ? kToolbarSeparatorWidth : toolbar.imageSide + kToolbarButtonPadding;
+        const std::int32_t width = button.Separator() ? separator : buttonWidth;
         if (!button.Separator() && button.id == buttonId)
             return RECT{left, 0, left + width, height};
         left += width;

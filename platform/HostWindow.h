@@ -23,6 +23,11 @@ namespace zov {
 using WindowHandle = std::uint32_t;
 
 // A strip of equally sized images, as a toolbar takes its button pictures.
+// Dots per inch of a screen at one device pixel per CSS pixel, and the most
+// a window reports: finer screens are drawn as at four times.
+inline constexpr unsigned kBaseDpi = 96;
+inline constexpr unsigned kMaxDpi = 4 * kBaseDpi;
+
 struct ImageList {
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
@@ -49,7 +54,12 @@ struct ToolbarButton {
 
 struct ToolbarTemplate {
     RECT rect{};
+    // The pictures' side as shown, in device pixels; the image lists may
+    // hold finer ones, which are shown at this size.
     std::int32_t imageSide = 16;
+    // Device pixels per pixel of the toolbar's design: paddings and
+    // separators grow with it.
+    double scale = 1.0;
     ImageList images;
     ImageList disabledImages;
     std::vector<ToolbarButton> buttons;
@@ -241,6 +251,9 @@ public:
     // WM_SETTINGCHANGE of the reader's animation setting: true when they asked
     // for less motion.
     virtual void OnMotionSetting(bool reduced) { (void)reduced; }
+    // WM_DPICHANGED: the window lies on a screen of another density now; a
+    // WM_SIZE follows it.
+    virtual void OnDpiChanged(unsigned dpi) { (void)dpi; }
     // True when the client set the cursor itself.
     virtual bool OnSetCursor() = 0;
     // WM_COMMAND: a menu item or toolbar button chosen.
@@ -263,6 +276,9 @@ public:
     virtual ~HostWindow() = default;
 
     virtual SIZE ClientSize() const = 0;
+    // The density of the screen the window lies on, kBaseDpi at one device
+    // pixel per CSS pixel.
+    virtual unsigned Dpi() const { return kBaseDpi; }
     virtual POINT ClientToScreen(POINT point) const = 0;
     virtual POINT ScreenToClient(POINT point) const = 0;
 
@@ -364,8 +380,12 @@ inline constexpr WindowHandle DialogOfTimer(unsigned timerId) { return timerId >
 // menu: buttons side by side from the left edge, separators between them.
 inline constexpr std::int32_t kToolbarButtonPadding = 8;
 inline constexpr std::int32_t kToolbarSeparatorWidth = 8;
+// A length of the toolbar's design at `scale`, rounded as the page rounds it.
+std::int32_t ToolbarLength(std::int32_t length, double scale);
 // The height of a toolbar whose pictures are `imageSide` pixels high.
-inline constexpr std::int32_t ToolbarHeight(std::int32_t imageSide) { return imageSide + kToolbarButtonPadding + 2; }
+inline std::int32_t ToolbarHeight(std::int32_t imageSide, double scale = 1.0) {
+    return imageSide + ToolbarLength(kToolbarButtonPadding + 2, scale);
+}
 // A button's rectangle in the toolbar's coordinates; empty when it has none.
 RECT ToolbarButtonRect(const ToolbarTemplate& toolbar, std::int32_t buttonId);
 

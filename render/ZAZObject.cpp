@@ -9,6 +9,7 @@
 #include "render/Placeholders.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace zov {
@@ -31,8 +32,8 @@ void FillClipped(PixelBuffer& target, const RECT& rect, std::uint32_t colour) {
 
 // A frame just inside the page edges and a ribbon with a notched tail
 // hanging from the top edge near the outer corner.
-void DrawSearchMark(PixelBuffer& target, const RECT& page, bool outerRight) {
-    const std::int32_t f = kSearchFrame;
+void DrawSearchMark(PixelBuffer& target, const RECT& page, bool outerRight, double deviceScale) {
+    const auto f = static_cast<std::int32_t>(std::lround(kSearchFrame * std::max(deviceScale, 1.0)));
     if (target.Empty() || page.Width() <= 2 * f || page.Height() <= 2 * f)
         return;
     FillClipped(target, RECT{page.left, page.top, page.right, page.top + f}, kSearchAmber);
@@ -75,6 +76,7 @@ NotePage SpreadPage(const ZAZObject& book, bool left) {
     page.bottom = book.B.y;
     page.openWidth = std::max(book.S.x - book.L.x, book.T.x - book.S.x);
     page.pageHeight = book.B.y - book.S.y;
+    page.textScale = book.deviceScale;
     return page;
 }
 
@@ -93,6 +95,7 @@ NotePage SinglePage(const ZAZObject& book, std::int32_t pageNumber) {
     page.bottom = book.B.y;
     page.openWidth = book.T.x - book.L.x;
     page.pageHeight = book.B.y - book.L.y;
+    page.textScale = book.deviceScale;
     return page;
 }
 
@@ -423,11 +426,12 @@ void ZAZObject::DrawOnOpenPages(PixelBuffer* target, const VisiblePages& v, Note
             // One picture in two halves: the mark goes round the whole page.
             if (v.restingLeft && v.restingLeft == v.restingRight && IsSearchHit(*this, *v.restingLeft) &&
                 quads[0].R.y == quads[0].Q.y && quads[1].R.y == quads[1].Q.y)
-                DrawSearchMark(*target, RECT{quads[0].R.x, quads[0].Q.y, quads[1].Q.x, quads[1].A.y}, true);
+                DrawSearchMark(*target, RECT{quads[0].R.x, quads[0].Q.y, quads[1].Q.x, quads[1].A.y}, true,
+                               deviceScale);
         } else {
             for (int side = 0; side < 2; ++side) {
                 if (resting[side] && IsSearchHit(*this, *resting[side]) && quads[side].R.y == quads[side].Q.y)
-                    DrawSearchMark(*target, QuadRect(quads[side]), side == 1);
+                    DrawSearchMark(*target, QuadRect(quads[side]), side == 1, deviceScale);
             }
         }
     }

@@ -82,6 +82,9 @@ public:
     std::int32_t panY = 0;
     POINT S, L, T, B;
     double scale = 1.0;
+    // Device pixels per CSS pixel of the screen the book is shown on: note
+    // text and frames follow it, as the pages follow `scale`.
+    double deviceScale = 1.0;
     std::int32_t draftDrawn = 1;
     bool uniformShape = true;
     // 0 nothing loaded, 3 a page list is there, 4 complete.

@@ -274,7 +274,8 @@ void HitLevelNote(ZAZSticky& note, const NoteBox& box, const NotePage& page, Not
             return;
         hit.zone = kZoneBody;
     } else {
-        const bool nearPin = std::llabs(p.x - box.pinX) <= kPinReach && std::llabs(p.y - box.pinY) <= kPinReach;
+        const std::int64_t reach = std::llround(kPinReach * std::max(page.textScale, 1.0));
+        const bool nearPin = std::llabs(p.x - box.pinX) <= reach && std::llabs(p.y - box.pinY) <= reach;
         if (!inside && !nearPin)
             return;
         hit.zone = nearPin ? kZonePin : BandZone(box, p);
@@ -299,8 +300,10 @@ void DrawLevelNote(PixelBuffer& target, const ZAZSticky& note, const NoteBox& bo
     const auto top = static_cast<std::int32_t>(box.top);
     const auto right = static_cast<std::int32_t>(box.right);
     const auto bottom = static_cast<std::int32_t>(box.bottom);
-    DrawTextStrip(target, left, top, right - left, bottom - top, note.text, L"", kNoteText, note.colour, kNoteInset,
-                  kNoteInset, kNoteInset, kNoteFormat);
+    const double scale = std::max(page.textScale, 1.0);
+    const auto inset = static_cast<std::int32_t>(std::lround(kNoteInset * scale));
+    DrawTextStrip(target, left, top, right - left, bottom - top, note.text, L"", kNoteText, note.colour, inset, inset,
+                  inset, kNoteFormat, scale);
     DrawOutline(target, left, top, right, bottom);
     if (page.open) {
         const auto pinX = static_cast<std::int32_t>(box.pinX);

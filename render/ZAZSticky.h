@@ -128,6 +128,9 @@ struct NotePage {
     std::int32_t pageNumber = 0;
     std::int32_t side = 1;  // 1 right of the spine, 0 left of it
     bool open = true;       // false: a stacked page, drawn as tabs
+    // Device pixels per CSS pixel: the text, its inset and the pin's reach
+    // grow with it.
+    double textScale = 1.0;
     bool singlePage = false;
     bool rightStitch = false;
     // A slanted page (the lifted left page of a half-open book): its top

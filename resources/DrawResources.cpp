@@ -978,8 +978,11 @@ void CheckCells(cairo_surface_t* surface, int cell, const std::string& name) {
     }
 }
 
-// Draws the pictures side by side and writes the strip and its greyed copy.
-void Strip(const std::filesystem::path& dir, const std::string& name, int cell, std::span<const Glyph> glyphs) {
+// Draws the pictures side by side, `zoom` times their design's size, and
+// writes the strip and its greyed copy.
+void Strip(const std::filesystem::path& dir, const std::string& name, int cell, std::span<const Glyph> glyphs,
+           int zoom = 1) {
+    cell *= zoom;
     int count = static_cast<int>(glyphs.size());
     Canvas canvas = MakeCanvas(CAIRO_FORMAT_ARGB32, cell * count, cell);
     cairo_t* cr = canvas.cr.get();
@@ -991,6 +994,7 @@ void Strip(const std::filesystem::path& dir, const std::string& name, int cell, 
         cairo_rectangle(cr, index * cell, 0, cell, cell);
         cairo_clip(cr);
         cairo_translate(cr, index * cell, 0);
+        cairo_scale(cr, zoom, zoom);
         glyphs[index](cr);
         cairo_restore(cr);
     }
@@ -1009,6 +1013,10 @@ void Toolbar(const std::filesystem::path& dir) {
     std::vector<Glyph> large{Search32};
     large.insert(large.end(), std::begin(kStandard32), std::end(kStandard32));
     Strip(dir, "large-32", kLargeCell, large);
+    // For screens of two device pixels per CSS pixel; the 16-pixel toolbar
+    // takes the 32-pixel pictures there.
+    Strip(dir, "standard-64", kLargeCell, kStandard32, 2);
+    Strip(dir, "large-64", kLargeCell, large, 2);
 }
 
 void DrawAll(const std::filesystem::path& outDir) {

@@ -21,11 +21,11 @@ constexpr std::int32_t kTreeRoom = 40;
 }  // namespace
 
 std::int32_t ZAZViewer::DeskStartX() const {
-    return static_cast<std::int32_t>(deskLayout.leftMargin * deskScale) + (treeRoom ? kTreeRoom : 0);
+    return static_cast<std::int32_t>(deskLayout.leftMargin * ShownDeskScale()) + (treeRoom ? Px(kTreeRoom) : 0);
 }
 
 std::int32_t ZAZViewer::DeskStartY() const {
-    return static_cast<std::int32_t>(deskLayout.topMargin * deskScale) + (toolbarRoom ? kToolbarRoom : 0);
+    return static_cast<std::int32_t>(deskLayout.topMargin * ShownDeskScale()) + (toolbarRoom ? Px(kToolbarRoom) : 0);
 }
 
 void ZAZViewer::UseLayout(ZAZObject& book, ZAZLayout* layout) {
@@ -38,6 +38,7 @@ void ZAZViewer::PlaceObjects() {
     const std::int32_t startX = DeskStartX();
     std::int32_t x = startX;
     std::int32_t y = DeskStartY() - scrollY;
+    const double scale = ShownDeskScale();
     bool first = true;
     for (ZAZObject* book : visibleObjects) {
         // The zoomed book takes its desk place but stays where it is on screen.
@@ -45,7 +46,7 @@ void ZAZViewer::PlaceObjects() {
         const POINT oldPlace{book->x + book->panX, book->y + book->panY};
         const double zoomScale = book->scale;
         if (zoomed) {
-            book->scale = deskScale;
+            book->scale = scale;
             book->panX = book->panY = 0;
             UseLayout(*book, &deskLayout);
         }
@@ -54,15 +55,15 @@ void ZAZViewer::PlaceObjects() {
         book->Relayout();
         std::int32_t right = book->Bounds().right;
         if (deskLayout.rightStitch)
-            right += static_cast<std::int32_t>(deskLayout.openWidth * deskScale);
-        if (!first && right > width - kDeskRightRoom) {
-            y += static_cast<std::int32_t>(deskScale * (deskLayout.leafLift + deskLayout.pageHeight) + deskLayout.rowGap);
+            right += static_cast<std::int32_t>(deskLayout.openWidth * scale);
+        if (!first && right > width - Px(kDeskRightRoom)) {
+            y += static_cast<std::int32_t>(scale * (deskLayout.leafLift + deskLayout.pageHeight) + Px(deskLayout.rowGap));
             x = startX;
             book->x = x;
             book->y = y;
             book->Relayout();
         }
-        x += static_cast<std::int32_t>((deskLayout.openWidth + deskLayout.pageWidth) * deskScale + deskLayout.columnGap);
+        x += static_cast<std::int32_t>((deskLayout.openWidth + deskLayout.pageWidth) * scale + Px(deskLayout.columnGap));
         first = false;
         if (zoomed) {
             book->panX = oldPlace.x - book->x;
@@ -83,8 +84,9 @@ bool ZAZViewer::LayoutObjects() {
         return false;
     }
     for (const std::shared_ptr<ZAZObject>& book : objects) {
+        book->deviceScale = deviceScale;
         if (book.get() != zoomedObject) {
-            book->scale = deskScale;
+            book->scale = ShownDeskScale();
             book->Relayout();
         }
         visibleObjects.push_back(book.get());
@@ -93,8 +95,8 @@ bool ZAZViewer::LayoutObjects() {
     // After books went away the desk may end above the window's bottom: pull
     // it down, never past its top.
     const std::int32_t bottom = visibleObjects.back()->Bounds().bottom;
-    if (scrollY > 0 && bottom + kDeskBottomRoom < backBuffer->Height()) {
-        scrollY = std::max(0, bottom + scrollY - backBuffer->Height() + kDeskBottomRoom);
+    if (scrollY > 0 && bottom + Px(kDeskBottomRoom) < backBuffer->Height()) {
+        scrollY = std::max(0, bottom + scrollY - backBuffer->Height() + Px(kDeskBottomRoom));
         PlaceObjects();
     }
     layoutDirty = true;
@@ -189,7 +191,7 @@ void ZAZViewer::UpdateScrollBars() {
     bool shown = false;
     if (!visibleObjects.empty()) {
         const std::int32_t deskHeight =
-            visibleObjects.back()->Bounds().bottom + DeskStartY() - visibleObjects.front()->y + kDeskBottomRoom;
+            visibleObjects.back()->Bounds().bottom + DeskStartY() - visibleObjects.front()->y + Px(kDeskBottomRoom);
         if (deskHeight >= height) {
             scrollY = std::min(scrollY, deskHeight - height);
             show(SB_VERT, deskHeight, height, scrollY);

@@ -113,6 +113,10 @@ public:
     // their last frame. Auto flipping, which is asked for to be watched, keeps
     // its pace.
     virtual void SetReducedMotion(bool reduced) { (void)reduced; }
+    // Device pixels per CSS pixel of the page the window lies on: the desk's
+    // room, books, captions and text grow with it, so that a high-density
+    // screen shows them as large as any other, only sharper.
+    virtual void SetDeviceScale(double scale) { (void)scale; }
     // The folder tree stands at the left: the desk and the zoom keep clear of it.
     virtual void SetTreeRoom(bool room) { (void)room; }
     virtual void SetWorkWindowMode() {}

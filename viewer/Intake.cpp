@@ -247,7 +247,7 @@ bool ZAZViewer::PreparePreview(ZAZObject& book) {
     {
         LockGuard desk(DeskLock());
         if (book.scale <= 0) {
-            book.scale = deskScale;
+            book.scale = ShownDeskScale();
             book.Relayout();
         }
         before = book.loadState;

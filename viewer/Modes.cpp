@@ -157,11 +157,14 @@ void ZAZViewer::Scale(double factor, int frames) {
             UpdateScrollBars();
         } else {
             const ZAZLayout& l = deskLayout;
-            const double cell = static_cast<std::int32_t>((l.openWidth + l.pageWidth) * deskScale + l.columnGap);
+            const double shown = ShownDeskScale();
+            const std::int32_t gap = Px(l.columnGap);
+            const std::int32_t edge = Px(25);
+            const double cell = static_cast<std::int32_t>((l.openWidth + l.pageWidth) * shown + gap);
             if (cell <= 0)
                 return;
             auto columns = static_cast<std::int32_t>(
-                (w - static_cast<std::int32_t>(l.leftMargin * deskScale) - 25) / cell + 0.5);
+                (w - static_cast<std::int32_t>(l.leftMargin * shown) - edge) / cell + 0.5);
             double ratio;
             // Not even one column fits: growing further would ask for fewer
             // than one, a negative scale.
@@ -169,8 +172,8 @@ void ZAZViewer::Scale(double factor, int frames) {
                 ratio = 1.0;
             } else {
                 columns += factor > 1 ? -1 : 1;
-                ratio = (w - 25 - (l.columnGap + 0.5) * columns) /
-                        ((l.openWidth + l.pageWidth) * static_cast<double>(columns) + l.leftMargin) / deskScale;
+                ratio = (w - edge - (gap + 0.5) * columns) /
+                        ((l.openWidth + l.pageWidth) * static_cast<double>(columns) + l.leftMargin) / shown;
             }
             if ((ratio < 1 && deskScale < 0.4) || (ratio > 1 && deskScale > 3.0))
                 return;

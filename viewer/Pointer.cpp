@@ -142,7 +142,7 @@ void ZAZViewer::PointerMove(std::uint32_t buttons, std::int32_t x, std::int32_t 
 void ZAZViewer::CaptionClick(ZAZObject& book, std::int32_t x, std::int32_t y) {
     const RECT strip = CaptionStrip(book);
     // Strictly inside: the strip's own left edge belongs to the text.
-    if (checkboxesEnabled && strip.left < x && x < strip.left + kSelectionBox && strip.top < y && y < strip.bottom) {
+    if (checkboxesEnabled && strip.left < x && x < strip.left + Px(kSelectionBox) && strip.top < y && y < strip.bottom) {
         book.selected = !book.selected;
         Render(kRenderCaptions);
         return;
@@ -168,8 +168,8 @@ void ZAZViewer::PointerUp(std::int32_t x, std::int32_t y, std::uint32_t keys) {
         std::wstring logged;
         {
             ViewLock lock;
-            const bool drag = std::abs(x - pointer.pressPoint.x) > kClickSlop ||
-                              std::abs(y - pointer.pressPoint.y) > kClickSlop;
+            const bool drag = std::abs(x - pointer.pressPoint.x) > Px(kClickSlop) ||
+                              std::abs(y - pointer.pressPoint.y) > Px(kClickSlop);
             bool deskClick = !zoomedObject;
             if (drag) {
                 UpdateScrollBars();

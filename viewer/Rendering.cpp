@@ -9,6 +9,7 @@
 #include "pixels/TextStrip.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace zov {
@@ -54,9 +55,9 @@ RECT ZAZViewer::CaptionStrip(ZAZObject& book) const {
     // book itself: a one-page book has no left page, and the open width of
     // one would pull the strip a whole page out to the left.
     if (&book == zoomedObject || book.layout->singlePage)
-        return RECT{box.left, box.bottom + 1, box.right, box.bottom + 1 + kCaptionHeight};
+        return RECT{box.left, box.bottom + 1, box.right, box.bottom + 1 + Px(kCaptionHeight)};
     return RECT{std::min(book.L.x, box.left), box.bottom + 1, std::max(book.T.x, box.right),
-                box.bottom + 1 + kCaptionHeight};
+                box.bottom + 1 + Px(kCaptionHeight)};
 }
 
 void ZAZViewer::DrawCaption(PixelBuffer& target, ZAZObject& book, bool force) {
@@ -102,15 +103,18 @@ void ZAZViewer::DrawCaption(PixelBuffer& target, ZAZObject& book, bool force) {
     }
     std::int32_t inset = 0;
     if (checkboxesEnabled)
-        inset += kCheckBoxWidth;
+        inset += Px(kCheckBoxWidth);
     if (book.flag)
-        inset += kBadgeRoom;
-    DrawTextStrip(target, left, top, right - left, kCaptionHeight, text, side, ink, background, inset, 0, 0,
-                  kCaptionFormat);
+        inset += Px(kBadgeRoom);
+    const std::int32_t height = Px(kCaptionHeight);
+    DrawTextStrip(target, left, top, right - left, height, text, side, ink, background, inset, 0, 0, kCaptionFormat,
+                  deviceScale);
+    // The boxes are pixel art: they grow by whole pixels.
+    const auto zoom = static_cast<std::int32_t>(std::lround(std::max(1.0, deviceScale)));
     if (checkboxesEnabled)
-        DrawCheckBox(target, left, top, right - left, kCaptionHeight, book.selected);
+        DrawCheckBox(target, left, top, right - left, height, book.selected, zoom);
     if (book.flag)
-        DrawNewItemBadge(target, left, top, right - left, kCaptionHeight);
+        DrawNewItemBadge(target, left, top, right - left, height, zoom);
 }
 
 void ZAZViewer::DrawDesk(bool clear) {
@@ -254,8 +258,8 @@ void ZAZViewer::RepaintObject(ZAZObject& book) {
     if (!zoomedObject)
         LayoutObjects();
     const RECT box = book.Bounds();
-    RECT area{box.left - deskLayout.columnGap / 2, box.top, box.right + deskLayout.columnGap,
-              box.bottom + 1 + kCaptionHeight};
+    RECT area{box.left - Px(deskLayout.columnGap) / 2, box.top, box.right + Px(deskLayout.columnGap),
+              box.bottom + 1 + Px(kCaptionHeight)};
     area = IntersectRect(area, backBuffer->Bounds());
     if (area.IsEmpty())
         return;
@@ -277,7 +281,7 @@ void ZAZViewer::RepaintObject(ZAZObject& book) {
         DrawCaption(*backBuffer, *above, false);
     for (const std::shared_ptr<ZAZObject>& other : objects) {
         RECT whole = other->Bounds();
-        whole.bottom += 1 + kCaptionHeight;
+        whole.bottom += 1 + Px(kCaptionHeight);
         if (IntersectRect(whole, area).IsEmpty())
             continue;
         other->Draw(backBuffer.get(), true, kDrawAll, false);

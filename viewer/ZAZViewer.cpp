@@ -4,7 +4,9 @@
 #include "platform/Locks.h"
 #include "render/PageCache.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <random>
 
@@ -279,6 +281,16 @@ void ZAZViewer::SetEventUrlTemplate(std::wstring urlTemplate) {
 void ZAZViewer::SetToolbarRoom(bool room) {
     ViewLock lock;
     toolbarRoom = room;
+}
+
+void ZAZViewer::SetDeviceScale(double scale) {
+    ViewLock lock;
+    deviceScale = std::isfinite(scale) ? std::clamp(scale, 1.0, static_cast<double>(kMaxDpi) / kBaseDpi) : 1.0;
+    // The next resize lays the desk out again.
+}
+
+std::int32_t ZAZViewer::Px(std::int32_t length) const {
+    return static_cast<std::int32_t>(std::lround(length * deviceScale));
 }
 
 void ZAZViewer::SetTreeRoom(bool room) {

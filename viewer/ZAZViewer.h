@@ -149,6 +149,11 @@ public:
     std::optional<DeleteResult> RemoveObjectByRecord(ZAZObject* book);
     void RequestZoomFirst() override { zoomFirstRequested = true; }
     void SetReducedMotion(bool reduced) override { reducedMotion = reduced; }
+    void SetDeviceScale(double scale) override;
+    // A length of the design, in pixels at device scale 1, on this screen.
+    std::int32_t Px(std::int32_t length) const;
+    // The desk's scale on this screen; `deskScale` is the reader's, and saved.
+    double ShownDeskScale() const { return deskScale * deviceScale; }
     void SetAutoFlip(bool on) override;
     void SetAllSelected(bool selected) override;
     DisplayFileList SelectedFiles() const override;
@@ -234,6 +239,7 @@ public:
     std::int32_t renderMode = kRenderFull;
     bool progressiveDone = false;
     double deskScale = 1.0;
+    double deviceScale = 1.0;  // guarded by the desk lock
     std::int32_t scrollY = 0;
     bool animating = false;
     bool zoomingOut = false;

@@ -34,23 +34,25 @@ void ZAZViewer::FitZoom(double t) {
         return;
     ZAZObject& book = *zoomedObject;
     book.panX = book.panY = 0;
-    book.scale = deskScale;
+    const double scale = ShownDeskScale();
+    book.scale = scale;
     book.Relayout();
     const RECT first = book.Bounds();
     if (first.Width() <= 0 || first.Height() <= 0)
         return;
-    const std::int32_t left = treeRoom ? kFitLeftWithTree : kFitLeft;
-    const double available = backBuffer->Height() - kFitTop - kFitBottom;
-    const double wide = backBuffer->Width() - left - kFitRight;
+    const std::int32_t left = Px(treeRoom ? kFitLeftWithTree : kFitLeft);
+    const std::int32_t top = Px(kFitTop);
+    const double available = backBuffer->Height() - top - Px(kFitBottom);
+    const double wide = backBuffer->Width() - left - Px(kFitRight);
     const double fV = available / first.Height();
     const double fH = wide / first.Width();
     const double f = std::min(fV, fH);
-    book.scale = deskScale * f;
+    book.scale = scale * f;
     book.Relayout();
     const RECT fitted = book.Bounds();
-    book.scale = deskScale + (deskScale * f - deskScale) * t;
+    book.scale = scale + (scale * f - scale) * t;
     std::int32_t x = static_cast<std::int32_t>(t * (left - fitted.left));
-    std::int32_t y = static_cast<std::int32_t>(t * (kFitTop - fitted.top));
+    std::int32_t y = static_cast<std::int32_t>(t * (top - fitted.top));
     if (fV < fH)
         x += static_cast<std::int32_t>(t * (wide + fitted.left - fitted.right) * 0.5);
     else

@@ -79,6 +79,35 @@ TEST(ToolbarShape, EveryBitmapIsAStripOfOnePictureAButtonWithItsGreyedTwin) {
     EXPECT_TRUE(ToolbarBitmap(999).pixels.empty());
 }
 
+TEST(ToolbarShape, OnADenserScreenTheToolbarTakesFinerPicturesAndGrowsAsLargeAsAtOne) {
+    const ToolbarTemplate one = MakeToolbar(ToolbarKind::Standard32, 800, false, false);
+    const ToolbarTemplate two = MakeToolbar(ToolbarKind::Standard32, 1600, false, false, 2.0);
+    EXPECT_EQ(two.imageSide, 64);
+    EXPECT_EQ(two.images.imageWidth, 64);
+    EXPECT_EQ(two.disabledImages.imageWidth, 64);
+    EXPECT_EQ(two.rect.bottom, 2 * one.rect.bottom);
+    const RECT speed = ToolbarButtonRect(two, kButtonSpeed);
+    const RECT speedAtOne = ToolbarButtonRect(one, kButtonSpeed);
+    EXPECT_EQ(speed.left, 2 * speedAtOne.left);
+    EXPECT_EQ(speed.right, 2 * speedAtOne.right);
+    // The 16-pixel toolbar at twice the density shows the 32-pixel pictures,
+    // the large one its own drawn at 64.
+    EXPECT_EQ(MakeToolbar(ToolbarKind::Standard16, 1200, false, false, 2.0).images.imageWidth, 32);
+    const ToolbarTemplate large = MakeToolbar(ToolbarKind::Large32, 1600, false, false, 2.0);
+    EXPECT_EQ(large.images.imageWidth, 64);
+    EXPECT_EQ(large.images.pixels.size(), std::size_t{64} * 64 * 19);
+    // In between, a picture is shown at the screen's size from the finer one
+    // from 1.5 on, and lengths round as the page rounds them.
+    const ToolbarTemplate between = MakeToolbar(ToolbarKind::Standard32, 1200, false, false, 1.25);
+    EXPECT_EQ(between.imageSide, 40);
+    EXPECT_EQ(between.images.imageWidth, 32);
+    EXPECT_EQ(between.rect.bottom, 40 + 13);  // 10 * 1.25 = 12.5 rounds up
+    EXPECT_EQ(MakeToolbar(ToolbarKind::Standard32, 1200, false, false, 1.5).images.imageWidth, 64);
+    // What no screen is: drawn as at one, or at the most.
+    EXPECT_EQ(MakeToolbar(ToolbarKind::Standard32, 800, false, false, 0.5).imageSide, 32);
+    EXPECT_EQ(MakeToolbar(ToolbarKind::Standard32, 800, false, false, 100).imageSide, 128);
+}
+
 TEST(ToolbarShape, TipsInBothLanguagesAndTheAutoFlipButtonSaysWhatAClickDoes) {
     EXPECT_EQ(ToolbarTip(1, true, false), L"拡大");
     EXPECT_EQ(ToolbarTip(5, false, false), L"Flip a right-hand");

@@ -67,6 +67,19 @@ TEST_F(HostServer, TheToolbarComesWithItsPicturesAndItsButtonsReachTheControl) {
     });
     ASSERT_TRUE(remade);
     EXPECT_EQ((*remade)["rect"], Json({0, 0, 768, 42}));
+
+    // The same element on a screen of twice the density: as large on the
+    // screen, in twice the pixels, with the pictures drawn for it.
+    page.Send({{"t", "size"}, {"el", 1}, {"w", 1536}, {"h", 800}, {"scale", 2}});
+    std::optional<Json> dense = page.WaitText([](const Json& m) {
+        return m.value("t", "") == "child" && m.value("image", 0) == 64;
+    });
+    ASSERT_TRUE(dense);
+    EXPECT_EQ((*dense)["rect"], Json({0, 0, 1536, 84}));
+    EXPECT_EQ((*dense)["scale"], 2.0);
+    const std::vector<std::string> fine = page.ImageLists();
+    ASSERT_GE(fine.size(), 4u);
+    EXPECT_EQ(Word(fine.back(), 12, 2), 64u);
 }
 
 TEST_F(HostServer, ChildEventsThatDoNotFitAreRefused) {

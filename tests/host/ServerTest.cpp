@@ -268,6 +268,14 @@ TEST_F(HostServer, BadMessagesAreAnsweredAndTheConnectionStays) {
         ASSERT_TRUE(page.Send(key));
         EXPECT_TRUE(error(1)) << key.dump();
     }
+    // A screen density that is no number, none, or beyond any screen.
+    for (const Json& scale : {Json("2"), Json(0), Json(-1.5), Json(16.5), Json::array()}) {
+        ASSERT_TRUE(page.Send({{"t", "size"}, {"el", 1}, {"w", 100}, {"h", 100}, {"scale", scale}}));
+        EXPECT_TRUE(error(1)) << scale.dump();
+    }
+    ASSERT_TRUE(page.Send({{"t", "create"}, {"el", 2}, {"clsid", kControlClsid}, {"w", 100}, {"h", 100},
+                           {"scale", nullptr}}));
+    EXPECT_TRUE(error(2));
 
     EXPECT_FALSE(page.Closed());
     std::optional<Json> answer = page.Call(1, "GetToolBarVisible", Json::array());

@@ -120,6 +120,23 @@ TEST(CheckBox, DrawsTheFrameAndTickAtTheExactPlace) {
     EXPECT_EQ(b.At(9, 13), 0xFFFFFFu);  // unchecked: white inside
 }
 
+TEST(CheckBox, TwiceAsLargeIsTheSameBoxWithEveryPixelDoubled) {
+    for (bool checked : {true, false}) {
+        PixelBuffer one(24, 22);
+        one.AllocatePixels();
+        std::fill_n(one.Pixels(), 24 * 22, kBack);
+        DrawCheckBox(one, 0, 0, 20, 22, checked);
+        PixelBuffer two(48, 44);
+        two.AllocatePixels();
+        std::fill_n(two.Pixels(), 48 * 44, kBack);
+        DrawCheckBox(two, 0, 0, 40, 44, checked, 2);
+        // The box and its offsets double: (4, 5) becomes (8, 10).
+        for (std::int32_t y = 0; y < 44; ++y)
+            for (std::int32_t x = 0; x < 48; ++x)
+                ASSERT_EQ(two.At(x, y), one.At(x / 2, y / 2)) << checked << " at " << x << "," << y;
+    }
+}
+
 TEST(CheckBox, IsPlacedFromTheUnclippedTop) {
     PixelBuffer b(20, 10);
     b.AllocatePixels();

@@ -65,6 +65,8 @@ export class Toolbar {
     this.h = msg.h;
     this.rect = readRect(msg.rect) || { x: 0, y: 0, w: 0, h: 0 };
     this.image = isInt(msg.image) && msg.image > 0 && msg.image <= 256 ? msg.image : 16;
+    // Device pixels per pixel of the toolbar's design: paddings grow with it.
+    this.scale = typeof msg.scale === 'number' && msg.scale >= 1 && msg.scale <= 4 ? msg.scale : 1;
     this.images = isInt(msg.images) ? msg.images : 0;
     this.disabledImages = isInt(msg.disabledImages) ? msg.disabledImages : 0;
     this.buttons = [];
@@ -156,14 +158,16 @@ export class Toolbar {
     if (hadFocus) this.focusNext(b, 1);
   }
 
-  // The picture in the middle of its button, one device pixel per pixel.
+  // The picture in the middle of its button, `image` device pixels square:
+  // a finer picture than that is shown at that size.
   placePicture(b) {
     const s = this.element._cssScale(), pic = b.node.firstChild;
-    pic.style.width = pic.width / s + 'px';
-    pic.style.height = pic.height / s + 'px';
+    const side = pic.width > 0 && pic.height > 0 ? this.image : 0;
+    pic.style.width = side / s + 'px';
+    pic.style.height = side / s + 'px';
     // Offsets count from inside the button's 1-pixel border.
-    pic.style.left = (b.w - pic.width) / 2 / s - 1 + 'px';
-    pic.style.top = (this.rect.h - pic.height) / 2 / s - 1 + 'px';
+    pic.style.left = (b.w - side) / 2 / s - 1 + 'px';
+    pic.style.top = (this.rect.h - side) / 2 / s - 1 + 'px';
   }
 
   // Lays the toolbar out in device pixels, shown in CSS pixels.
@@ -171,8 +175,9 @@ export class Toolbar {
     const s = this.element._cssScale();
     placeChild(this.node, this.rect, s);
     let x = 0;
+    const pad = Math.round(BUTTON_PADDING * this.scale), sep = Math.round(SEPARATOR_WIDTH * this.scale);
     for (const b of this.buttons) {
-      const w = b.sep ? SEPARATOR_WIDTH : this.image + BUTTON_PADDING;
+      const w = b.sep ? sep : this.image + pad;
       b.x = x;
       b.w = w;
       const bs = b.node.style;

@@ -81,7 +81,7 @@ export class ZovViewerElement extends HTMLElement {
     root.appendChild(this._drops.zone);
     this._screenText = new ScreenText(this);
     root.appendChild(this._screenText.node);
-    this._size = null;          // the last size sent {w, h, sx, sy}
+    this._size = null;          // the last size sent {w, h, sx, sy, scale}
     this._sizeFrame = 0;
     this._devSize = null;       // the canvas in device pixels, from the observer
     this._newReady();
@@ -171,7 +171,7 @@ export class ZovViewerElement extends HTMLElement {
     this._state = 'creating';
     const size = this._measure();
     this._size = size;
-    const msg = { t: 'create', el: this._el, w: size.w, h: size.h, sx: size.sx, sy: size.sy };
+    const msg = { t: 'create', el: this._el, w: size.w, h: size.h, sx: size.sx, sy: size.sy, scale: size.scale };
     const launch = launchToken();
     if (launch) msg.launch = launch;
     const progid = this.getAttribute('progid');
@@ -381,8 +381,13 @@ export class ZovViewerElement extends HTMLElement {
   _measure() {
     const dpr = window.devicePixelRatio || 1;
     const rect = this._canvas.getBoundingClientRect();
-    let w = Math.max(0, this._devSize ? this._devSize.w : Math.round(rect.width * dpr));
-    let h = Math.max(0, this._devSize ? this._devSize.h : Math.round(rect.height * dpr));
+    // The observer's device pixels are exact where it knows the ratio; an
+    // emulated ratio (a test browser's) it may not know, and then it says CSS
+    // pixels.
+    const dev = this._devSize;
+    const exact = dev && Math.abs(dev.w - rect.width * dpr) <= 2 && Math.abs(dev.h - rect.height * dpr) <= 2;
+    let w = Math.max(0, exact ? dev.w : Math.round(rect.width * dpr));
+    let h = Math.max(0, exact ? dev.h : Math.round(rect.height * dpr));
     // The container draws no larger picture than its limits; the canvas
     // scales it up, and input points scale down with it.
     const lim = this._conn ? this._conn.limits : null;
@@ -397,7 +402,10 @@ export class ZovViewerElement extends HTMLElement {
     return {
       w, h,
       sx: Math.round((window.screenX + rect.left) * dpr),
-      sy: Math.round((window.screenY + rect.top) * dpr)
+      sy: Math.round((window.screenY + rect.top) * dpr),
+      // Device pixels of the picture per CSS pixel: the control draws its
+      // text and room that much larger, to look as large as at 1.
+      scale: Math.min(16, Math.max(1 / 64, dpr * scale))
     };
   }
 
@@ -409,9 +417,10 @@ export class ZovViewerElement extends HTMLElement {
       const s = this._measure(), last = this._size;
       // The scale may have changed with the size: children keep their device pixels.
       for (const child of this._children.values()) if (child.layout) child.layout();
-      if (last && last.w === s.w && last.h === s.h && last.sx === s.sx && last.sy === s.sy) return;
+      if (last && last.w === s.w && last.h === s.h && last.sx === s.sx && last.sy === s.sy &&
+        last.scale === s.scale) return;
       this._size = s;
-      this._conn.send({ t: 'size', el: this._el, w: s.w, h: s.h, sx: s.sx, sy: s.sy });
+      this._conn.send({ t: 'size', el: this._el, w: s.w, h: s.h, sx: s.sx, sy: s.sy, scale: s.scale });
     });
   }
 
