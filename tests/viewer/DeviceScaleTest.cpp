@@ -121,5 +121,50 @@ TEST_F(DeviceScale, AZoomedBookKeepsTheMarginsOfItsScreen) {
     ExpectTwice(one, two, "zoomed book", 0);
 }
 
+TEST_F(DeviceScale, ADenseDeskDrawsFromTheLargePictureWhereTheSmallOneWouldBeBlownUp) {
+    constexpr std::uint32_t kSmall = 0xD02020, kLarge = 0x2020D0;
+    const std::wstring document = Document("fine.pdf");
+    {
+        PreviewSettings settings = GetPreviewSettings();
+        const std::wstring first = PageFilePath(document, 1, settings);
+        ASSERT_TRUE(CreateFolderTree(first.substr(0, first.rfind(L'\\'))));
+        for (std::int32_t n = 1; n <= 2; ++n) {
+            PageFileContent content;
+            content.imageType = 3;
+            // Taller than the book at one, shorter than it at two.
+            content.image1 = PageFileImage{200, 280, 0, SolidPng(200, 280, kSmall)};
+            content.image2 = PageFileImage{600, 840, 0, SolidPng(600, 840, kLarge)};
+            if (n == 1)
+                content.pageList = std::vector<std::int32_t>(2, 1);
+            ASSERT_TRUE(WritePageFile(PageFilePath(document, n, settings), content));
+        }
+        ASSERT_TRUE(
+            WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
+    }
+    std::vector<ZAZObject*> books = LoadComplete({document});
+    ASSERT_EQ(books.size(), 1u);
+    // The desk is drawn in draft first and then, book by book, finer.
+    auto settle = [&] {
+        for (int i = 0; i < 50 && !viewer_->progressiveDone; ++i)
+            Step();
+        ASSERT_TRUE(viewer_->progressiveDone);
+    };
+    auto shows = [&](std::uint32_t colour) {
+        ViewLock lock;
+        const PixelBuffer& buffer = *viewer_->BackBuffer();
+        const RECT box = IntersectRect(books[0]->Bounds(), buffer.Bounds());
+        int count = 0;
+        for (std::int32_t y = box.top; y < box.bottom; ++y)
+            for (std::int32_t x = box.left; x < box.right; ++x)
+                count += (buffer.At(x, y) & 0xFFFFFF) == colour;
+        return count > box.Width() * box.Height() / 3;
+    };
+    settle();
+    EXPECT_TRUE(shows(kSmall));
+    MoveToScreen(2 * kBaseDpi, SIZE{1280, 960});
+    settle();
+    EXPECT_TRUE(shows(kLarge));
+}
+
 }  // namespace
 }  // namespace zov

@@ -22,11 +22,6 @@ constexpr std::uint32_t kGreen = 0x00FF00;
 constexpr std::uint32_t kBlue = 0x0000FF;
 constexpr std::uint32_t kDesk = 0xC0C0C0;
 
-std::vector<std::uint8_t> SolidPng(int w, int h, std::uint32_t colour) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, colour);
-    return EncodePng(pixels.data(), w, h);
-}
-
 std::string AsText(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }

@@ -92,6 +92,11 @@ protected:
         ASSERT_TRUE(WriteFileAtomically(PageFilePath(document, kStatusFile, settings), "**ZAZPreviewStatus:Success"));
     }
 
+    static std::vector<std::uint8_t> SolidPng(int w, int h, std::uint32_t colour) {
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h, colour);
+        return EncodePng(pixels.data(), w, h);
+    }
+
     // Texts of `pages` pages, `word` on the pages named.
     static std::vector<std::string> Texts(int pages, const std::string& word, const std::vector<int>& hits) {
         std::vector<std::string> texts;
