@@ -96,7 +96,9 @@ describe('the demo page', () => {
     const result = await page.evaluate(() => document.querySelector('zov-viewer').FlipLeft());
     assert.equal(result, null);
     await page.waitForFunction(() => window.zovProbe.changedSince('open') > 0.02, null, { timeout: 30_000, polling: 50 });
-    await waitForRest(page);
+    // Longer than the idle ticks before the full pages are drawn, which a
+    // slow (sanitized) build may stretch past the usual quiet.
+    await waitForRest(page, { quiet: 2000 });
     const changed = await page.evaluate(() => window.zovProbe.changedSince('open'));
     const frames = (await page.evaluate(() => window.zovProbe.lastChange().frames)) - framesBefore;
     assert.ok(changed > 0.02, `the picture changed: ${changed}`);
@@ -111,7 +113,7 @@ describe('the demo page', () => {
     await page.waitForFunction((w) => window.zovProbe.pixels().w < w - 20, width, { timeout: 30_000 });
     await viewer.evaluate((el) => { el.style.width = ''; });
     await page.waitForFunction(() => window.zovProbe.pixels().w === window.zovProbe.rested.w, null, { timeout: 30_000 });
-    await waitForRest(page);
+    await waitForRest(page, { quiet: 2000 });
     const differing = await page.evaluate(() => {
       const a = window.zovProbe.rested.data, b = window.zovProbe.pixels().data;
       let n = 0;
