@@ -114,6 +114,14 @@ std::int32_t ImageSideOf(ToolbarKind kind) {
     return kind == ToolbarKind::Standard16 ? 16 : 32;
 }
 
+double ToolbarScale(double deviceScale) {
+    return std::isfinite(deviceScale) ? std::clamp(deviceScale, 1.0, static_cast<double>(kMaxDpi) / kBaseDpi) : 1.0;
+}
+
+std::int32_t ShownImageSide(ToolbarKind kind, double deviceScale) {
+    return ToolbarLength(ImageSideOf(kind), ToolbarScale(deviceScale));
+}
+
 std::wstring ToolbarTip(std::int32_t button, bool japanese, bool autoFlipRunning) {
     if (button < 1 || button > static_cast<std::int32_t>(std::size(kTips)))
         return {};
@@ -145,8 +153,8 @@ ToolbarTemplate MakeToolbar(ToolbarKind kind, std::int32_t width, bool japanese,
                              : kind == ToolbarKind::Standard32 ? kStandard32Bitmaps
                                                                : kStandard16Bitmaps;
     ToolbarTemplate toolbar;
-    toolbar.scale = std::isfinite(scale) ? std::clamp(scale, 1.0, static_cast<double>(kMaxDpi) / kBaseDpi) : 1.0;
-    toolbar.imageSide = ToolbarLength(ImageSideOf(kind), toolbar.scale);
+    toolbar.scale = ToolbarScale(scale);
+    toolbar.imageSide = ShownImageSide(kind, scale);
     toolbar.rect = RECT{0, 0, width, ToolbarHeight(toolbar.imageSide, toolbar.scale)};
     const bool fine = toolbar.scale >= kFinePicturesScale;
     toolbar.images = ToolbarBitmap(bitmaps.images, fine);

@@ -43,6 +43,10 @@ ToolbarKind ChooseToolbarKind(bool large, std::int32_t windowWidth);
 std::int32_t ImageSideOf(ToolbarKind kind);
 // From this device scale on the toolbar takes pictures drawn at twice the size.
 inline constexpr double kFinePicturesScale = 1.5;
+// The scale a toolbar is drawn at on a screen of `deviceScale`: 1 to 4.
+double ToolbarScale(double deviceScale);
+// The side of its pictures as shown, in device pixels.
+std::int32_t ShownImageSide(ToolbarKind kind, double deviceScale);
 
 // A button's tooltip; button 9's says what a click does now.
 std::wstring ToolbarTip(std::int32_t button, bool japanese, bool autoFlipRunning);

@@ -377,18 +377,18 @@ void CZOVuvazaRCtrl::ChooseAndCreateToolbar() {
     const double scale = DeviceScale();
     const ToolbarKind kind = ChooseToolbarKind(GetPreviewSettings().eValueNSMode || largeToolbarWanted,
                                                static_cast<std::int32_t>(size.cx / scale));
-    ToolbarTemplate shape = MakeToolbar(kind, size.cx, japanese, viewer && viewer->AutoFlipOn(), scale);
     if (toolbar) {
         // Made again for other pictures, for another screen density, and
         // for the other set of buttons: a search text found after the
         // toolbar was made must show the search button.
         const bool large = !toolbarShape.buttons.empty() && toolbarShape.buttons.front().id == kButtonSearch;
-        if (shape.imageSide != toolbarShape.imageSide || shape.scale != toolbarShape.scale ||
+        if (ShownImageSide(kind, scale) != toolbarShape.imageSide || ToolbarScale(scale) != toolbarShape.scale ||
             large != (kind == ToolbarKind::Large32))
             CloseToolbar();
     }
     if (toolbar)
         return;
+    ToolbarTemplate shape = MakeToolbar(kind, size.cx, japanese, viewer && viewer->AutoFlipOn(), scale);
     toolbarImages = std::make_unique<ImageList>(shape.images);
     toolbarDisabledImages = std::make_unique<ImageList>(shape.disabledImages);
     toolbar = window->CreateToolbar(shape);
