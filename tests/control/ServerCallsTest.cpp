@@ -9,6 +9,7 @@
 #include "tests/support/TestHttpServer.h"
 #include "tests/viewer/ViewerFixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -52,9 +53,12 @@ protected:
     }
 
     // Ticks the timer, as the container does, until the first book has
-    // pages and a place on the desk.
+    // pages and its place on the desk: the shape of its first picture, held
+    // over two ticks (a book placed before its picture came takes another
+    // shape once it comes, and a click meant for the first misses).
     ZAZObject* FirstBookShown() {
         ZAZObject* shown = nullptr;
+        RECT before{};
         Eventually([&] {
             Tick();
             LockGuard desk(DeskLock());
@@ -62,7 +66,12 @@ protected:
                 return false;
             ZAZObject& book = *viewer_->objects.front();
             const RECT bounds = book.Bounds();
-            if (book.notDisplayable != 0 || bounds.right <= bounds.left)
+            const bool pictured = std::find(book.loadedSmall.begin(), book.loadedSmall.end(), book.Page(0)) !=
+                                  book.loadedSmall.end();
+            const bool held = bounds.left == before.left && bounds.top == before.top &&
+                              bounds.right == before.right && bounds.bottom == before.bottom;
+            before = bounds;
+            if (book.notDisplayable != 0 || bounds.right <= bounds.left || !pictured || !held)
                 return false;
             shown = &book;
             return true;
