@@ -68,8 +68,7 @@ protected:
             const RECT bounds = book.Bounds();
             const bool pictured = std::find(book.loadedSmall.begin(), book.loadedSmall.end(), book.Page(0)) !=
                                   book.loadedSmall.end();
-            const bool held = bounds.left == before.left && bounds.top == before.top &&
-                              bounds.right == before.right && bounds.bottom == before.bottom;
+            const bool held = bounds == before;
             before = bounds;
             if (book.notDisplayable != 0 || bounds.right <= bounds.left || !pictured || !held)
                 return false;

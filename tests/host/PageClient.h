@@ -155,14 +155,19 @@ public:
     }
 
     // Creates an element and waits for "created" or "error".
-    std::optional<Json> Create(std::int64_t element, Json fields) {
+    // A create with the usual size, unless `fields` give one; not waited for.
+    bool SendCreate(std::int64_t element, Json fields) {
         fields["t"] = "create";
         fields["el"] = element;
         if (!fields.contains("w"))
             fields["w"] = 320;
         if (!fields.contains("h"))
             fields["h"] = 200;
-        if (!Send(fields))
+        return Send(fields);
+    }
+
+    std::optional<Json> Create(std::int64_t element, Json fields) {
+        if (!SendCreate(element, std::move(fields)))
             return std::nullopt;
         return WaitText([&](const Json& m) {
             const std::string type = m.value("t", "");
